@@ -1,0 +1,52 @@
+#include "app/Form.h"
+
+#include "app/Forms.h"
+#include "app/Lifecycle.h"
+
+#include <QCloseEvent>
+
+Form::Form(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+void Form::load()
+{
+    app::guarded([this] { Form_Load(); });
+}
+
+void Form::unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    app::guarded([this] { Form_Unload(); });
+    hide();
+    deleteLater();
+}
+
+void Form::discard()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    hide();
+    deleteLater();
+}
+
+void Form::setClientSizeTwips(int width, int height)
+{
+    setFixedSize(twips(width), twips(height));
+}
+
+void Form::placeTwips(QWidget* control, int left, int top, int width, int height)
+{
+    control->setGeometry(twips(left), twips(top), twips(width), twips(height));
+}
+
+void Form::closeEvent(QCloseEvent* event)
+{
+    // The window is destroyed by unload(); Qt must only hide it here.
+    event->accept();
+    unload();
+}

@@ -1,0 +1,51 @@
+#include "app/Lifecycle.h"
+
+#include "app/Forms.h"
+#include "platform/MessageBox.h"
+
+#include <QCoreApplication>
+
+namespace app {
+
+namespace {
+bool g_ended = false;
+int g_exitCode = 0;
+}  // namespace
+
+void endApplication(int code)
+{
+    if (g_ended)
+        return;
+    g_ended = true;
+    g_exitCode = code;
+    Forms::discardAll();
+    QCoreApplication::exit(code);
+}
+
+bool hasEnded()
+{
+    return g_ended;
+}
+
+int exitCode()
+{
+    return g_exitCode;
+}
+
+void resetForTests()
+{
+    Forms::discardAll();
+    g_ended = false;
+    g_exitCode = 0;
+}
+
+void failUnexpected(int number, const QString& description)
+{
+    if (g_ended)
+        return;
+    platform::MsgBox(QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(description),
+                     platform::MsgStyle::Critical);
+    endApplication(1);
+}
+
+}  // namespace app

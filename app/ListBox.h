@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QListView>
+#include <QString>
+#include <memory>
+
+class ListBoxModel;
+
+// A list box with the classic shape: Clear, AddItem, ListIndex, Text, List(i), ItemData(i).
+// Each entry carries the identity of the record it was listed from (ItemData).
+// A sorted list box orders its entries alphabetically without regard to letter case; entries with
+// equal text stand together. The sort is deferred: AddItem only collects, and the entries are
+// sorted once before the list is next read or painted, so a refill of many names costs one sort.
+class ListBox : public QListView {
+    Q_OBJECT
+
+public:
+    explicit ListBox(bool sorted, QWidget* parent = nullptr);
+    ~ListBox() override;
+
+    void Clear();
+    void AddItem(const QString& text, qint64 itemData = -1);
+    // Replaces every entry at once (the fast refill); itemData may be empty.
+    void setItems(QStringList texts, QList<qint64> itemData);
+
+    int ListCount() const;
+    QString List(int index) const;
+    qint64 ItemData(int index) const;
+
+    // The selected index, -1 when nothing is selected. Setting it selects that entry and
+    // emits Click() as a user's selection does; -1 clears the selection.
+    int ListIndex() const;
+    void setListIndex(int index);
+
+    // The text of the selected entry, the empty text when nothing is selected.
+    QString Text() const;
+
+Q_SIGNALS:
+    // The selected entry changed (mouse, keyboard or code).
+    void Click();
+    // A mouse button went down over the list (before the selection reacts).
+    void MouseDown(Qt::MouseButton button, const QPoint& globalPos);
+    void MouseMove();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void ensureSorted() const;
+    ListBoxModel* m_model;
+};

@@ -1,0 +1,25 @@
+#include "app/Startup.h"
+
+#include "app/Forms.h"
+#include "app/Lifecycle.h"
+#include "forms/protect/frmFirstTime.h"
+
+#include <QApplication>
+
+namespace app {
+
+bool start()
+{
+    QApplication::setApplicationName(QStringLiteral("Orvane Tessary"));
+    if (frmFirstTime* first = Forms::load<frmFirstTime>())
+        Forms::showForm(first);
+    if (hasEnded())
+        return false;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible())
+            return true;
+    }
+    return false;
+}
+
+}  // namespace app

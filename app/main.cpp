@@ -1,0 +1,12 @@
+#include "app/Lifecycle.h"
+#include "app/Startup.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    if (!app::start())
+        return app::exitCode();
+    return application.exec();
+}

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "data/DbError.h"
+
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+// The database engine the windows use: a Database opened on an encrypted file and cursors
+// (Recordset) shaped like the desktop database object model the program was designed around.
+//
+// Every Database opened on the same file in one process shares one keyed connection (keying
+// costs a key derivation, far too slow for every click). Writes are durable when the call
+// returns. A write transaction, when one is open, is shared by every Database of the file.
+
+class Connection;  // the shared keyed connection; defined in Database.cpp
+class Recordset;
+
+enum class RecordsetType {
+    Default,  // a query cursor for a query text (an updatable dynaset)
+    Table,    // dbOpenTable: a table cursor on a whole table in stored order
+};
+
+class Database {
+public:
+    Database();  // holds nothing; every call but isOpen() throws
+    ~Database();
+    Database(Database&&) noexcept;
+    Database& operator=(Database&&) noexcept;
+    Database(const Database&);
+    Database& operator=(const Database&);
+
+    // DBEngine.OpenDatabase(Name, Options=False, ReadOnly=False, Connect=";PWD=...").
+    // Never creates the file. Throws DbError: FileNotFound, NotADatabase, WrongPassword,
+    // Corrupt, CannotOpen, EngineFailure.
+    static Database open(const QString& path, const QString& connect);
+
+    bool isOpen() const;
+    QString path() const;
+
+    // A table name with RecordsetType::Table gives a table cursor; a query text of the
+    // dialect (see data/Query.h) gives a query cursor. Throws TableNotFound, SyntaxError...
+    Recordset openRecordset(const QString& source, RecordsetType type = RecordsetType::Default) const;
+
+    // A query cursor holding exactly the record with this identity, or no record when it is gone.
+    Recordset openRecord(const QString& table, qint64 id) const;
+
+    // An explicit write transaction (BEGIN IMMEDIATE ... COMMIT) for a command that must be all or
+    // nothing. Without one, every Update and Delete commits on its own.
+    void beginTrans() const;
+    void commitTrans() const;
+    void rollback() const;
+
+    // Runs one statement of our own (never with user text pasted in) with optional bound values.
+    // Returns the number of rows changed. For bulk commands of the program itself.
+    int execute(const QString& sql, const QVariantList& params = {}) const;
+
+    std::shared_ptr<Connection> connection() const { return m_conn; }
+
+private:
+    explicit Database(std::shared_ptr<Connection> conn);
+    std::shared_ptr<Connection> m_conn;
+};
+
+// Runs a write transaction and rolls it back unless commit() was called.
+class Transaction {
+public:
+    explicit Transaction(const Database& db);
+    ~Transaction();
+    void commit();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+private:
+    const Database& m_db;
+    bool m_done = false;
+};
+
+class RecordsetPrivate;
+
+class Recordset {
+public:
+    Recordset();  // holds nothing; every call throws NoCurrentRecord
+    ~Recordset();
+    Recordset(Recordset&&) noexcept;
+    Recordset& operator=(Recordset&&) noexcept;
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    bool isOpen() const;
+
+    // Table cursor: the exact number of records, at all times. Query cursor: the number of
+    // matches visited so far (0 when none, at least 1 right after opening when some), exact
+    // after moveLast().
+    int recordCount() const;
+
+    void moveFirst();  // throws NoCurrentRecord on a cursor without records
+    void moveNext();   // past the last record stands past the end; throws when already there
+    void moveLast();   // throws NoCurrentRecord on a cursor without records
+
+    // Fields(name).Value of the current record (names ignore case). Throws NoCurrentRecord when
+    // the cursor stands on no record, RecordDeleted on a deleted one, FieldNotFound.
+    QVariant value(const QString& field) const;
+    // The same read as text; a Null field reads as the empty text.
+    QString text(const QString& field) const;
+
+    // Fields(name).Value = v, into the buffer opened by addNew() or edit().
+    void setValue(const QString& field, const QVariant& value);
+
+    void addNew();        // opens a buffer for a new record (fields not set keep the table's defaults)
+    void edit();          // opens a buffer on the current record; throws NoCurrentRecord
+    void update();        // writes the buffer at once; throws NoEditInProgress without one
+    void deleteRecord();  // Delete: removes the current record at once; the cursor stays on it
+
+    bool hasCurrentRecord() const;  // on a record that can be read (not before/after, not deleted)
+    qint64 id() const;              // identity of the current record; throws NoCurrentRecord
+
+private:
+    friend class Database;
+    explicit Recordset(std::unique_ptr<RecordsetPrivate> d);
+    std::unique_ptr<RecordsetPrivate> d;
+};
+
+// Quotes a text as a literal of the query dialect: 'O''Brien'.
+QString sqlQuote(const QString& text);

@@ -1,0 +1,4 @@
+#include "app/frmMain.h"
+
+// Placeholder until the options window is built.
+void frmMain::mnuOptions_Click() {}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// The previous-instance test: is another copy of the program already running for this user?
+// The real test takes a lock file in the user's runtime folder and holds it until the process
+// ends; a lock left by a killed copy does not count.
+namespace platform {
+
+class InstanceGuard {
+public:
+    virtual ~InstanceGuard() = default;
+    // True when another copy runs. Otherwise this copy now holds the lock.
+    virtual bool anotherCopyRunning() = 0;
+};
+
+bool anotherCopyRunning();
+
+// Replaces the real test (nullptr restores it). The guard stays owned by the caller.
+void setInstanceGuard(InstanceGuard* guard);
+
+// Releases the lock this process holds, if any (tests that start the program twice in-process).
+void releaseInstanceLock();
+
+}  // namespace platform
