@@ -1,0 +1,134 @@
+#pragma once
+
+// Shared helpers of the test suites: a fresh encrypted links.mdb per test, recorders that stand
+// in for the desktop (message boxes, opener, previous-instance test), a real local HTTP server,
+// and helpers that fail loudly.
+
+#include "data/Database.h"
+#include "platform/Http.h"
+#include "platform/MessageBox.h"
+#include "platform/ShellOpen.h"
+#include "platform/SingleInstance.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <deque>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QTcpServer;
+class QWidget;
+
+namespace testkit {
+
+using Link = QPair<QString, QString>;  // SiteName, URL
+
+// A fresh copy of the installed links.mdb (written by the real tool) in its own temporary folder.
+// While it lives, the program's LinksDb points at that folder.
+class TempLinksDb {
+public:
+    TempLinksDb();
+    ~TempLinksDb();
+
+    QString folder() const;
+    QString path() const;  // folder + "/links.mdb"
+    Database open() const;
+
+    // Appends links in this order (stored order = this order), in one transaction.
+    void addLinks(const QList<Link>& links) const;
+    // Every link in stored order.
+    QList<Link> links() const;
+    int linkCount() const;
+
+    // The one record of table Other. A null QVariant writes Null.
+    void setOther(const QVariant& firstRun, const QVariant& passwordProtected, const QVariant& username = QString(),
+                  const QVariant& password = QString()) const;
+    QVariant other(const QString& field) const;
+
+    QByteArray bytes() const;  // the raw file
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Records every message box and answers it: with the next scripted answer, else with the first
+// button (OK 1, or Yes 6). Installs itself while it lives.
+class ScriptedMessageBox : public platform::MessageBoxProvider {
+public:
+    struct Box {
+        QString text;
+        QString title;
+        int style;
+    };
+    ScriptedMessageBox();
+    ~ScriptedMessageBox() override;
+
+    void answerNext(int answer);
+    // Runs while the box is "up" (before it is answered), e.g. to read a window's state.
+    void onNextBox(std::function<void(const Box&)> peek);
+
+    int show(const QString& text, const QString& title, int style) override;
+
+    QList<Box> boxes;
+    QStringList texts() const;
+
+private:
+    std::deque<int> m_answers;
+    std::deque<std::function<void(const Box&)>> m_peeks;
+};
+
+// Records what the program hands to the desktop opener. Installs itself while it lives.
+class RecordingOpener : public platform::Opener {
+public:
+    RecordingOpener();
+    ~RecordingOpener() override;
+    void open(const QString& target) override;
+    QStringList opened;
+};
+
+// The previous-instance test under the test's control. Installs itself while it lives.
+class FakeInstanceGuard : public platform::InstanceGuard {
+public:
+    FakeInstanceGuard();
+    ~FakeInstanceGuard() override;
+    bool anotherCopyRunning() override { return running; }
+    bool running = false;
+};
+
+// A real HTTP/1.1 server on 127.0.0.1 (an ephemeral port) answering GET requests from a table.
+// A path not in the table answers 404 with an HTML page. A path marked silent is accepted and
+// never answered. It serves from the test's own event loop (the program's synchronous GET spins
+// a local loop, which serves it).
+class LocalHttpServer {
+public:
+    LocalHttpServer();
+    ~LocalHttpServer();
+    void serve(const QString& path, int status, const QByteArray& body,
+               const QByteArray& contentType = "text/plain");
+    void silent(const QString& path);
+    quint16 port() const;
+    QString host() const;  // "127.0.0.1:<port>"
+    QStringList requestedPaths;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// A port on 127.0.0.1 where nothing listens (connections are refused).
+quint16 refusedPort();
+
+// Puts the application back to "not started": every window gone, no end recorded.
+void resetApplication();
+
+// Triggers a command as the user would; fails the test (QFAIL-style, via QTest::qFail) when the
+// action is missing, hidden or disabled.
+void triggerAction(QAction* action, const char* name);
+
+}  // namespace testkit
