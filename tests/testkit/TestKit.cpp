@@ -1,0 +1,421 @@
+#include "testkit/TestKit.h"
+
+#include "app/Lifecycle.h"
+#include "data/LinksDb.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QHash>
+#include <QHostAddress>
+#include <QProcess>
+#include <QSet>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QWidget>
+
+namespace testkit {
+
+namespace {
+
+const QString kLinks = QStringLiteral("links");
+const QString kOther = QStringLiteral("Other");
+
+// Engine failures inside a helper name the helper and the engine's own number and text, then
+// end the test function (the exception unwinds it) instead of letting it run on a wrong file.
+template <typename F>
+auto reported(const char* helper, F&& body) -> decltype(body())
+{
+    try {
+        return body();
+    } catch (const DbError& e) {
+        const QByteArray message = QStringLiteral("%1: database error %2: %3")
+                                       .arg(QLatin1String(helper))
+                                       .arg(e.number())
+                                       .arg(e.description())
+                                       .toUtf8();
+        QTest::qFail(message.constData(), __FILE__, __LINE__);
+        throw;
+    }
+}
+
+// One installed file per test process: the real tool writes it once, every TempLinksDb copies it.
+QString templateFile()
+{
+    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/tessary-template-XXXXXX"));
+    static QString path;
+    if (!path.isEmpty())
+        return path;
+    if (!folder.isValid())
+        qFatal("TempLinksDb: cannot create a temporary folder: %s", qPrintable(folder.errorString()));
+    const QString target = folder.filePath(LinksDb::fileName());
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(QStringLiteral(MAKE_LINKS_MDB_EXE), {target});
+    if (!tool.waitForFinished(60000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0 ||
+        !QFile::exists(target)) {
+        qFatal("TempLinksDb: %s %s failed (exit code %d): %s", MAKE_LINKS_MDB_EXE, qPrintable(target),
+               tool.exitCode(), tool.readAll().constData());
+    }
+    path = target;
+    return path;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TempLinksDb
+
+TempLinksDb::TempLinksDb() : m_dir(QDir::tempPath() + QStringLiteral("/tessary-test-XXXXXX"))
+{
+    if (!m_dir.isValid())
+        qFatal("TempLinksDb: cannot create a temporary folder: %s", qPrintable(m_dir.errorString()));
+    if (!QFile::copy(templateFile(), path()))
+        qFatal("TempLinksDb: cannot copy the installed file to %s", qPrintable(path()));
+    // The template may be read-only for whoever wrote it; each test owns its copy outright.
+    QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner);
+    LinksDb::setFolder(folder());
+}
+
+TempLinksDb::~TempLinksDb() = default;
+
+QString TempLinksDb::folder() const
+{
+    return m_dir.path();
+}
+
+QString TempLinksDb::path() const
+{
+    return m_dir.filePath(LinksDb::fileName());
+}
+
+Database TempLinksDb::open() const
+{
+    return reported("TempLinksDb::open", [this] { return Database::open(path(), LinksDb::connect()); });
+}
+
+void TempLinksDb::addLinks(const QList<Link>& links) const
+{
+    reported("TempLinksDb::addLinks", [&] {
+        Database db = open();
+        Transaction transaction(db);
+        Recordset rs = db.openRecordset(kLinks, RecordsetType::Table);
+        for (const Link& link : links) {
+            rs.addNew();
+            rs.setValue(QStringLiteral("SiteName"), link.first);
+            rs.setValue(QStringLiteral("URL"), link.second);
+            rs.update();
+        }
+        transaction.commit();
+    });
+}
+
+QList<Link> TempLinksDb::links() const
+{
+    return reported("TempLinksDb::links", [this] {
+        Database db = open();
+        Recordset rs = db.openRecordset(kLinks, RecordsetType::Table);
+        QList<Link> result;
+        const int count = rs.recordCount();
+        if (count > 0)
+            rs.moveFirst();
+        for (int i = 0; i < count; ++i) {
+            result.append({rs.text(QStringLiteral("SiteName")), rs.text(QStringLiteral("URL"))});
+            rs.moveNext();
+        }
+        return result;
+    });
+}
+
+int TempLinksDb::linkCount() const
+{
+    return reported("TempLinksDb::linkCount", [this] {
+        Database db = open();
+        return db.openRecordset(kLinks, RecordsetType::Table).recordCount();
+    });
+}
+
+void TempLinksDb::setOther(const QVariant& firstRun, const QVariant& passwordProtected, const QVariant& username,
+                           const QVariant& password) const
+{
+    // A default-constructed QString would bind as Null in some drivers; only an invalid QVariant means Null.
+    auto stored = [](const QVariant& v) {
+        if (v.isValid() && v.metaType() == QMetaType::fromType<QString>() && v.toString().isNull())
+            return QVariant(QStringLiteral(""));
+        return v;
+    };
+    reported("TempLinksDb::setOther", [&] {
+        Database db = open();
+        Recordset rs = db.openRecordset(kOther, RecordsetType::Table);
+        rs.edit();
+        rs.setValue(QStringLiteral("FirstRun"), stored(firstRun));
+        rs.setValue(QStringLiteral("PasswordProtected"), stored(passwordProtected));
+        rs.setValue(QStringLiteral("Username"), stored(username));
+        rs.setValue(QStringLiteral("Password"), stored(password));
+        rs.update();
+    });
+}
+
+QVariant TempLinksDb::other(const QString& field) const
+{
+    return reported("TempLinksDb::other", [&] {
+        Database db = open();
+        return db.openRecordset(kOther, RecordsetType::Table).value(field);
+    });
+}
+
+QByteArray TempLinksDb::bytes() const
+{
+    QFile file(path());
+    if (!file.open(QIODevice::ReadOnly)) {
+        QTest::qFail(qPrintable(QStringLiteral("TempLinksDb::bytes: cannot read %1").arg(path())), __FILE__,
+                     __LINE__);
+        return {};
+    }
+    return file.readAll();
+}
+
+// ---------------------------------------------------------------------------------------------
+// ScriptedMessageBox
+
+ScriptedMessageBox::ScriptedMessageBox()
+{
+    platform::setMessageBoxProvider(this);
+}
+
+ScriptedMessageBox::~ScriptedMessageBox()
+{
+    platform::setMessageBoxProvider(nullptr);
+}
+
+void ScriptedMessageBox::answerNext(int answer)
+{
+    m_answers.push_back(answer);
+}
+
+void ScriptedMessageBox::onNextBox(std::function<void(const Box&)> peek)
+{
+    m_peeks.push_back(std::move(peek));
+}
+
+int ScriptedMessageBox::show(const QString& text, const QString& title, int style)
+{
+    boxes.append({text, title, style});
+    if (!m_peeks.empty()) {
+        auto peek = std::move(m_peeks.front());
+        m_peeks.pop_front();
+        if (peek)
+            peek(boxes.last());
+    }
+    if (!m_answers.empty()) {
+        const int answer = m_answers.front();
+        m_answers.pop_front();
+        return answer;
+    }
+    // The first button is the default: Yes for a Yes/No box, OK otherwise.
+    return (style & 0x0F) == platform::MsgStyle::YesNo ? platform::MsgAnswer::Yes : platform::MsgAnswer::Ok;
+}
+
+QStringList ScriptedMessageBox::texts() const
+{
+    QStringList result;
+    for (const Box& box : boxes)
+        result.append(box.text);
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// RecordingOpener, FakeInstanceGuard
+
+RecordingOpener::RecordingOpener()
+{
+    platform::setOpener(this);
+}
+
+RecordingOpener::~RecordingOpener()
+{
+    platform::setOpener(nullptr);
+}
+
+void RecordingOpener::open(const QString& target)
+{
+    opened.append(target);
+}
+
+FakeInstanceGuard::FakeInstanceGuard()
+{
+    platform::setInstanceGuard(this);
+}
+
+FakeInstanceGuard::~FakeInstanceGuard()
+{
+    platform::setInstanceGuard(nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// LocalHttpServer
+
+namespace {
+
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 204: return "No Content";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 400: return "Bad Request";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 500: return "Internal Server Error";
+    case 503: return "Service Unavailable";
+    default: return "Status";
+    }
+}
+
+}  // namespace
+
+struct LocalHttpServer::Impl {
+    struct Answer {
+        int status;
+        QByteArray body;
+        QByteArray contentType;
+    };
+
+    QTcpServer server;
+    QHash<QString, Answer> answers;
+    QSet<QString> silentPaths;
+    QStringList* requested = nullptr;
+
+    void accept()
+    {
+        while (QTcpSocket* socket = server.nextPendingConnection()) {
+            // Sockets belong to the server, so a silent one stays open until the server goes.
+            socket->setParent(&server);
+            QObject::connect(socket, &QTcpSocket::readyRead, &server, [this, socket] { read(socket); });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    }
+
+    void read(QTcpSocket* socket)
+    {
+        QByteArray buffer = socket->property("request").toByteArray() + socket->readAll();
+        if (socket->property("handled").toBool())
+            return;
+        if (!buffer.contains("\r\n\r\n")) {
+            socket->setProperty("request", buffer);  // headers not complete yet
+            return;
+        }
+        socket->setProperty("handled", true);
+        const QList<QByteArray> requestLine = buffer.left(buffer.indexOf("\r\n")).split(' ');
+        if (requestLine.size() != 3) {
+            respond(socket, 400, "<html><body><h1>400 Bad Request</h1></body></html>", "text/html");
+            return;
+        }
+        const QString target = QString::fromUtf8(requestLine.at(1));
+        requested->append(target);
+        const QString path = target.section(QLatin1Char('?'), 0, 0);
+        if (silentPaths.contains(path))
+            return;
+        const auto it = answers.constFind(path);
+        if (it == answers.constEnd()) {
+            respond(socket, 404, "<html><body><h1>404 Not Found</h1><p>Nothing is served here.</p></body></html>",
+                    "text/html");
+            return;
+        }
+        respond(socket, it->status, it->body, it->contentType);
+    }
+
+    static void respond(QTcpSocket* socket, int status, const QByteArray& body, const QByteArray& contentType)
+    {
+        QByteArray reply = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
+        reply += "Content-Type: " + contentType + "\r\n";
+        reply += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+        reply += "Connection: close\r\n\r\n";
+        reply += body;
+        socket->write(reply);
+        socket->disconnectFromHost();  // after the pending bytes are written
+    }
+};
+
+LocalHttpServer::LocalHttpServer() : d(std::make_unique<Impl>())
+{
+    d->requested = &requestedPaths;
+    QObject::connect(&d->server, &QTcpServer::newConnection, &d->server, [this] { d->accept(); });
+    if (!d->server.listen(QHostAddress::LocalHost, 0))
+        qFatal("LocalHttpServer: cannot listen on 127.0.0.1: %s", qPrintable(d->server.errorString()));
+}
+
+LocalHttpServer::~LocalHttpServer()
+{
+    d->server.close();
+}
+
+void LocalHttpServer::serve(const QString& path, int status, const QByteArray& body, const QByteArray& contentType)
+{
+    d->silentPaths.remove(path);
+    d->answers.insert(path, {status, body, contentType});
+}
+
+void LocalHttpServer::silent(const QString& path)
+{
+    d->answers.remove(path);
+    d->silentPaths.insert(path);
+}
+
+quint16 LocalHttpServer::port() const
+{
+    return d->server.serverPort();
+}
+
+QString LocalHttpServer::host() const
+{
+    return QStringLiteral("127.0.0.1:%1").arg(port());
+}
+
+quint16 refusedPort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        qFatal("refusedPort: cannot listen on 127.0.0.1: %s", qPrintable(probe.errorString()));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Application helpers
+
+void resetApplication()
+{
+    app::resetForTests();
+    platform::releaseInstanceLock();
+    // Unloaded windows destroy themselves later: let that happen now, twice for windows whose
+    // destruction posts further deletions.
+    for (int round = 0; round < 2; ++round) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
+void triggerAction(QAction* action, const char* name)
+{
+    QString problem;
+    if (!action)
+        problem = QStringLiteral("no action named %1").arg(QLatin1String(name));
+    else if (!action->isVisible())
+        problem = QStringLiteral("action %1 is hidden").arg(QLatin1String(name));
+    else if (!action->isEnabled())
+        problem = QStringLiteral("action %1 is disabled").arg(QLatin1String(name));
+    if (!problem.isEmpty()) {
+        QTest::qFail(qPrintable(QStringLiteral("triggerAction: ") + problem), __FILE__, __LINE__);
+        return;
+    }
+    action->trigger();
+}
+
+}  // namespace testkit
