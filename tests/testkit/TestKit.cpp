@@ -16,6 +16,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 namespace testkit {
@@ -27,8 +29,7 @@ const QString kOther = QStringLiteral("Other");
 
 // Engine failures inside a helper name the helper and the engine's own number and text, then
 // end the test function (the exception unwinds it) instead of letting it run on a wrong file.
-template <typename F>
-auto reported(const char* helper, F&& body) -> decltype(body())
+template <typename F> auto reported(const char* helper, F&& body) -> decltype(body())
 {
     try {
         return body();
@@ -264,16 +265,26 @@ namespace {
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 204: return "No Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 204:
+        return "No Content";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 
@@ -399,6 +410,13 @@ void resetApplication()
     for (int round = 0; round < 2; ++round) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
+    }
+    // Ending the application told Qt to quit: until the application's own loop has run, every
+    // new local loop (a real message box, a synchronous GET) would return at once. One turn of
+    // that loop clears it; only possible when no loop is running, as in a test function.
+    if (QThread::currentThread()->loopLevel() == 0) {
+        QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+        QCoreApplication::exec();
     }
 }
 
