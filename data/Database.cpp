@@ -1,55 +1,543 @@
-// Placeholder until the engine lands: every call fails.
 #include "data/Database.h"
-#include "data/LinksDb.h"
+
+#include "data/Connection.h"
 #include "data/Query.h"
 
+#include <deque>
+#include <limits>
+#include <map>
+
 namespace {
-[[noreturn]] void notYet() { throw DbError(DbErr::EngineFailure, QStringLiteral("The database engine is not built yet.")); }
+
+[[noreturn]] void noCurrentRecord()
+{
+    throw DbError(DbErr::NoCurrentRecord, QStringLiteral("No current record."));
 }
-class Connection {};
-class RecordsetPrivate {};
+
+[[noreturn]] void recordDeleted()
+{
+    throw DbError(DbErr::RecordDeleted, QStringLiteral("The record was deleted."));
+}
+
+std::shared_ptr<Connection> connectionOf(const std::shared_ptr<Connection>& conn)
+{
+    if (!conn)
+        throw DbError(DbErr::EngineFailure, QStringLiteral("The database is not open."));
+    return conn;
+}
+
+QString passwordFrom(const QString& connect)
+{
+    for (const QString& part : connect.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const qsizetype eq = part.indexOf(QLatin1Char('='));
+        if (eq > 0 && part.left(eq).trimmed().compare(QLatin1String("PWD"), Qt::CaseInsensitive) == 0)
+            return part.mid(eq + 1);
+    }
+    return {};
+}
+
+}  // namespace
+
+// A cursor: the records of a table in stored order (row id order), or the matches of a query.
+// A table cursor reads ahead in chunks so a pass over a large table costs one scan; a query
+// cursor holds the identities of its matches. Either keeps a copy of the current record that
+// it refreshes when anything was written since.
+class RecordsetPrivate {
+public:
+    struct Row {
+        qint64 id;
+        QVariantList values;
+    };
+    enum class Position { OnRecord, PastEnd, Nowhere };
+
+    std::shared_ptr<Connection> conn;
+    QString table;       // as stored
+    QStringList columns; // as stored
+    bool isTable = false;
+
+    // Current record.
+    Position pos = Position::Nowhere;
+    Row current;
+    bool currentDeleted = false;
+    quint64 currentVersion = 0;
+
+    // Table cursor: records read ahead after the current one, and the cached count.
+    std::deque<Row> ahead;
+    quint64 aheadVersion = 0;
+    int chunk = 64;
+    int count = -1;
+    quint64 countVersion = 0;
+    qint64 countDataVersion = 0;
+
+    // Query cursor: the matches and how far the cursor has been.
+    std::vector<qint64> matches;
+    qsizetype index = -1;
+    qsizetype visited = 0;
+
+    // Edit buffer.
+    enum class EditMode { None, AddNew, Edit } editMode = EditMode::None;
+    std::map<int, QVariant> buffer;
+
+    QString selectList() const
+    {
+        QStringList cols;
+        for (const QString& c : columns)
+            cols << quoteIdentifier(c);
+        return QStringLiteral("rowid, ") + cols.join(QStringLiteral(", "));
+    }
+
+    Row readRow(Connection::Statement& st) const
+    {
+        Row row{st.int64(0), {}};
+        row.values.reserve(columns.size());
+        for (int i = 0; i < columns.size(); ++i)
+            row.values << st.column(i + 1);
+        return row;
+    }
+
+    int columnIndex(const QString& field) const
+    {
+        for (int i = 0; i < columns.size(); ++i) {
+            if (columns[i].compare(field, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        throw DbError(DbErr::FieldNotFound, QStringLiteral("Item not found in this collection: there is no field '%1' "
+                                                           "in table '%2'.")
+                                                .arg(field, table));
+    }
+
+    // Reads the record with this identity; false when it is gone.
+    bool fetch(qint64 id, Row& row) const
+    {
+        Connection::Statement st = conn->prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?1")
+                                                     .arg(selectList(), quoteIdentifier(table)));
+        st.bind(1, id);
+        if (!st.step())
+            return false;
+        row = readRow(st);
+        return true;
+    }
+
+    void stand(Row row)
+    {
+        current = std::move(row);
+        currentDeleted = false;
+        currentVersion = conn->writeVersion();
+        pos = Position::OnRecord;
+    }
+
+    // Table cursor: the next chunk of records after the given identity.
+    void readAhead(qint64 after)
+    {
+        ahead.clear();
+        Connection::Statement st =
+            conn->prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid > ?1 ORDER BY rowid LIMIT ?2")
+                              .arg(selectList(), quoteIdentifier(table)));
+        st.bind(1, after);
+        st.bind(2, chunk);
+        while (st.step())
+            ahead.push_back(readRow(st));
+        aheadVersion = conn->writeVersion();
+        chunk = std::min(chunk * 4, 4096);
+    }
+
+    void tableMoveAfter(qint64 after)
+    {
+        if (ahead.empty() || aheadVersion != conn->writeVersion())
+            readAhead(after);
+        if (ahead.empty()) {
+            pos = Position::PastEnd;
+            return;
+        }
+        stand(std::move(ahead.front()));
+        ahead.pop_front();
+    }
+
+    // Query cursor: stand on the match at index i, skipping none (a gone record reads as deleted).
+    void queryStand(qsizetype i)
+    {
+        index = i;
+        visited = std::max(visited, i + 1);
+        Row row;
+        if (fetch(matches[i], row)) {
+            stand(std::move(row));
+        } else {
+            current = Row{matches[i], {}};
+            pos = Position::OnRecord;
+            currentDeleted = true;
+        }
+    }
+
+    const Row& readable()
+    {
+        if (pos != Position::OnRecord)
+            noCurrentRecord();
+        if (!currentDeleted && currentVersion != conn->writeVersion()) {
+            Row row;
+            if (fetch(current.id, row))
+                stand(std::move(row));
+            else
+                currentDeleted = true;
+        }
+        if (currentDeleted)
+            recordDeleted();
+        return current;
+    }
+};
+
+// ---- Database ---------------------------------------------------------------------------------
+
 Database::Database() = default;
 Database::~Database() = default;
 Database::Database(Database&&) noexcept = default;
 Database& Database::operator=(Database&&) noexcept = default;
 Database::Database(const Database&) = default;
 Database& Database::operator=(const Database&) = default;
-Database::Database(std::shared_ptr<Connection> c) : m_conn(std::move(c)) {}
-Database Database::open(const QString&, const QString&) { notYet(); }
-bool Database::isOpen() const { return false; }
-QString Database::path() const { return {}; }
-Recordset Database::openRecordset(const QString&, RecordsetType) const { notYet(); }
-Recordset Database::openRecord(const QString&, qint64) const { notYet(); }
-void Database::beginTrans() const { notYet(); }
-void Database::commitTrans() const { notYet(); }
-void Database::rollback() const { notYet(); }
-int Database::execute(const QString&, const QVariantList&) const { notYet(); }
-Transaction::Transaction(const Database& db) : m_db(db) { db.beginTrans(); }
-Transaction::~Transaction() {}
-void Transaction::commit() { m_done = true; }
+Database::Database(std::shared_ptr<Connection> conn) : m_conn(std::move(conn)) {}
+
+Database Database::open(const QString& path, const QString& connect)
+{
+    return Database(Connection::get(path, passwordFrom(connect)));
+}
+
+bool Database::isOpen() const
+{
+    return bool(m_conn);
+}
+
+QString Database::path() const
+{
+    return m_conn ? m_conn->path() : QString();
+}
+
+Recordset Database::openRecordset(const QString& source, RecordsetType type) const
+{
+    auto conn = connectionOf(m_conn);
+    auto d = std::make_unique<RecordsetPrivate>();
+    d->conn = conn;
+
+    QString tableName = source;
+    ParsedQuery query;
+    if (type == RecordsetType::Default) {
+        query = parseQuery(source);
+        tableName = query.table;
+    }
+    const Connection::TableInfo info = conn->tableInfo(tableName);
+    if (info.name.isEmpty())
+        throw DbError(DbErr::TableNotFound,
+                      QStringLiteral("The table '%1' is missing from '%2'.").arg(tableName, conn->path()));
+    d->table = info.name;
+    d->columns = info.columns;
+
+    if (type == RecordsetType::Table) {
+        d->isTable = true;
+        d->tableMoveAfter(std::numeric_limits<qint64>::min());
+        if (d->pos == RecordsetPrivate::Position::PastEnd)
+            d->pos = RecordsetPrivate::Position::Nowhere;
+        return Recordset(std::move(d));
+    }
+
+    const QString field = d->columns.value(d->columnIndex(query.field));
+    const QString test = query.op == ParsedQuery::Op::Equal ? QStringLiteral("tess_equals") : QStringLiteral("tess_like");
+    Connection::Statement st = conn->prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2(%3, ?1) ORDER BY rowid")
+                                                 .arg(quoteIdentifier(d->table), test, quoteIdentifier(field)));
+    st.bind(1, query.operand);
+    while (st.step())
+        d->matches.push_back(st.int64(0));
+    if (!d->matches.empty())
+        d->queryStand(0);
+    return Recordset(std::move(d));
+}
+
+Recordset Database::openRecord(const QString& table, qint64 id) const
+{
+    auto conn = connectionOf(m_conn);
+    const Connection::TableInfo info = conn->tableInfo(table);
+    if (info.name.isEmpty())
+        throw DbError(DbErr::TableNotFound,
+                      QStringLiteral("The table '%1' is missing from '%2'.").arg(table, conn->path()));
+    auto d = std::make_unique<RecordsetPrivate>();
+    d->conn = conn;
+    d->table = info.name;
+    d->columns = info.columns;
+    RecordsetPrivate::Row row;
+    if (d->fetch(id, row)) {
+        d->matches.push_back(id);
+        d->index = 0;
+        d->visited = 1;
+        d->stand(std::move(row));
+    }
+    return Recordset(std::move(d));
+}
+
+void Database::beginTrans() const
+{
+    auto conn = connectionOf(m_conn);
+    conn->run(QStringLiteral("BEGIN IMMEDIATE"));
+    conn->setInTransaction(true);
+}
+
+void Database::commitTrans() const
+{
+    auto conn = connectionOf(m_conn);
+    conn->run(QStringLiteral("COMMIT"));
+    conn->setInTransaction(false);
+}
+
+void Database::rollback() const
+{
+    auto conn = connectionOf(m_conn);
+    conn->setInTransaction(false);
+    if (!sqlite3_get_autocommit(conn->handle()))
+        conn->run(QStringLiteral("ROLLBACK"));
+    conn->wrote();
+}
+
+int Database::execute(const QString& sql, const QVariantList& params) const
+{
+    auto conn = connectionOf(m_conn);
+    const int changed = conn->run(sql, params);
+    conn->wrote();
+    return changed;
+}
+
+Transaction::Transaction(const Database& db) : m_db(db)
+{
+    m_db.beginTrans();
+}
+
+Transaction::~Transaction()
+{
+    if (!m_done) {
+        try {
+            m_db.rollback();
+        } catch (const DbError&) {
+            // Nothing more can be done; the engine rolls back an unfinished transaction itself.
+        }
+    }
+}
+
+void Transaction::commit()
+{
+    m_db.commitTrans();
+    m_done = true;
+}
+
+// ---- Recordset --------------------------------------------------------------------------------
+
 Recordset::Recordset() = default;
 Recordset::~Recordset() = default;
 Recordset::Recordset(Recordset&&) noexcept = default;
 Recordset& Recordset::operator=(Recordset&&) noexcept = default;
-bool Recordset::isOpen() const { return false; }
-int Recordset::recordCount() const { notYet(); }
-void Recordset::moveFirst() { notYet(); }
-void Recordset::moveNext() { notYet(); }
-void Recordset::moveLast() { notYet(); }
-QVariant Recordset::value(const QString&) const { notYet(); }
-QString Recordset::text(const QString&) const { notYet(); }
-void Recordset::setValue(const QString&, const QVariant&) { notYet(); }
-void Recordset::addNew() { notYet(); }
-void Recordset::edit() { notYet(); }
-void Recordset::update() { notYet(); }
-void Recordset::deleteRecord() { notYet(); }
-bool Recordset::hasCurrentRecord() const { return false; }
-qint64 Recordset::id() const { notYet(); }
-QString sqlQuote(const QString& t) { return QLatin1Char('\'') + QString(t).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\''); }
-namespace LinksDb {
-QString fileName() { return QStringLiteral("links.mdb"); }
-QString path() { return {}; }
-QString connect() { return {}; }
-Database open() { notYet(); }
-void setFolder(const QString&) {}
+Recordset::Recordset(std::unique_ptr<RecordsetPrivate> dd) : d(std::move(dd)) {}
+
+bool Recordset::isOpen() const
+{
+    return bool(d);
+}
+
+int Recordset::recordCount() const
+{
+    if (!d)
+        noCurrentRecord();
+    if (!d->isTable)
+        return int(d->visited);
+    const qint64 dataVersion = d->conn->dataVersion();
+    if (d->count < 0 || d->countVersion != d->conn->writeVersion() || d->countDataVersion != dataVersion) {
+        Connection::Statement st =
+            d->conn->prepare(QStringLiteral("SELECT count(*) FROM %1").arg(quoteIdentifier(d->table)));
+        st.step();
+        d->count = int(st.int64(0));
+        d->countVersion = d->conn->writeVersion();
+        d->countDataVersion = dataVersion;
+    }
+    return d->count;
+}
+
+void Recordset::moveFirst()
+{
+    if (!d)
+        noCurrentRecord();
+    d->editMode = RecordsetPrivate::EditMode::None;
+    if (d->isTable) {
+        d->ahead.clear();
+        d->chunk = 64;
+        d->tableMoveAfter(std::numeric_limits<qint64>::min());
+        if (d->pos == RecordsetPrivate::Position::PastEnd) {
+            d->pos = RecordsetPrivate::Position::Nowhere;
+            noCurrentRecord();
+        }
+        return;
+    }
+    if (d->matches.empty())
+        noCurrentRecord();
+    d->queryStand(0);
+}
+
+void Recordset::moveNext()
+{
+    if (!d || d->pos != RecordsetPrivate::Position::OnRecord)
+        noCurrentRecord();
+    d->editMode = RecordsetPrivate::EditMode::None;
+    if (d->isTable) {
+        d->tableMoveAfter(d->current.id);
+        return;
+    }
+    if (d->index + 1 >= qsizetype(d->matches.size())) {
+        d->index = qsizetype(d->matches.size());
+        d->pos = RecordsetPrivate::Position::PastEnd;
+        return;
+    }
+    d->queryStand(d->index + 1);
+}
+
+void Recordset::moveLast()
+{
+    if (!d)
+        noCurrentRecord();
+    d->editMode = RecordsetPrivate::EditMode::None;
+    if (d->isTable) {
+        Connection::Statement st = d->conn->prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid DESC LIMIT 1")
+                                                        .arg(d->selectList(), quoteIdentifier(d->table)));
+        if (!st.step())
+            noCurrentRecord();
+        RecordsetPrivate::Row row = d->readRow(st);
+        d->ahead.clear();
+        d->stand(std::move(row));
+        return;
+    }
+    if (d->matches.empty())
+        noCurrentRecord();
+    d->queryStand(qsizetype(d->matches.size()) - 1);
+}
+
+QVariant Recordset::value(const QString& field) const
+{
+    if (!d)
+        noCurrentRecord();
+    const int col = d->columnIndex(field);
+    return d->readable().values.value(col);
+}
+
+QString Recordset::text(const QString& field) const
+{
+    const QVariant v = value(field);
+    return v.isNull() ? QString() : v.toString();
+}
+
+void Recordset::setValue(const QString& field, const QVariant& value)
+{
+    if (!d)
+        noCurrentRecord();
+    const int col = d->columnIndex(field);
+    if (d->editMode == RecordsetPrivate::EditMode::None)
+        throw DbError(DbErr::NoEditInProgress, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
+    d->buffer[col] = value;
+}
+
+void Recordset::addNew()
+{
+    if (!d)
+        noCurrentRecord();
+    d->buffer.clear();
+    d->editMode = RecordsetPrivate::EditMode::AddNew;
+}
+
+void Recordset::edit()
+{
+    if (!d)
+        noCurrentRecord();
+    d->readable();
+    d->buffer.clear();
+    d->editMode = RecordsetPrivate::EditMode::Edit;
+}
+
+void Recordset::update()
+{
+    if (!d || d->editMode == RecordsetPrivate::EditMode::None)
+        throw DbError(DbErr::NoEditInProgress, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
+    const QString table = quoteIdentifier(d->table);
+    QStringList names;
+    QVariantList values;
+    for (const auto& [col, value] : d->buffer) {
+        names << quoteIdentifier(d->columns[col]);
+        values << value;
+    }
+    const auto mode = d->editMode;
+    d->editMode = RecordsetPrivate::EditMode::None;
+    d->buffer.clear();
+
+    if (mode == RecordsetPrivate::EditMode::AddNew) {
+        QString sql;
+        if (names.isEmpty()) {
+            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
+        } else {
+            QStringList marks;
+            for (int i = 1; i <= names.size(); ++i)
+                marks << QStringLiteral("?%1").arg(i);
+            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+        }
+        d->conn->run(sql, values);
+        d->conn->wrote();
+        if (!d->isTable)
+            d->matches.push_back(sqlite3_last_insert_rowid(d->conn->handle()));
+        return;
+    }
+
+    if (names.isEmpty())
+        return;
+    QStringList sets;
+    for (int i = 0; i < names.size(); ++i)
+        sets << QStringLiteral("%1 = ?%2").arg(names[i]).arg(i + 1);
+    values << d->current.id;
+    const int changed = d->conn->run(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3")
+                                         .arg(table, sets.join(QStringLiteral(", ")))
+                                         .arg(values.size()),
+                                     values);
+    d->conn->wrote();
+    if (changed == 0) {
+        d->currentDeleted = true;
+        recordDeleted();
+    }
+}
+
+void Recordset::deleteRecord()
+{
+    if (!d)
+        noCurrentRecord();
+    const qint64 id = d->readable().id;
+    d->editMode = RecordsetPrivate::EditMode::None;
+    const int changed = d->conn->run(QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(quoteIdentifier(d->table)),
+                                     {id});
+    d->conn->wrote();
+    d->currentDeleted = true;
+    if (changed == 0)
+        recordDeleted();
+}
+
+bool Recordset::hasCurrentRecord() const
+{
+    if (!d || d->pos != RecordsetPrivate::Position::OnRecord)
+        return false;
+    try {
+        d->readable();
+        return true;
+    } catch (const DbError&) {
+        return false;
+    }
+}
+
+qint64 Recordset::id() const
+{
+    if (!d || d->pos != RecordsetPrivate::Position::OnRecord)
+        noCurrentRecord();
+    return d->current.id;
+}
+
+QString sqlQuote(const QString& text)
+{
+    QString doubled = text;
+    doubled.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + doubled + QLatin1Char('\'');
 }

@@ -1,0 +1,252 @@
+#include "data/Connection.h"
+
+#include "data/Query.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <map>
+
+namespace {
+
+// The page size of our encrypted files; a file of another length cannot be one of them.
+constexpr qint64 PageSize = 1024;
+
+QString fromSqlite(sqlite3_value* v)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+}
+
+void sqlTextEquals(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    sqlite3_result_int(ctx, textEqualsIgnoreCase(fromSqlite(argv[0]), fromSqlite(argv[1])) ? 1 : 0);
+}
+
+void sqlLike(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    sqlite3_result_int(ctx, likeMatches(fromSqlite(argv[0]), fromSqlite(argv[1])) ? 1 : 0);
+}
+
+QByteArray fileHead(const QString& path, qint64 size)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.read(size);
+}
+
+std::map<std::pair<QString, QString>, std::weak_ptr<Connection>>& openConnections()
+{
+    static std::map<std::pair<QString, QString>, std::weak_ptr<Connection>> conns;
+    return conns;
+}
+
+}  // namespace
+
+QString quoteIdentifier(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+Connection::~Connection()
+{
+    for (sqlite3_stmt* stmt : std::as_const(m_cache))
+        sqlite3_finalize(stmt);
+    sqlite3_close_v2(m_db);
+}
+
+std::shared_ptr<Connection> Connection::get(const QString& path, const QString& password)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw DbError(DbErr::FileNotFound, QStringLiteral("Could not find file '%1'.").arg(path));
+    if (!info.isFile())
+        throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' is not a file.").arg(path));
+
+    const auto key = std::make_pair(info.canonicalFilePath(), password);
+    if (auto existing = openConnections()[key].lock())
+        return existing;
+
+    // Look before opening: the engine would take an empty file for an empty database, and it
+    // cannot tell a plain database from a wrong password.
+    const qint64 size = info.size();
+    if (size == 0)
+        throw DbError(DbErr::NotADatabase, QStringLiteral("'%1' is empty: it is not a links database.").arg(path));
+    if (fileHead(path, 16) == QByteArray("SQLite format 3\0", 16))
+        throw DbError(DbErr::NotADatabase,
+                      QStringLiteral("'%1' is an unprotected database, not a links database of this program.").arg(path));
+    if (size % PageSize != 0)
+        throw DbError(DbErr::NotADatabase,
+                      QStringLiteral("'%1' is not a links database of this program (or it is damaged).").arg(path));
+    if (password.isEmpty())
+        throw DbError(DbErr::WrongPassword, QStringLiteral("A password is required to open '%1'.").arg(path));
+
+    std::shared_ptr<Connection> conn(new Connection);
+    conn->m_path = path;
+    const QByteArray utf8Path = QFile::encodeName(path);
+    int rc = sqlite3_open_v2(utf8Path.constData(), &conn->m_db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK)
+        throw DbError(DbErr::CannotOpen, QStringLiteral("Could not open '%1': %2.")
+                                             .arg(path, QString::fromUtf8(sqlite3_errstr(rc))));
+    const QByteArray pwd = password.toUtf8();
+    sqlite3_key(conn->m_db, pwd.constData(), int(pwd.size()));
+    sqlite3_busy_timeout(conn->m_db, 5000);
+    sqlite3_extended_result_codes(conn->m_db, 0);
+
+    // The first read shows whether the key fits.
+    rc = sqlite3_exec(conn->m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_NOTADB)
+        throw DbError(DbErr::WrongPassword,
+                      QStringLiteral("Not a valid password: '%1' does not open with the program's password, "
+                                     "or it is no links database.")
+                          .arg(path));
+    if (rc != SQLITE_OK)
+        conn->fail(rc);
+
+    conn->run(QStringLiteral("PRAGMA cipher_compatibility = 3"));
+    conn->run(QStringLiteral("PRAGMA synchronous = FULL"));
+    // Room for the decrypted pages of a large list, so a rebuild reads no page twice.
+    conn->run(QStringLiteral("PRAGMA cache_size = -32768"));
+    sqlite3_create_function(conn->m_db, "tess_equals", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            &sqlTextEquals, nullptr, nullptr);
+    sqlite3_create_function(conn->m_db, "tess_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &sqlLike,
+                            nullptr, nullptr);
+
+    openConnections()[key] = conn;
+    return conn;
+}
+
+qint64 Connection::dataVersion()
+{
+    Statement st = prepare(QStringLiteral("PRAGMA data_version"));
+    st.step();
+    return st.int64(0);
+}
+
+Connection::Statement Connection::prepare(const QString& sql)
+{
+    sqlite3_stmt*& stmt = m_cache[sql];
+    if (!stmt) {
+        const QByteArray utf8 = sql.toUtf8();
+        const int rc = sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr);
+        if (rc != SQLITE_OK) {
+            m_cache.remove(sql);
+            fail(rc);
+        }
+    }
+    return Statement(*this, stmt);
+}
+
+int Connection::run(const QString& sql, const QVariantList& params)
+{
+    Statement st = prepare(sql);
+    for (int i = 0; i < params.size(); ++i)
+        st.bind(i + 1, params[i]);
+    while (st.step()) {
+    }
+    return sqlite3_changes(m_db);
+}
+
+Connection::TableInfo Connection::tableInfo(const QString& table)
+{
+    TableInfo info;
+    {
+        Statement st = prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 "
+                                              "COLLATE NOCASE"));
+        st.bind(1, table);
+        if (st.step())
+            info.name = st.column(0).toString();
+    }
+    if (info.name.isEmpty())
+        return info;
+    Statement cols = prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoteIdentifier(info.name)));
+    while (cols.step())
+        info.columns << cols.column(1).toString();
+    return info;
+}
+
+void Connection::fail(int rc) const
+{
+    const QString detail = QString::fromUtf8(sqlite3_errmsg(m_db));
+    switch (rc & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        throw DbError(DbErr::Locked, QStringLiteral("'%1' is in use by another copy of the program. "
+                                                    "Please try again in a moment.")
+                                         .arg(m_path));
+    case SQLITE_CORRUPT:
+        throw DbError(DbErr::Corrupt, QStringLiteral("'%1' is damaged: %2.").arg(m_path, detail));
+    case SQLITE_NOTADB:
+        throw DbError(DbErr::NotADatabase,
+                      QStringLiteral("'%1' is not a links database of this program (or it is damaged).").arg(m_path));
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN:
+        throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' cannot be written: %2.").arg(m_path, detail));
+    case SQLITE_FULL:
+        throw DbError(DbErr::EngineFailure, QStringLiteral("The disk is full; '%1' was not changed.").arg(m_path));
+    default:
+        throw DbError(DbErr::EngineFailure, QStringLiteral("The database engine failed: %1.").arg(detail));
+    }
+}
+
+Connection::Statement::~Statement()
+{
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}
+
+void Connection::Statement::bind(int index, const QVariant& value)
+{
+    int rc;
+    if (value.isNull()) {
+        rc = sqlite3_bind_null(m_stmt, index);
+    } else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong ||
+               value.typeId() == QMetaType::Short || value.typeId() == QMetaType::Bool ||
+               value.typeId() == QMetaType::UInt) {
+        rc = sqlite3_bind_int64(m_stmt, index, value.toLongLong());
+    } else if (value.typeId() == QMetaType::Double) {
+        rc = sqlite3_bind_double(m_stmt, index, value.toDouble());
+    } else {
+        const QByteArray utf8 = value.toString().toUtf8();
+        rc = sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    if (rc != SQLITE_OK)
+        m_conn.fail(rc);
+}
+
+bool Connection::Statement::step()
+{
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    sqlite3_reset(m_stmt);
+    m_conn.fail(rc);
+}
+
+QVariant Connection::Statement::column(int index) const
+{
+    switch (sqlite3_column_type(m_stmt, index)) {
+    case SQLITE_NULL:
+        return QVariant();
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(m_stmt, index)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_stmt, index));
+    default: {
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, index));
+        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, index)));
+    }
+    }
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "data/DbError.h"
+
+#include <QHash>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+#include <sqlcipher/sqlite3.h>
+
+// One keyed SQLCipher connection to a file, shared by every Database opened on it in this process.
+// Private to the engine (data/).
+class Connection {
+public:
+    ~Connection();
+
+    // The shared connection for path and password, opened and keyed on first use.
+    static std::shared_ptr<Connection> get(const QString& path, const QString& password);
+
+    sqlite3* handle() const { return m_db; }
+    QString path() const { return m_path; }
+
+    // Bumped by every write through this connection; cursors compare it to know their copies
+    // of records are stale.
+    quint64 writeVersion() const { return m_writeVersion; }
+    void wrote() { ++m_writeVersion; }
+    // Changes when another process committed (PRAGMA data_version).
+    qint64 dataVersion();
+
+    bool inTransaction() const { return m_inTransaction; }
+    void setInTransaction(bool on) { m_inTransaction = on; }
+
+    // A prepared statement from the cache; reset and unbound when the Statement goes.
+    class Statement {
+    public:
+        Statement(Connection& conn, sqlite3_stmt* stmt) : m_conn(conn), m_stmt(stmt) {}
+        ~Statement();
+        Statement(const Statement&) = delete;
+        Statement& operator=(const Statement&) = delete;
+
+        void bind(int index, const QVariant& value);
+        bool step();  // true while a row is there; throws DbError on failure
+        QVariant column(int index) const;
+        qint64 int64(int index) const { return sqlite3_column_int64(m_stmt, index); }
+        int columnCount() const { return sqlite3_column_count(m_stmt); }
+
+    private:
+        Connection& m_conn;
+        sqlite3_stmt* m_stmt;
+    };
+    Statement prepare(const QString& sql);
+
+    // Runs a statement to its end; returns the rows it changed.
+    int run(const QString& sql, const QVariantList& params = {});
+
+    // The table's name as stored and its column names, or an empty name when there is no such
+    // table (names ignore case).
+    struct TableInfo {
+        QString name;
+        QStringList columns;
+    };
+    TableInfo tableInfo(const QString& table);
+
+    [[noreturn]] void fail(int rc) const;
+
+private:
+    Connection() = default;
+    sqlite3* m_db = nullptr;
+    QString m_path;
+    quint64 m_writeVersion = 0;
+    bool m_inTransaction = false;
+    QHash<QString, sqlite3_stmt*> m_cache;
+};
+
+// The SQL text for an identifier: "name" with inner quotes doubled.
+QString quoteIdentifier(const QString& name);
