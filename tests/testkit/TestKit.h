@@ -31,7 +31,8 @@ using Link = QPair<QString, QString>;  // SiteName, URL
 
 // A fresh copy of the installed links.mdb (written by the real tool) in its own temporary folder.
 // While it lives, the program's LinksDb points at that folder. A database failure inside a helper
-// fails the test with the engine's number and description and ends the test function.
+// fails the test with the engine's number and description; the helper then returns an empty result
+// (check QTest::currentTestFailed() where going on would mislead).
 class TempLinksDb {
 public:
     TempLinksDb();
