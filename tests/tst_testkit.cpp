@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTest>
@@ -54,6 +55,8 @@ private Q_SLOTS:
     void httpServer_answersWholeRequestsAndCloses();
     void resetApplication_removesWindowsAndLetsLoopsRunAgain();
     void triggerAction_failsLoudlyAndTriggersOtherwise();
+    void tempLinksDb_freshInstalledCopyEachTime();
+    void tempLinksDb_writesAndReadsBack();
 };
 
 void tst_testkit::httpServer_answersWholeRequestsAndCloses()
@@ -112,6 +115,58 @@ void tst_testkit::triggerAction_failsLoudlyAndTriggersOtherwise()
     QEXPECT_FAIL("", "a missing action fails the test", Continue);
     testkit::triggerAction(nullptr, "mnuMissing");
     QCOMPARE(triggered, 1);
+}
+
+void tst_testkit::tempLinksDb_freshInstalledCopyEachTime()
+{
+    QString firstPath;
+    {
+        testkit::TempLinksDb first;
+        firstPath = first.path();
+        QCOMPARE(LinksDb::path(), firstPath);
+        first.addLinks({{"Zeta", "www.zeta.example"}, {"alpha", "None"}});
+        first.setOther(1, "Yes", "ann", "secret");
+        // The program's own way in reaches the same file.
+        QCOMPARE(LinksDb::open().openRecordset("links", RecordsetType::Table).recordCount(), 2);
+    }
+    QVERIFY(!QFile::exists(firstPath));
+
+    // The next copy is the installed file again, untouched by what the first one was given.
+    testkit::TempLinksDb second;
+    QVERIFY(second.path() != firstPath);
+    QCOMPARE(LinksDb::path(), second.path());
+    QCOMPARE(second.linkCount(), 0);
+    QCOMPARE(second.other("FirstRun").toInt(), 0);
+    QCOMPARE(second.other("PasswordProtected").toString(), QStringLiteral("No"));
+    QVERIFY(!second.bytes().startsWith("SQLite format 3"));  // encrypted, not a plain database
+}
+
+void tst_testkit::tempLinksDb_writesAndReadsBack()
+{
+    testkit::TempLinksDb file;
+    const QList<testkit::Link> firstBatch{{"Zeta", "www.zeta.example"}, {" blank first", ""}};
+    const QList<testkit::Link> secondBatch{{"O'Brien's \"page\"", "mailto:a@b.example"}, {"alpha", "None"}};
+    file.addLinks(firstBatch);
+    file.addLinks(secondBatch);
+    QCOMPARE(file.links(), firstBatch + secondBatch);
+    QCOMPARE(file.linkCount(), 4);
+
+    file.setOther(1, "Yes", QVariant(), "pw");
+    QCOMPARE(file.other("FirstRun").toInt(), 1);
+    QCOMPARE(file.other("PasswordProtected").toString(), QStringLiteral("Yes"));
+    QVERIFY(file.other("Username").isNull());
+    QCOMPARE(file.other("Password").toString(), QStringLiteral("pw"));
+
+    // Left out, user name and password are empty texts, not Null.
+    file.setOther(1, "No");
+    QVERIFY(!file.other("Username").isNull());
+    QCOMPARE(file.other("Username").toString(), QString());
+    QVERIFY(!file.other("Password").isNull());
+
+    // A helper that meets an engine failure fails the test and returns, without aborting the run.
+    QEXPECT_FAIL("", "no such field in Other", Continue);
+    const QVariant missing = file.other("NoSuchField");
+    QVERIFY(!missing.isValid());
 }
 
 QTEST_MAIN(tst_testkit)
