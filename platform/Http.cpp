@@ -5,6 +5,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
+#include <memory>
 
 namespace platform {
 
@@ -19,13 +20,13 @@ public:
         QNetworkRequest request(url);
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
         request.setTransferTimeout(timeoutMs);
-        QNetworkReply* reply = manager.get(request);
+        const std::unique_ptr<QNetworkReply> reply(manager.get(request));
 
         QEventLoop loop;
         QTimer timer;
         timer.setSingleShot(true);
-        QObject::connect(&timer, &QTimer::timeout, reply, &QNetworkReply::abort);
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&timer, &QTimer::timeout, reply.get(), &QNetworkReply::abort);
+        QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
         timer.start(timeoutMs);
         if (!reply->isFinished())
             loop.exec(QEventLoop::ExcludeUserInputEvents);
@@ -39,7 +40,6 @@ public:
             result.ok = true;
             result.body = QString::fromUtf8(reply->readAll());
         }
-        delete reply;
         return result;
     }
 };

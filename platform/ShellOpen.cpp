@@ -1,7 +1,6 @@
 #include "platform/ShellOpen.h"
 
 #include <QProcess>
-#include <QRegularExpression>
 
 namespace platform {
 
@@ -22,8 +21,8 @@ Opener* g_opener = nullptr;
 
 QString openerArgument(const QString& target)
 {
-    static const QRegularExpression hasScheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:"));
-    if (target.startsWith(QLatin1String("www."), Qt::CaseInsensitive) && !hasScheme.match(target).hasMatch())
+    // No scheme starts with "www.", so "www.example.org:8080" is a host and port, not a scheme.
+    if (target.startsWith(QLatin1String("www."), Qt::CaseInsensitive))
         return QStringLiteral("http://") + target;
     return target;
 }

@@ -1,9 +1,11 @@
 #include "platform/SingleInstance.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <memory>
+#include <unistd.h>
 
 namespace platform {
 
@@ -15,11 +17,9 @@ public:
     {
         if (m_lock)
             return false;  // this copy already holds it
-        QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-        if (folder.isEmpty())
-            folder = QDir::tempPath();
-        QDir().mkpath(folder);
-        auto lock = std::make_unique<QLockFile>(folder + QStringLiteral("/orvane-tessary.lock"));
+        const QString path = instanceLockPath();
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        auto lock = std::make_unique<QLockFile>(path);
         // A lock whose process is gone is stale and taken over at once.
         lock->setStaleLockTime(0);
         if (!lock->tryLock(0))
@@ -43,6 +43,15 @@ LockFileGuard& realGuard()
 InstanceGuard* g_guard = nullptr;
 
 }  // namespace
+
+QString instanceLockPath()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    // Without a runtime folder of its own the user shares /tmp: the name keeps the lock per user.
+    if (folder.isEmpty())
+        return QDir::tempPath() + QStringLiteral("/orvane-tessary-%1.lock").arg(::getuid());
+    return folder + QStringLiteral("/orvane-tessary.lock");
+}
 
 bool anotherCopyRunning()
 {

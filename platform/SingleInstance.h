@@ -19,6 +19,9 @@ bool anotherCopyRunning();
 // Replaces the real test (nullptr restores it). The guard stays owned by the caller.
 void setInstanceGuard(InstanceGuard* guard);
 
+// The lock file the real test takes: in the user's runtime folder.
+QString instanceLockPath();
+
 // Releases the lock this process holds, if any (tests that start the program twice in-process).
 void releaseInstanceLock();
 

@@ -30,7 +30,9 @@ namespace testkit {
 using Link = QPair<QString, QString>;  // SiteName, URL
 
 // A fresh copy of the installed links.mdb (written by the real tool) in its own temporary folder.
-// While it lives, the program's LinksDb points at that folder.
+// While it lives, the program's LinksDb points at that folder. A database failure inside a helper
+// fails the test with the engine's number and description; the helper then returns an empty result
+// (check QTest::currentTestFailed() where going on would mislead).
 class TempLinksDb {
 public:
     TempLinksDb();
@@ -124,11 +126,14 @@ private:
 // A port on 127.0.0.1 where nothing listens (connections are refused).
 quint16 refusedPort();
 
-// Puts the application back to "not started": every window gone, no end recorded.
+// Puts the application back to "not started": every window gone, no end recorded, no instance
+// lock held, and local event loops able to run again. Call it from a test function (or cleanup()),
+// not from inside a running event loop.
 void resetApplication();
 
 // Triggers a command as the user would; fails the test (QFAIL-style, via QTest::qFail) when the
-// action is missing, hidden or disabled.
+// action is missing, hidden or disabled. The calling test goes on: check QTest::currentTestFailed()
+// where what follows would crash.
 void triggerAction(QAction* action, const char* name);
 
 }  // namespace testkit
