@@ -6,6 +6,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libsqlcipher-dev sqlcipher libsodium-dev
     fonts-dejavu-core fonts-liberation xdg-utils
+    clang libclang-rt-14-dev
 )
 
 missing=()
