@@ -4,6 +4,8 @@
 #include "app/Lifecycle.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QTimer>
 
 Form::Form(QWidget* parent) : QWidget(parent, Qt::Window)
 {
@@ -23,6 +25,13 @@ void Form::unload()
     app::guarded([this] { Form_Unload(); });
     hide();
     deleteLater();
+    // The application ends when its last window is gone. A handler that moves on shows the next
+    // window before it unloads its own, and a load step may unload its window and then show
+    // another: so the test waits until the handler has returned.
+    QTimer::singleShot(0, QCoreApplication::instance(), [] {
+        if (!app::hasEnded() && !Forms::anyLoaded())
+            app::endApplication(0);
+    });
 }
 
 void Form::discard()

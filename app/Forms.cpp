@@ -32,6 +32,15 @@ void showForm(Form* form)
     form->activateWindow();
 }
 
+bool anyLoaded()
+{
+    for (const auto& [type, form] : registry()) {
+        if (form && !form->isUnloaded())
+            return true;
+    }
+    return false;
+}
+
 void discardAll()
 {
     auto& forms = registry();

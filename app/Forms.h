@@ -44,6 +44,9 @@ T* show()
     return form;
 }
 
+// Whether any window is loaded (not yet unloaded).
+bool anyLoaded();
+
 // Every loaded window, for ending the application.
 void discardAll();
 

@@ -11,6 +11,8 @@ namespace app {
 bool start()
 {
     QApplication::setApplicationName(QStringLiteral("Orvane Tessary"));
+    // Windows unload by hiding; the application decides itself when its last window is gone.
+    QApplication::setQuitOnLastWindowClosed(false);
     if (frmFirstTime* first = Forms::load<frmFirstTime>())
         Forms::showForm(first);
     if (hasEnded())
