@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+
+class QWidget;
+
+namespace bench {
+
+// The figures of one run, in milliseconds; a negative figure was not measured.
+enum Measure { StartUp, Select, Add, Save, DeleteSelected, DeleteAll, MeasureCount };
+using Times = std::array<double, MeasureCount>;
+const char* measureName(int measure);
+
+// What a run saw that it should not have: empty when everything behaved.
+struct Outcome {
+    Times ms;
+    QStringList problems;
+    QStringList notes;  // what could not be measured yet, and why
+};
+
+// Counts the paint events of one list's viewport, wherever and whenever that list appears.
+// A command counts as done when its list has been painted afterwards: the user sees the result.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(std::function<bool(QObject*)> isTheList);
+    ~PaintWatch() override;
+    int paints() const { return m_paints; }
+    // Runs the event loop until the list was painted after `before` paints; false on a time-out.
+    bool waitPainted(int before, int timeoutMs = 60000) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::function<bool(QObject*)> m_isTheList;
+    int m_paints = 0;
+};
+
+// Milliseconds from a started timer.
+inline double msSince(const QElapsedTimer& timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// VmRSS of this process in kilobytes (from /proc/self/status).
+long residentKb();
+
+// The program's own windows on the file in `folder`.
+Outcome runProgram(const QString& folder, int linkCount);
+// The program's start-up only, then its resident memory (a fresh child process runs this).
+long programStartupRss(const QString& folder, QString* problem);
+
+// The least work that gives the same picture from the same file.
+Outcome runFloor(const QString& folder, int linkCount);
+long floorStartupRss(const QString& folder, QString* problem);
+
+}  // namespace bench

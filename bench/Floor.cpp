@@ -1,0 +1,234 @@
+// The floor: the least work that puts the same sorted names on the screen from the same file.
+// One keyed connection of the engine, one plain statement over it, the collator's sort on
+// precomputed keys, and the fastest list view Qt has (QListView + QStringListModel, uniform item
+// sizes, pre-sorted). Writes are single autocommitted statements, as durable as the program's.
+#include "bench/Bench.h"
+
+#include "app/Look.h"
+#include "data/Connection.h"
+#include "data/LinksDb.h"
+
+#include <QApplication>
+#include <QCollator>
+#include <QLabel>
+#include <QListView>
+#include <QStringListModel>
+#include <algorithm>
+#include <memory>
+#include <numeric>
+#include <vector>
+
+namespace bench {
+
+namespace {
+
+QCollator listCollator()
+{
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
+// Collator order, equal names in stored order. Keys once per name beat comparing with the
+// collator n log n times.
+void sortNames(QStringList& names)
+{
+    const QCollator collator = listCollator();
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(names.size());
+    for (const QString& name : std::as_const(names))
+        keys.push_back(collator.sortKey(name));
+    std::vector<int> order(names.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&keys](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+    QStringList sorted;
+    sorted.reserve(names.size());
+    for (int i : order)
+        sorted.append(std::move(names[i]));
+    names = std::move(sorted);
+}
+
+class Step {
+public:
+    Step(sqlite3* db, const char* sql)
+    {
+        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
+            qFatal("floor: cannot prepare %s: %s", sql, sqlite3_errmsg(db));
+    }
+    ~Step() { sqlite3_finalize(m_stmt); }
+    sqlite3_stmt* get() const { return m_stmt; }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+bool runWrite(sqlite3* db, const char* sql, const QString& a = {}, const QString& b = {}, qint64 id = -1)
+{
+    Step st(db, sql);
+    int index = 1;
+    QByteArray ua = a.toUtf8(), ub = b.toUtf8();
+    if (!a.isNull())
+        sqlite3_bind_text(st.get(), index++, ua.constData(), int(ua.size()), SQLITE_STATIC);
+    if (!b.isNull())
+        sqlite3_bind_text(st.get(), index++, ub.constData(), int(ub.size()), SQLITE_STATIC);
+    if (id >= 0)
+        sqlite3_bind_int64(st.get(), index, id);
+    return sqlite3_step(st.get()) == SQLITE_DONE;
+}
+
+// A window holding the floor's list and the two detail labels.
+struct FloorWindow {
+    std::unique_ptr<QWidget> window;
+    QListView* view = nullptr;
+    QStringListModel* model = nullptr;
+    QLabel* name = nullptr;
+    QLabel* url = nullptr;
+
+    FloorWindow()
+    {
+        window = std::make_unique<QWidget>();
+        window->setObjectName(QStringLiteral("floor"));
+        window->resize(354, 340);
+        view = new QListView(window.get());
+        view->setObjectName(QStringLiteral("floorList"));
+        view->setUniformItemSizes(true);
+        view->setFont(Look::sansSerif(8.25, true));
+        view->setGeometry(0, 0, 353, 186);
+        model = new QStringListModel(view);
+        view->setModel(model);
+        name = new QLabel(window.get());
+        name->setGeometry(64, 192, 302, 20);
+        url = new QLabel(window.get());
+        url->setGeometry(56, 216, 295, 20);
+    }
+};
+
+bool isFloorList(QObject* watched)
+{
+    return watched->parent() && watched->parent()->objectName() == QLatin1String("floorList");
+}
+
+QStringList scanNames(sqlite3* db)
+{
+    Step st(db, "SELECT SiteName FROM links");
+    QStringList names;
+    while (sqlite3_step(st.get()) == SQLITE_ROW)
+        names.append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)),
+                                       sqlite3_column_bytes(st.get(), 0)));
+    return names;
+}
+
+void rebuild(sqlite3* db, FloorWindow& w)
+{
+    QStringList names = scanNames(db);
+    sortNames(names);
+    w.model->setStringList(names);
+}
+
+// The identity of the record in stored position `index`.
+qint64 idAt(sqlite3* db, int index)
+{
+    Step st(db, "SELECT rowid FROM links ORDER BY rowid LIMIT 1 OFFSET ?1");
+    sqlite3_bind_int(st.get(), 1, index);
+    return sqlite3_step(st.get()) == SQLITE_ROW ? sqlite3_column_int64(st.get(), 0) : -1;
+}
+
+std::shared_ptr<Connection> openKeyed(const QString& folder)
+{
+    return Connection::get(folder + QLatin1Char('/') + LinksDb::fileName(), QStringLiteral("vunok"));
+}
+
+}  // namespace
+
+Outcome runFloor(const QString& folder, int linkCount)
+{
+    Outcome out;
+    out.ms.fill(-1);
+    PaintWatch watch(isFloorList);
+
+    auto timed = [&](Measure m, const auto& body) {
+        const int before = watch.paints();
+        QElapsedTimer timer;
+        timer.start();
+        body();
+        if (!watch.waitPainted(before))
+            out.problems << QStringLiteral("floor %1: not repainted").arg(QLatin1String(measureName(m)));
+        out.ms[m] = msSince(timer);
+    };
+
+    std::shared_ptr<Connection> conn;
+    std::unique_ptr<FloorWindow> w;
+    timed(StartUp, [&] {
+        conn = openKeyed(folder);
+        w = std::make_unique<FloorWindow>();
+        rebuild(conn->handle(), *w);
+        w->view->setCurrentIndex(w->model->index(0));
+        w->window->show();
+    });
+    sqlite3* db = conn->handle();
+    if (w->model->rowCount() != linkCount)
+        out.problems << QStringLiteral("floor listed %1 of %2").arg(w->model->rowCount()).arg(linkCount);
+
+    if (linkCount > 3) {
+        const qint64 id = idAt(db, 3);
+        timed(Select, [&] {
+            w->view->setCurrentIndex(w->model->index(3));
+            Step st(db, "SELECT SiteName, URL FROM links WHERE rowid = ?1");
+            sqlite3_bind_int64(st.get(), 1, id);
+            if (sqlite3_step(st.get()) == SQLITE_ROW) {
+                w->name->setText(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0))));
+                w->url->setText(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1))));
+            }
+        });
+    }
+
+    timed(Add, [&] {
+        if (!runWrite(db, "INSERT INTO links (SiteName, URL) VALUES (?1, ?2)", QStringLiteral("Quokka Watchers' Café"),
+                      QStringLiteral("https://quokka.example.com/")))
+            out.problems << QStringLiteral("floor add failed");
+        rebuild(db, *w);
+    });
+    if (linkCount > 5) {
+        const qint64 id = idAt(db, 5);
+        timed(Save, [&] {
+            if (!runWrite(db, "UPDATE links SET SiteName = ?1, URL = ?2 WHERE rowid = ?3", QStringLiteral("Renamed"),
+                          QStringLiteral("https://renamed.example.com/"), id))
+                out.problems << QStringLiteral("floor save failed");
+            rebuild(db, *w);
+            w->view->setCurrentIndex(w->model->index(0));
+        });
+    }
+    if (linkCount > 2) {
+        const qint64 id = idAt(db, 2);
+        timed(DeleteSelected, [&] {
+            if (!runWrite(db, "DELETE FROM links WHERE rowid = ?1", {}, {}, id))
+                out.problems << QStringLiteral("floor delete failed");
+            rebuild(db, *w);
+        });
+    }
+    timed(DeleteAll, [&] {
+        if (!runWrite(db, "DELETE FROM links"))
+            out.problems << QStringLiteral("floor delete all failed");
+        w->model->setStringList({});
+    });
+    return out;
+}
+
+long floorStartupRss(const QString& folder, QString* problem)
+{
+    PaintWatch watch(isFloorList);
+    const int before = watch.paints();
+    std::shared_ptr<Connection> conn = openKeyed(folder);
+    FloorWindow w;
+    rebuild(conn->handle(), w);
+    w.view->setCurrentIndex(w.model->index(0));
+    w.window->show();
+    if (!watch.waitPainted(before))
+        *problem = QStringLiteral("the floor list was never painted");
+    return residentKb();
+}
+
+}  // namespace bench
