@@ -5,6 +5,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QScreen>
+#include <QShowEvent>
 #include <QTimer>
 
 Form::Form(QWidget* parent) : QWidget(parent, Qt::Window)
@@ -58,4 +60,17 @@ void Form::closeEvent(QCloseEvent* event)
     // The window is destroyed by unload(); Qt must only hide it here.
     event->accept();
     unload();
+}
+
+void Form::showEvent(QShowEvent* event)
+{
+    if (!m_placed) {
+        m_placed = true;
+        if (const QScreen* screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QWidget::showEvent(event);
 }
