@@ -6,7 +6,7 @@
 #include "app/ListBox.h"
 #include "app/frmMain.h"
 #include "data/LinksDb.h"
-#include "forms/edit/EditLook.h"
+#include "app/Look.h"
 #include "forms/edit/frmEditThisSite.h"
 
 #include <QComboBox>
@@ -38,14 +38,14 @@ frmEditSites::frmEditSites()
                    Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Edit My Sites"));
     setClientSizeTwips(5640, 4935);
-    editlook::fillBackground(this, editlook::windowColour);
+    Look::setBackground(this, Look::Background);
 
     Label1 = new QLabel(QStringLiteral("Select the site that you wish to edit :"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(editlook::sansSerif(13.5, true));
+    Label1->setFont(Look::sansSerif(13.5, true));
     Label2 = new QLabel(QStringLiteral("Fast Search :"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setFont(editlook::sansSerif(13.5, true));
+    Label2->setFont(Look::sansSerif(13.5, true));
 
     Combo1 = new QComboBox(this);
     Combo1->setObjectName(QStringLiteral("Combo1"));
@@ -59,12 +59,12 @@ frmEditSites::frmEditSites()
     List1 = new ListBox(false, this);
     List1->setObjectName(QStringLiteral("List1"));
     List1->setAccessibleName(QStringLiteral("Sites"));
-    List1->setFont(editlook::sansSerif(8.25, true));
+    List1->setFont(Look::sansSerif(8.25, true));
 
     Command1 = new QPushButton(QStringLiteral("Cancel"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setAccessibleName(QStringLiteral("Cancel"));
-    Command1->setFont(editlook::sansSerif(14.25, true));
+    Command1->setFont(Look::sansSerif(14.25, true));
 
     placeTwips(Label1, 240, 120, 5010, 360);
     placeTwips(Label2, 240, 960, 1860, 360);
@@ -80,8 +80,6 @@ frmEditSites::frmEditSites()
     app::onEvent(Combo1, &QComboBox::activated, this, &frmEditSites::Combo1_Click);
     app::onEvent(List1, &ListBox::Click, this, &frmEditSites::List1_Click);
     app::onEvent(Command1, &QPushButton::clicked, this, &frmEditSites::Command1_Click);
-
-    editlook::centreOnScreen(this);
 }
 
 void frmEditSites::Form_Load()

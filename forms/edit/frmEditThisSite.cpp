@@ -6,7 +6,7 @@
 #include "app/ListBox.h"
 #include "app/frmMain.h"
 #include "data/LinksDb.h"
-#include "forms/edit/EditLook.h"
+#include "app/Look.h"
 #include "platform/MessageBox.h"
 
 #include <QLabel>
@@ -19,7 +19,7 @@ frmEditThisSite::frmEditThisSite()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(QStringLiteral("Edit This Site"));
     setClientSizeTwips(7050, 2385);
-    editlook::fillBackground(this, editlook::windowColour);
+    Look::setBackground(this, Look::Background);
 
     auto label = [this](const char* name, const QString& caption, const QFont& font) {
         auto* l = new QLabel(caption, this);
@@ -27,15 +27,15 @@ frmEditThisSite::frmEditThisSite()
         l->setFont(font);
         return l;
     };
-    Label1 = label("Label1", QStringLiteral("Edit Link Information"), editlook::sansSerif(18, true, true));
-    Label2 = label("Label2", QStringLiteral("Site Name :"), editlook::sansSerif(12, true));
-    Label9 = label("Label9", QStringLiteral("URL :"), editlook::sansSerif(12, true));
+    Label1 = label("Label1", QStringLiteral("Edit Link Information"), Look::sansSerif(18, true, true));
+    Label2 = label("Label2", QStringLiteral("Site Name :"), Look::sansSerif(12, true));
+    Label9 = label("Label9", QStringLiteral("URL :"), Look::sansSerif(12, true));
 
     auto box = [this](const char* name, const QString& accessible) {
         auto* t = new QLineEdit(this);
         t->setObjectName(QLatin1String(name));
         t->setAccessibleName(accessible);
-        editlook::fillBox(t, editlook::boxColour);
+        Look::setBackground(t, Look::EntryYellow);
         return t;
     };
     txtname = box("txtname", QStringLiteral("Site Name"));
@@ -45,7 +45,7 @@ frmEditThisSite::frmEditThisSite()
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
         b->setAccessibleName(caption);
-        b->setFont(editlook::arial(14.25, true));
+        b->setFont(Look::sansSerif(14.25, true));
         // As on the desktop the program comes from: Enter on a focused button presses that button.
         b->setAutoDefault(true);
         return b;
@@ -72,8 +72,6 @@ frmEditThisSite::frmEditThisSite()
     // A plain window has no default-button handling of its own: Enter in a box presses "Save".
     connect(txtname, &QLineEdit::returnPressed, Command2, &QPushButton::click);
     connect(txtURL, &QLineEdit::returnPressed, Command2, &QPushButton::click);
-
-    editlook::centreOnScreen(this);
 }
 
 void frmEditThisSite::setRecord(const QString& key, qint64 id)

@@ -6,7 +6,7 @@
 #include "app/ListBox.h"
 #include "app/frmMain.h"
 #include "data/LinksDb.h"
-#include "forms/edit/EditLook.h"
+#include "app/Look.h"
 #include "platform/MessageBox.h"
 
 #include <QLabel>
@@ -41,7 +41,7 @@ frmNewSite::frmNewSite()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(QStringLiteral("New  Site Information"));
     setClientSizeTwips(7035, 2565);
-    editlook::fillBackground(this, editlook::windowColour);
+    Look::setBackground(this, Look::Background);
 
     auto label = [this](const char* name, const QString& caption, const QFont& font) {
         auto* l = new QLabel(caption, this);
@@ -49,15 +49,15 @@ frmNewSite::frmNewSite()
         l->setFont(font);
         return l;
     };
-    Label1 = label("Label1", QStringLiteral("New Link Information"), editlook::sansSerif(18, true, true));
-    Label2 = label("Label2", QStringLiteral("Site Name :"), editlook::sansSerif(12, true));
-    Label9 = label("Label9", QStringLiteral("URL :"), editlook::sansSerif(12, true));
+    Label1 = label("Label1", QStringLiteral("New Link Information"), Look::sansSerif(18, true, true));
+    Label2 = label("Label2", QStringLiteral("Site Name :"), Look::sansSerif(12, true));
+    Label9 = label("Label9", QStringLiteral("URL :"), Look::sansSerif(12, true));
 
     auto box = [this](const char* name, const QString& accessible) {
         auto* t = new QLineEdit(this);
         t->setObjectName(QLatin1String(name));
         t->setAccessibleName(accessible);
-        editlook::fillBox(t, editlook::boxColour);
+        Look::setBackground(t, Look::EntryYellow);
         return t;
     };
     txtname = box("txtname", QStringLiteral("Site Name"));
@@ -67,7 +67,7 @@ frmNewSite::frmNewSite()
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
         b->setAccessibleName(caption);
-        b->setFont(editlook::arial(14.25, true));
+        b->setFont(Look::sansSerif(14.25, true));
         // Neither button answers Enter.
         b->setAutoDefault(false);
         return b;
@@ -90,8 +90,6 @@ frmNewSite::frmNewSite()
 
     app::onEvent(Command2, &QPushButton::clicked, this, &frmNewSite::Command2_Click);
     app::onEvent(Command1, &QPushButton::clicked, this, &frmNewSite::Command1_Click);
-
-    editlook::centreOnScreen(this);
 }
 
 void frmNewSite::Command2_Click()
