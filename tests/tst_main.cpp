@@ -275,6 +275,34 @@ private Q_SLOTS:
         QVERIFY(app::hasEnded());
         QVERIFY(!Forms::find<frmMain>());
     }
+
+    // Real processes meeting through the real lock in a shared runtime folder.
+    void secondProcessRefusedWhileTheFirstRunsAndAllowedAfterItWasKilled()
+    {
+        testkit::TempLinksDb db;
+        db.setOther(1, QStringLiteral("No"));
+        db.addLinks({{"a", "u"}});
+        testkit::RuntimeDir runtime;
+
+        testkit::Harness first(db.folder(), runtime.path());
+        first.start();
+        QCOMPARE(first.waitForLine(QStringLiteral("WINDOWS")), QStringLiteral("WINDOWS\tfrmMain"));
+
+        testkit::Harness second(db.folder(), runtime.path());
+        second.start();
+        QVERIFY(second.waitForExit());
+        QCOMPARE(second.windowsShown(), QStringList());
+        QCOMPARE(second.boxes().size(), 1);
+        QCOMPARE(second.boxes()[0].text, QStringLiteral("Orvane Tessary is already running in memory"));
+        QCOMPARE(second.boxes()[0].style, 0);
+        QVERIFY(!second.crashed());
+
+        first.kill();
+        testkit::Harness third(db.folder(), runtime.path());
+        third.start();
+        QCOMPARE(third.waitForLine(QStringLiteral("WINDOWS")), QStringLiteral("WINDOWS\tfrmMain"));
+        QVERIFY(third.boxes().isEmpty());
+    }
 };
 
 QTEST_MAIN(TestMain)
