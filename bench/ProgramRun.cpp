@@ -7,6 +7,9 @@
 #include "app/Startup.h"
 #include "app/frmMain.h"
 #include "data/LinksDb.h"
+#include "forms/edit/frmEditSites.h"
+#include "forms/edit/frmEditThisSite.h"
+#include "forms/edit/frmNewSite.h"
 #include "testkit/TestKit.h"
 
 #include <QAction>
@@ -16,15 +19,6 @@
 #include <QPushButton>
 #include <QTest>
 
-// The link-editing windows join the measurement as soon as they are part of the build.
-#if __has_include("forms/edit/frmNewSite.h")
-#define BENCH_HAS_EDIT_WINDOWS 1
-#include "forms/edit/frmEditSites.h"
-#include "forms/edit/frmEditThisSite.h"
-#include "forms/edit/frmNewSite.h"
-#else
-#define BENCH_HAS_EDIT_WINDOWS 0
-#endif
 
 namespace bench {
 
@@ -108,7 +102,6 @@ Outcome runProgram(const QString& folder, int linkCount)
                QStringLiteral("select: the fourth entry is not the one shown"));
     }
 
-#if BENCH_HAS_EDIT_WINDOWS
     // Add: "New Site Link", type, "Ok".
     form->mnuNewContact->trigger();
     if (frmNewSite* add = Forms::find<frmNewSite>()) {
@@ -177,10 +170,6 @@ Outcome runProgram(const QString& folder, int linkCount)
         expect(out, LinksDb::open().openRecordset(QStringLiteral("links"), RecordsetType::Table).recordCount() == 0,
                QStringLiteral("delete all: links are left in the file"));
     }
-#else
-    out.notes << QStringLiteral("the link-editing windows are not built yet: add, save and both deletes are not "
-                                "measured");
-#endif
 
     if (app::hasEnded())
         out.problems << QStringLiteral("the application ended during the run");
