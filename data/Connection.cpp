@@ -250,3 +250,18 @@ QVariant Connection::Statement::column(int index) const
     }
     }
 }
+
+QString Connection::Statement::text(int index) const
+{
+    switch (sqlite3_column_type(m_stmt, index)) {
+    case SQLITE_NULL:
+        return QString();
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, index));
+        return QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, index));
+    }
+    default:
+        return column(index).toString();
+    }
+}

@@ -42,6 +42,9 @@ public:
         void bind(int index, const QVariant& value);
         bool step();  // true while a row is there; throws DbError on failure
         QVariant column(int index) const;
+        // The column as text without a QVariant in between: Null is the null text, a number
+        // reads as QVariant's toString() would.
+        QString text(int index) const;
         qint64 int64(int index) const { return sqlite3_column_int64(m_stmt, index); }
         int columnCount() const { return sqlite3_column_count(m_stmt); }
 

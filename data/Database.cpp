@@ -36,6 +36,15 @@ QString passwordFrom(const QString& connect)
     return {};
 }
 
+template <typename T>
+void appendAll(QList<T>& to, QList<T>&& from)
+{
+    if (to.isEmpty())
+        to = std::move(from);
+    else
+        to.append(std::move(from));
+}
+
 }  // namespace
 
 // A cursor: the records of a table in stored order (row id order), or the matches of a query.
@@ -425,6 +434,58 @@ QString Recordset::text(const QString& field) const
     return v.isNull() ? QString() : v.toString();
 }
 
+void Recordset::readTexts(const QString& field, int count, QStringList& texts, QList<qint64>& ids)
+{
+    if (count <= 0)
+        return;
+    if (!d)
+        noCurrentRecord();
+    const int col = d->columnIndex(field);
+    if (!d->isTable) {
+        QStringList readTexts;
+        QList<qint64> readIds;
+        for (int i = 0; i < count; ++i) {
+            readTexts.append(text(field));
+            readIds.append(id());
+            moveNext();
+        }
+        appendAll(texts, std::move(readTexts));
+        appendAll(ids, std::move(readIds));
+        return;
+    }
+
+    // The first record as the cursor holds it, the rest in one statement instead of a read and
+    // a move per record.
+    const RecordsetPrivate::Row& first = d->readable();
+    const QVariant firstValue = first.values.value(col);
+    const qint64 firstId = first.id;
+    QStringList readTexts;
+    QList<qint64> readIds;
+    readTexts.reserve(count);
+    readIds.reserve(count);
+    readTexts.append(firstValue.isNull() ? QString() : firstValue.toString());
+    readIds.append(firstId);
+    if (count > 1) {
+        Connection::Statement st =
+            d->conn->prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid > ?1 ORDER BY rowid LIMIT ?2")
+                                 .arg(quoteIdentifier(d->columns[col]), quoteIdentifier(d->table)));
+        st.bind(1, firstId);
+        st.bind(2, count - 1);
+        while (st.step()) {
+            readIds.append(st.int64(0));
+            readTexts.append(st.text(1));
+        }
+    }
+    d->editMode = RecordsetPrivate::EditMode::None;
+    d->ahead.clear();
+    d->tableMoveAfter(readIds.last());
+    // The loop would have stood past the end and failed on its next read.
+    if (readIds.size() < count)
+        noCurrentRecord();
+    appendAll(texts, std::move(readTexts));
+    appendAll(ids, std::move(readIds));
+}
+
 void Recordset::setValue(const QString& field, const QVariant& value)
 {
     if (!d)
@@ -487,18 +548,30 @@ void Recordset::update()
 
     if (names.isEmpty())
         return;
-    QStringList sets;
-    for (int i = 0; i < names.size(); ++i)
+    // A record that already holds every value is left alone: the file holds what was asked for,
+    // and a write would cost a synchronous commit for nothing. The test runs inside the UPDATE,
+    // so a change made meanwhile by another copy of the program is still overwritten. Texts are
+    // compared exactly, whatever collation a column declares.
+    QStringList sets, same;
+    for (int i = 0; i < names.size(); ++i) {
         sets << QStringLiteral("%1 = ?%2").arg(names[i]).arg(i + 1);
+        same << QStringLiteral("%1 IS ?%2 COLLATE BINARY").arg(names[i]).arg(i + 1);
+    }
     values << d->current.id;
-    const int changed = d->conn->run(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3")
+    const int changed = d->conn->run(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3 AND NOT (%4)")
                                          .arg(table, sets.join(QStringLiteral(", ")))
-                                         .arg(values.size()),
+                                         .arg(values.size())
+                                         .arg(same.join(QStringLiteral(" AND "))),
                                      values);
     d->conn->wrote();
     if (changed == 0) {
-        d->currentDeleted = true;
-        recordDeleted();
+        Connection::Statement st =
+            d->conn->prepare(QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ?1").arg(table));
+        st.bind(1, d->current.id);
+        if (!st.step()) {
+            d->currentDeleted = true;
+            recordDeleted();
+        }
     }
 }
 

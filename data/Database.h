@@ -104,6 +104,11 @@ public:
     // The same read as text; a Null field reads as the empty text.
     QString text(const QString& field) const;
 
+    // The loop "count times: read text(field), moveNext()" in one pass: appends each text and the
+    // identity of its record, and leaves the cursor where the loop would. Throws where the loop
+    // would (NoCurrentRecord when it runs past the end), with nothing appended.
+    void readTexts(const QString& field, int count, QStringList& texts, QList<qint64>& ids);
+
     // Fields(name).Value = v, into the buffer opened by addNew() or edit().
     void setValue(const QString& field, const QVariant& value);
 
