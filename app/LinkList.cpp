@@ -8,16 +8,11 @@ void fillLinkList(ListBox* list, Recordset& rs, int count)
     QStringList names;
     QList<qint64> ids;
     if (count > 0) {
-        names.reserve(count);
-        ids.reserve(count);
         rs.moveFirst();
-        for (int i = 0; i < count; ++i) {
-            names.append(rs.text(QStringLiteral("SiteName")));
-            ids.append(rs.id());
-            rs.moveNext();
-        }
+        // The whole loop in one statement: a refill of many names costs one scan.
+        rs.readTexts(QStringLiteral("SiteName"), count, names, ids);
     }
-    // One replacement instead of count insertions: the list sorts once.
-    list->Clear();
+    // One replacement instead of a Clear and count insertions: the list sorts once, and what it
+    // showed before spares it most of that sort.
     list->setItems(std::move(names), std::move(ids));
 }

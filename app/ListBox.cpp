@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QTimer>
 #include <algorithm>
+#include <limits>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -22,15 +24,149 @@ QCollator makeCollator()
     return collator;
 }
 
+// Entries in list order: alphabetical by the collator, equal texts in the order they were given.
+// `given` remembers where each entry stood in the input, so the next sort can reuse this order.
+struct SortedEntries {
+    QStringList texts;
+    QList<qint64> data;
+    std::vector<int> given;
+    QString collation;  // the collator's locale; another one orders differently
+};
+
+// The input positions `rows` (ascending) in list order; equal texts keep their input order.
+// One collation key per text and n log n cheap comparisons of keys beat n log n comparisons of
+// texts by the collator. The collator puts an empty text before any other; keys follow it there.
+void sortRows(const QCollator& collator, const QStringList& texts, std::vector<int>& rows)
+{
+    struct Keyed {
+        QCollatorSortKey key;
+        int row;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(rows.size());
+    for (int row : rows)
+        keyed.push_back({collator.sortKey(texts[row]), row});
+    std::sort(keyed.begin(), keyed.end(), [&texts](const Keyed& a, const Keyed& b) {
+        const bool aEmpty = texts[a.row].isEmpty();
+        const bool bEmpty = texts[b.row].isEmpty();
+        const int c = aEmpty || bEmpty ? int(bEmpty) - int(aEmpty) : a.key.compare(b.key);
+        return c < 0 || (c == 0 && a.row < b.row);
+    });
+    for (size_t i = 0; i < keyed.size(); ++i)
+        rows[i] = keyed[i].row;
+}
+
+// Most refills list what the list already holds plus or minus a few records. The records that
+// kept their identity and text keep their order from `previous`; only the others are sorted,
+// each placed by binary search. Works when both inputs give identities in ascending order (the
+// stored order of a table); returns false otherwise and the caller sorts everything.
+bool reuseOrder(const QCollator& collator, const QStringList& texts, const QList<qint64>& data,
+                const SortedEntries& previous, std::vector<int>& order)
+{
+    const qsizetype n = texts.size();
+    const qsizetype m = previous.texts.size();
+    if (m == 0 || qsizetype(previous.given.size()) != m || previous.data.size() != m || data.size() != n)
+        return false;
+
+    // The previous input, in its own order: rank of the entry that stood at each position.
+    std::vector<int> rankAt(m, -1);
+    for (qsizetype rank = 0; rank < m; ++rank) {
+        const int at = previous.given[rank];
+        if (at < 0 || at >= m || rankAt[at] >= 0)
+            return false;
+        rankAt[at] = int(rank);
+    }
+
+    // Walk both inputs by identity. A kept entry takes its old rank; anything else is fresh.
+    std::vector<int> keptAtRank(m, -1);
+    std::vector<int> fresh;
+    qsizetype p = 0;
+    qint64 lastOld = std::numeric_limits<qint64>::min();
+    qint64 lastNew = std::numeric_limits<qint64>::min();
+    for (qsizetype i = 0; i < n; ++i) {
+        const qint64 id = data[i];
+        if (id <= lastNew)
+            return false;
+        lastNew = id;
+        while (p < m && previous.data[rankAt[p]] < id) {
+            if (previous.data[rankAt[p]] <= lastOld)
+                return false;
+            lastOld = previous.data[rankAt[p]];
+            ++p;
+        }
+        if (p < m && previous.data[rankAt[p]] == id) {
+            if (id <= lastOld)
+                return false;
+            lastOld = id;
+            const int rank = rankAt[p++];
+            if (previous.texts[rank] == texts[i]) {
+                keptAtRank[rank] = int(i);
+                continue;
+            }
+        }
+        fresh.push_back(int(i));
+    }
+    for (; p < m; ++p) {
+        if (previous.data[rankAt[p]] <= lastOld)
+            return false;
+        lastOld = previous.data[rankAt[p]];
+    }
+
+    std::vector<int> kept;
+    kept.reserve(n - fresh.size());
+    for (int row : keptAtRank) {
+        if (row >= 0)
+            kept.push_back(row);
+    }
+    sortRows(collator, texts, fresh);
+
+    // Before = earlier in list order: the text sorts first, or sorts equal and came first.
+    const auto before = [&](int a, int b) {
+        const int c = collator.compare(texts[a], texts[b]);
+        return c < 0 || (c == 0 && a < b);
+    };
+    order.clear();
+    order.reserve(n);
+    auto next = kept.begin();
+    for (int row : fresh) {
+        const auto at = std::partition_point(next, kept.end(), [&](int k) { return before(k, row); });
+        order.insert(order.end(), next, at);
+        order.push_back(row);
+        next = at;
+    }
+    order.insert(order.end(), next, kept.end());
+    return true;
+}
+
+// Puts texts and data into list order. `previous`, the list's last sorted entries, may spare
+// most of the work.
+SortedEntries sortEntries(QStringList texts, QList<qint64> data, const SortedEntries& previous)
+{
+    const QCollator collator = makeCollator();
+    const QString collation = collator.locale().name();
+    const qsizetype n = texts.size();
+    std::vector<int> order;
+    if (previous.collation != collation || !reuseOrder(collator, texts, data, previous, order)) {
+        order.resize(n);
+        std::iota(order.begin(), order.end(), 0);
+        sortRows(collator, texts, order);
+    }
+    SortedEntries sorted;
+    sorted.collation = collation;
+    sorted.texts.reserve(n);
+    sorted.data.reserve(n);
+    sorted.given = std::move(order);
+    for (int row : sorted.given) {
+        sorted.texts.append(std::move(texts[row]));
+        sorted.data.append(data[row]);
+    }
+    return sorted;
+}
+
 }  // namespace
 
 class ListBoxModel : public QAbstractListModel {
 public:
-    struct Entry {
-        QString text;
-        qint64 data;
-    };
-
     explicit ListBoxModel(bool sorted, QObject* parent) : QAbstractListModel(parent), m_sorted(sorted) {}
 
     int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : m_shown; }
@@ -39,13 +175,13 @@ public:
     {
         if (role != Qt::DisplayRole || index.row() < 0 || index.row() >= m_shown)
             return {};
-        return m_entries[index.row()].text;
+        return m_entries.texts[index.row()];
     }
 
     void clear()
     {
         beginResetModel();
-        m_entries.clear();
+        m_entries = {};
         m_shown = 0;
         m_pending = false;
         endResetModel();
@@ -54,15 +190,30 @@ public:
     // Appends without telling the view; publish() sorts and tells it once.
     void append(const QString& text, qint64 data)
     {
-        m_entries.push_back({text, data});
+        if (!m_pending)
+            m_entries.given.clear();  // the entries are an input again, no longer a sorted result
+        m_entries.texts.append(text);
+        m_entries.data.append(data);
         m_pending = true;
     }
 
-    void replace(std::vector<Entry> entries)
+    // Every entry at once; the entries shown so far help sort the new ones.
+    void replace(QStringList texts, QList<qint64> data)
     {
-        m_entries = std::move(entries);
-        m_pending = true;
-        publish();
+        data.resize(texts.size(), -1);
+        beginResetModel();
+        SortedEntries previous;
+        if (!m_pending)
+            previous = std::move(m_entries);
+        if (m_sorted) {
+            m_entries = sortEntries(std::move(texts), std::move(data), previous);
+        } else {
+            m_entries = {std::move(texts), std::move(data), {}, {}};
+        }
+        previous = {};
+        m_shown = int(m_entries.texts.size());
+        m_pending = false;
+        endResetModel();
     }
 
     bool pending() const { return m_pending; }
@@ -72,25 +223,22 @@ public:
         if (!m_pending)
             return;
         beginResetModel();
-        if (m_sorted) {
-            const QCollator collator = makeCollator();
-            std::stable_sort(m_entries.begin(), m_entries.end(), [&collator](const Entry& a, const Entry& b) {
-                return collator.compare(a.text, b.text) < 0;
-            });
-        }
-        m_shown = int(m_entries.size());
+        if (m_sorted)
+            m_entries = sortEntries(std::move(m_entries.texts), std::move(m_entries.data), {});
+        m_shown = int(m_entries.texts.size());
         m_pending = false;
         endResetModel();
     }
 
-    const Entry& at(int row) const { return m_entries[row]; }
-    int count() const { return int(m_entries.size()); }
+    const QString& textAt(int row) const { return m_entries.texts[row]; }
+    qint64 dataAt(int row) const { return m_entries.data[row]; }
+    int count() const { return int(m_entries.texts.size()); }
 
 private:
     bool m_sorted;
     bool m_pending = false;
     int m_shown = 0;
-    std::vector<Entry> m_entries;
+    SortedEntries m_entries;
 };
 
 ListBox::ListBox(bool sorted, QWidget* parent) : QListView(parent), m_model(new ListBoxModel(sorted, this))
@@ -131,12 +279,8 @@ void ListBox::AddItem(const QString& text, qint64 itemData)
 
 void ListBox::setItems(QStringList texts, QList<qint64> itemData)
 {
-    std::vector<ListBoxModel::Entry> entries;
-    entries.reserve(texts.size());
-    for (qsizetype i = 0; i < texts.size(); ++i)
-        entries.push_back({std::move(texts[i]), i < itemData.size() ? itemData[i] : -1});
     const QSignalBlocker blocker(selectionModel());
-    m_model->replace(std::move(entries));
+    m_model->replace(std::move(texts), std::move(itemData));
 }
 
 int ListBox::ListCount() const
@@ -148,13 +292,13 @@ int ListBox::ListCount() const
 QString ListBox::List(int index) const
 {
     ensureSorted();
-    return index >= 0 && index < m_model->count() ? m_model->at(index).text : QString();
+    return index >= 0 && index < m_model->count() ? m_model->textAt(index) : QString();
 }
 
 qint64 ListBox::ItemData(int index) const
 {
     ensureSorted();
-    return index >= 0 && index < m_model->count() ? m_model->at(index).data : -1;
+    return index >= 0 && index < m_model->count() ? m_model->dataAt(index) : -1;
 }
 
 int ListBox::ListIndex() const

@@ -20,7 +20,9 @@ public:
 
     void Clear();
     void AddItem(const QString& text, qint64 itemData = -1);
-    // Replaces every entry at once (the fast refill); itemData may be empty.
+    // Replaces every entry at once, as Clear and AddItem for each would (the fast refill);
+    // itemData may be empty. A refill that lists records by identity in ascending order re-sorts
+    // only the entries that are new or changed since the last refill.
     void setItems(QStringList texts, QList<qint64> itemData);
 
     int ListCount() const;
