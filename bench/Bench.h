@@ -20,7 +20,7 @@ const char* measureName(int measure);
 struct Outcome {
     Times ms;
     QStringList problems;
-    QStringList notes;  // what could not be measured yet, and why
+    QStringList notes; // what could not be measured yet, and why
 };
 
 // Counts the paint events of one list's viewport, wherever and whenever that list appears.
@@ -59,4 +59,4 @@ long programStartupRss(const QString& folder, QString* problem);
 Outcome runFloor(const QString& folder, int linkCount);
 long floorStartupRss(const QString& folder, QString* problem);
 
-}  // namespace bench
+} // namespace bench

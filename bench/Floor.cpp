@@ -141,7 +141,7 @@ std::shared_ptr<Connection> openKeyed(const QString& folder)
     return Connection::get(folder + QLatin1Char('/') + LinksDb::fileName(), QStringLiteral("vunok"));
 }
 
-}  // namespace
+} // namespace
 
 Outcome runFloor(const QString& folder, int linkCount)
 {
@@ -179,23 +179,25 @@ Outcome runFloor(const QString& folder, int linkCount)
             Step st(db, "SELECT SiteName, URL FROM links WHERE rowid = ?1");
             sqlite3_bind_int64(st.get(), 1, id);
             if (sqlite3_step(st.get()) == SQLITE_ROW) {
-                w->name->setText(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0))));
-                w->url->setText(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1))));
+                w->name->setText(
+                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0))));
+                w->url->setText(
+                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1))));
             }
         });
     }
 
     timed(Add, [&] {
-        if (!runWrite(db, "INSERT INTO links (SiteName, URL) VALUES (?1, ?2)", QStringLiteral("Quokka Watchers' Café"),
-                      QStringLiteral("https://quokka.example.com/")))
+        if (!runWrite(db, "INSERT INTO links (SiteName, URL) VALUES (?1, ?2)",
+                      QStringLiteral("Quokka Watchers' Café"), QStringLiteral("https://quokka.example.com/")))
             out.problems << QStringLiteral("floor add failed");
         rebuild(db, *w);
     });
     if (linkCount > 5) {
         const qint64 id = idAt(db, 5);
         timed(Save, [&] {
-            if (!runWrite(db, "UPDATE links SET SiteName = ?1, URL = ?2 WHERE rowid = ?3", QStringLiteral("Renamed"),
-                          QStringLiteral("https://renamed.example.com/"), id))
+            if (!runWrite(db, "UPDATE links SET SiteName = ?1, URL = ?2 WHERE rowid = ?3",
+                          QStringLiteral("Renamed"), QStringLiteral("https://renamed.example.com/"), id))
                 out.problems << QStringLiteral("floor save failed");
             rebuild(db, *w);
             w->view->setCurrentIndex(w->model->index(0));
@@ -231,4 +233,4 @@ long floorStartupRss(const QString& folder, QString* problem)
     return residentKb();
 }
 
-}  // namespace bench
+} // namespace bench

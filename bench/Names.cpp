@@ -24,21 +24,22 @@ private:
 
 const QStringList& words()
 {
-    static const QStringList list = QString::fromUtf8(
-        "news daily garden recipes tech linux music forum photo travel blog wiki weather sport "
-        "football cooking bakery library museum school university bank insurance shop market "
-        "books comics games movies cinema theatre radio podcast science space history maths "
-        "chess knitting fishing cycling running yoga health doctor dentist pharmacy hotel "
-        "airline train bus maps city council tax jobs careers crafts design art gallery "
-        "photography camera kitchen home diy tools cars bikes boats weather-station stars "
-        "café crème brûlée Éclair Zoë Müller Ørsted São Paulo Malmö Kraków Ångström naïve "
-        "résumé piñata Señor Björk Dvořák Łódź Île-de-France Côte façade jalapeño Straße "
-        "Joe's Mary's O'Reilly McDonald's Kids' Grandma's Dad's d'Artagnan l'Atelier rock'n'roll "
-        "Alpha beta Gamma delta OMEGA the The my My our best top free open old new big little "
-        "green red blue yellow north south east west central royal national local online "
-        "official unofficial community fan club society network project journal magazine "
-        "times post herald gazette tribune review guide tips tricks how-to faq help support")
-                                         .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    static const QStringList list =
+        QString::fromUtf8(
+            "news daily garden recipes tech linux music forum photo travel blog wiki weather sport "
+            "football cooking bakery library museum school university bank insurance shop market "
+            "books comics games movies cinema theatre radio podcast science space history maths "
+            "chess knitting fishing cycling running yoga health doctor dentist pharmacy hotel "
+            "airline train bus maps city council tax jobs careers crafts design art gallery "
+            "photography camera kitchen home diy tools cars bikes boats weather-station stars "
+            "café crème brûlée Éclair Zoë Müller Ørsted São Paulo Malmö Kraków Ångström naïve "
+            "résumé piñata Señor Björk Dvořák Łódź Île-de-France Côte façade jalapeño Straße "
+            "Joe's Mary's O'Reilly McDonald's Kids' Grandma's Dad's d'Artagnan l'Atelier rock'n'roll "
+            "Alpha beta Gamma delta OMEGA the The my My our best top free open old new big little "
+            "green red blue yellow north south east west central royal national local online "
+            "official unofficial community fan club society network project journal magazine "
+            "times post herald gazette tribune review guide tips tricks how-to faq help support")
+            .split(QLatin1Char(' '), Qt::SkipEmptyParts);
     return list;
 }
 
@@ -70,7 +71,7 @@ QString slugOf(const QString& name)
     return slug.isEmpty() ? QStringLiteral("site") : slug;
 }
 
-}  // namespace
+} // namespace
 
 QList<Link> realisticLinks(int count)
 {
@@ -104,4 +105,4 @@ QList<Link> realisticLinks(int count)
     return links;
 }
 
-}  // namespace bench
+} // namespace bench

@@ -6,10 +6,10 @@
 
 namespace bench {
 
-using Link = QPair<QString, QString>;  // SiteName, URL
+using Link = QPair<QString, QString>; // SiteName, URL
 
 // Links as people keep them: mixed letter case, blanks, apostrophes, accented letters, digits,
 // some names stored twice. The same count always gives the same links.
 QList<Link> realisticLinks(int count);
 
-}  // namespace bench
+} // namespace bench

@@ -19,7 +19,6 @@
 #include <QPushButton>
 #include <QTest>
 
-
 namespace bench {
 
 namespace {
@@ -67,7 +66,7 @@ void expect(Outcome& out, bool ok, const QString& what)
         out.problems << what;
 }
 
-}  // namespace
+} // namespace
 
 Outcome runProgram(const QString& folder, int linkCount)
 {
@@ -76,16 +75,15 @@ Outcome runProgram(const QString& folder, int linkCount)
     testkit::resetApplication();
     LinksDb::setFolder(folder);
     testkit::FakeInstanceGuard guard;
-    testkit::ScriptedMessageBox boxes;  // answers every box with its first button (Yes)
+    testkit::ScriptedMessageBox boxes; // answers every box with its first button (Yes)
     PaintWatch watch(isMainList);
 
     frmMain* form = startUp(watch, out);
     if (!form)
         return out;
     ListBox* list = form->List1;
-    expect(out, list->ListCount() == linkCount, QStringLiteral("start-up listed %1 of %2 links")
-                                                    .arg(list->ListCount())
-                                                    .arg(linkCount));
+    expect(out, list->ListCount() == linkCount,
+           QStringLiteral("start-up listed %1 of %2 links").arg(list->ListCount()).arg(linkCount));
     expect(out, linkCount == 0 || (list->ListIndex() == 0 && form->lblSiteName->text() == list->List(0)),
            QStringLiteral("start-up did not select and show the first entry"));
 
@@ -115,7 +113,9 @@ Outcome runProgram(const QString& folder, int linkCount)
         expect(out, watch.waitPainted(before), QStringLiteral("add: the list was not repainted"));
         out.ms[Add] = msSince(timer);
         expect(out, list->ListCount() == linkCount + 1 && !Forms::find<frmNewSite>(),
-               QStringLiteral("add: the list holds %1 entries, expected %2").arg(list->ListCount()).arg(linkCount + 1));
+               QStringLiteral("add: the list holds %1 entries, expected %2")
+                   .arg(list->ListCount())
+                   .arg(linkCount + 1));
     } else {
         out.problems << QStringLiteral("add: New Site Link opened no window");
     }
@@ -167,7 +167,8 @@ Outcome runProgram(const QString& folder, int linkCount)
         out.ms[DeleteAll] = msSince(timer);
         expect(out, list->ListCount() == 0 && form->lblTotalContacts->text() == QLatin1String("0"),
                QStringLiteral("delete all: the list is not empty"));
-        expect(out, LinksDb::open().openRecordset(QStringLiteral("links"), RecordsetType::Table).recordCount() == 0,
+        expect(out,
+               LinksDb::open().openRecordset(QStringLiteral("links"), RecordsetType::Table).recordCount() == 0,
                QStringLiteral("delete all: links are left in the file"));
     }
 
@@ -194,4 +195,4 @@ long programStartupRss(const QString& folder, QString* problem)
     return residentKb();
 }
 
-}  // namespace bench
+} // namespace bench

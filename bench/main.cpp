@@ -21,8 +21,8 @@ namespace bench {
 
 const char* measureName(int measure)
 {
-    static const char* names[] = {"start-up", "select an entry", "add (Ok)", "save (Save)", "delete selected",
-                                  "delete all"};
+    static const char* names[] = {"start-up",    "select an entry", "add (Ok)",
+                                  "save (Save)", "delete selected", "delete all"};
     return names[measure];
 }
 
@@ -102,7 +102,8 @@ long childRss(const QString& kind, const QString& folder, QStringList& problems)
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--rss"), kind, folder});
     if (!child.waitForFinished(600000) || child.exitCode() != 0) {
-        problems << QStringLiteral("%1 memory child failed: %2").arg(kind, QString::fromLocal8Bit(child.readAllStandardError()));
+        problems << QStringLiteral("%1 memory child failed: %2")
+                        .arg(kind, QString::fromLocal8Bit(child.readAllStandardError()));
         return -1;
     }
     const QString reply = QString::fromLocal8Bit(child.readAllStandardOutput()).trimmed();
@@ -127,7 +128,8 @@ QString ms(double v)
 {
     if (v < 0)
         return QStringLiteral("n/a");
-    return v < 10 ? QString::number(v, 'f', 2) + QStringLiteral(" ms") : QString::number(v, 'f', 1) + QStringLiteral(" ms");
+    return v < 10 ? QString::number(v, 'f', 2) + QStringLiteral(" ms")
+                  : QString::number(v, 'f', 1) + QStringLiteral(" ms");
 }
 
 QString ratio(double program, double floor)
@@ -223,7 +225,8 @@ int runTable(const QList<int>& sizes, int runs)
     }
 
     bool allMet = true;
-    out() << "Medians of " << runs << " runs; floor = one scan + collator sort + QListView/QStringListModel fill "
+    out() << "Medians of " << runs
+          << " runs; floor = one scan + collator sort + QListView/QStringListModel fill "
              "(plus the same single write)\n\n";
     out() << "| links | measure | program | floor | program/floor | goal at 100,000 |\n";
     out() << "|---:|---|---:|---:|---:|---|\n";
@@ -232,7 +235,8 @@ int runTable(const QList<int>& sizes, int runs)
         for (int m = 0; m < MeasureCount; ++m) {
             out() << "| " << links << " | " << measureName(m) << " | " << ms(row.program[m]) << " | "
                   << ms(row.floor[m]) << " | " << ratio(row.program[m], row.floor[m]) << " | "
-                  << (row.links == 100000 ? verdict(m, row.program[m], row.floor[m], allMet) : QString()) << " |\n";
+                  << (row.links == 100000 ? verdict(m, row.program[m], row.floor[m], allMet) : QString())
+                  << " |\n";
         }
         const double memRatio = row.floorMb > 0 ? row.programMb / row.floorMb : -1;
         QString memGoal;
@@ -254,37 +258,40 @@ int runTable(const QList<int>& sizes, int runs)
                 return &r;
         return nullptr;
     };
-    if (const Row *a = find(10000), *b = find(100000); a && b) {
+    if (const Row* a = find(10000), *b = find(100000); a && b) {
         out() << "\nGrowth from 10,000 to 100,000 links (10x the links; linear or better is <= 10x):\n\n";
         out() << "| measure | 10,000 | 100,000 | growth |\n|---|---:|---:|---:|\n";
         for (int m = 0; m <= MeasureCount; ++m) {
             const double x = m < MeasureCount ? a->program[m] : a->programMb;
             const double y = m < MeasureCount ? b->program[m] : b->programMb;
-            const QString name = m < MeasureCount ? QLatin1String(measureName(m)) : QStringLiteral("resident memory");
+            const QString name =
+                m < MeasureCount ? QLatin1String(measureName(m)) : QStringLiteral("resident memory");
             const bool isMs = m < MeasureCount;
-            const QString growth = x > 0 && y > 0 ? QString::number(y / x, 'f', 2) + QLatin1Char('x') : QStringLiteral("n/a");
-            if (x > 0 && y > 0 && y / x > 11) {  // a tenth over ten is noise, more is not linear
+            const QString growth =
+                x > 0 && y > 0 ? QString::number(y / x, 'f', 2) + QLatin1Char('x') : QStringLiteral("n/a");
+            if (x > 0 && y > 0 && y / x > 11) { // a tenth over ten is noise, more is not linear
                 allMet = false;
                 problems << QStringLiteral("%1 grows %2 from 10,000 to 100,000 links").arg(name, growth);
             }
             out() << "| " << name << " | " << (isMs ? ms(x) : QString::number(x, 'f', 1) + QStringLiteral(" MB"))
-                  << " | " << (isMs ? ms(y) : QString::number(y, 'f', 1) + QStringLiteral(" MB")) << " | " << growth
-                  << " |\n";
+                  << " | " << (isMs ? ms(y) : QString::number(y, 'f', 1) + QStringLiteral(" MB")) << " | "
+                  << growth << " |\n";
         }
     }
     for (const QString& note : std::as_const(notes))
         out() << "\nNote: " << note << "\n";
     for (const QString& problem : std::as_const(problems))
         out() << "\nPROBLEM: " << problem << "\n";
-    out() << "\n" << (problems.isEmpty() ? (allMet ? "Every goal met." : "Some goals missed.") : "Problems found.")
+    out() << "\n"
+          << (problems.isEmpty() ? (allMet ? "Every goal met." : "Some goals missed.") : "Problems found.")
           << "\n";
     out().flush();
     return problems.isEmpty() ? 0 : 1;
 }
 
-}  // namespace
+} // namespace
 
-}  // namespace bench
+} // namespace bench
 
 int main(int argc, char** argv)
 {
@@ -301,7 +308,7 @@ int main(int argc, char** argv)
             std::printf("problem=%s\n", qPrintable(problem));
         std::printf("rss_kb=%ld\n", kb);
         std::fflush(stdout);
-        std::_Exit(0);  // the figure is taken; skip tearing down a large list
+        std::_Exit(0); // the figure is taken; skip tearing down a large list
     }
     if (args.value(0) == QLatin1String("--once") && args.size() == 3) {
         const int n = args[2].toInt();
@@ -311,7 +318,7 @@ int main(int argc, char** argv)
         QTemporaryDir work;
         QFile::copy(db.path(), work.filePath(QStringLiteral("links.mdb")));
         const bench::Outcome o = args[1] == QLatin1String("floor") ? bench::runFloor(work.path(), n)
-                                                                     : bench::runProgram(work.path(), n);
+                                                                   : bench::runProgram(work.path(), n);
         for (int m = 0; m < bench::MeasureCount; ++m)
             std::printf("%-18s %10.2f ms\n", bench::measureName(m), o.ms[m]);
         for (const QString& p : o.problems)
