@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -39,6 +40,11 @@ void HarnessScript::step()
     if (app::hasEnded() || m_next >= m_lines.size())
         return;
     const QStringList fields = m_lines[m_next++].split(QLatin1Char('\t'));
+    if (fields[0] == QLatin1String("waitfile") && fields.size() == 2 && !QFile::exists(fields[1])) {
+        --m_next;
+        QTimer::singleShot(50, QCoreApplication::instance(), [this] { step(); });
+        return;
+    }
     if (fields[0] == QLatin1String("loop")) {
         m_next = 0;
     } else {
@@ -102,6 +108,12 @@ bool HarnessScript::run(const QStringList& f)
         transaction.commit();
         return true;
     }
+    if (command == QLatin1String("report")) {
+        std::printf("COUNT\t%s\t%d\n", qPrintable(main->lblTotalContacts->text()), main->List1->ListCount());
+        return true;
+    }
+    if (command == QLatin1String("waitfile"))
+        return true;
     if (command == QLatin1String("exit")) {
         main->mnuExit->trigger();
         return true;
