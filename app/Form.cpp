@@ -5,6 +5,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QScreen>
+#include <QShowEvent>
 #include <QTimer>
 
 Form::Form(QWidget* parent) : QWidget(parent, Qt::Window)
@@ -28,8 +30,8 @@ void Form::unload()
     // The application ends when its last window is gone. A handler that moves on shows the next
     // window before it unloads its own, and a load step may unload its window and then show
     // another: so the test waits until the handler has returned.
-    QTimer::singleShot(0, QCoreApplication::instance(), [] {
-        if (!app::hasEnded() && !Forms::anyLoaded())
+    QTimer::singleShot(0, QCoreApplication::instance(), [life = app::life()] {
+        if (life == app::life() && !app::hasEnded() && !Forms::anyLoaded())
             app::endApplication(0);
     });
 }
@@ -58,4 +60,17 @@ void Form::closeEvent(QCloseEvent* event)
     // The window is destroyed by unload(); Qt must only hide it here.
     event->accept();
     unload();
+}
+
+void Form::showEvent(QShowEvent* event)
+{
+    if (!m_placed) {
+        m_placed = true;
+        if (const QScreen* screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QWidget::showEvent(event);
 }

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QCloseEvent;
+class QShowEvent;
 
 // The base of every window. A window is created and loaded by Forms (app/Forms.h), shown
 // modeless without an owner, and destroyed when it unloads; the next showing starts afresh.
@@ -35,7 +36,10 @@ protected:
 
     // The system's close command (Alt+F4, the close box) unloads the window.
     void closeEvent(QCloseEvent* event) override;
+    // Every window opens centred on the screen.
+    void showEvent(QShowEvent* event) override;
 
 private:
     bool m_unloaded = false;
+    bool m_placed = false;
 };

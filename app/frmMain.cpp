@@ -1,16 +1,261 @@
 #include "app/frmMain.h"
 
-// Placeholder until the main window is built.
-frmMain::frmMain() = default;
+#include "app/LinkList.h"
+#include "app/Lifecycle.h"
+#include "app/ListBox.h"
+#include "app/Look.h"
+#include "data/LinksDb.h"
+#include "platform/MessageBox.h"
+#include "platform/ShellOpen.h"
+#include "platform/SingleInstance.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int VersionMajor = 1;
+constexpr int VersionMinor = 0;
+constexpr int VersionRevision = 0;
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, qreal pointSize)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setAccessibleName(QLatin1String(name));
+    label->setFont(Look::sansSerif(pointSize, true));
+    // Stored names and addresses are shown as typed, never read as markup.
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QAction* makeAction(QWidget* owner, const char* name, const QString& caption, const QKeySequence& shortcut = {})
+{
+    auto* action = new QAction(caption, owner);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcut(shortcut);
+    return action;
+}
+
+}  // namespace
+
+frmMain::frmMain()
+{
+    setObjectName(QStringLiteral("frmMain"));
+    // Resizable, with a minimise button and no maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    Look::setBackground(this, Look::Background);
+    setMouseTracking(true);
+
+    menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("menuBar"));
+    menuBar->setNativeMenuBar(false);
+
+    // Controls keep their places when the frame is resized: the client area has a fixed size.
+    client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(twips(5310), twips(4710));
+    client->setMouseTracking(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setMenuBar(menuBar);
+    layout->addWidget(client, 0, Qt::AlignLeft | Qt::AlignTop);
+    layout->addStretch();
+
+    List1 = new ListBox(true, client);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setAccessibleName(QStringLiteral("List1"));
+    Look::setBackground(List1, Look::EntryYellow);
+    List1->setFont(Look::sansSerif(8.25, true));
+    placeTwips(List1, 0, 0, 5295, 2790);
+
+    Label2 = makeLabel(client, "Label2", QStringLiteral("Name :"), 12);
+    placeTwips(Label2, 120, 2880, 855, 300);
+    lblSiteName = makeLabel(client, "lblSiteName", QString(), 12);
+    Look::setTextColour(lblSiteName, Look::DarkRed);
+    placeTwips(lblSiteName, 960, 2880, 4530, 300);
+    Label9 = makeLabel(client, "Label9", QStringLiteral("URL :"), 12);
+    placeTwips(Label9, 120, 3240, 705, 300);
+    lblURL = makeLabel(client, "lblURL", QString(), 12);
+    Look::setTextColour(lblURL, Look::DarkRed);
+    placeTwips(lblURL, 840, 3240, 4425, 300);
+
+    Command1 = new QPushButton(QStringLiteral("Open Link"), client);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setAccessibleName(QStringLiteral("Open Link"));
+    Command1->setFont(Look::display(14.25));
+    placeTwips(Command1, 0, 3600, 5295, 495);
+
+    Label15 = makeLabel(client, "Label15", QStringLiteral("Total Links :"), 12);
+    placeTwips(Label15, 1320, 4320, 1470, 300);
+    lblTotalContacts = makeLabel(client, "lblTotalContacts", QStringLiteral("99999"), 24);
+    Look::setTextColour(lblTotalContacts, Look::DarkRed);
+    lblTotalContacts->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    placeTwips(lblTotalContacts, 2880, 4200, 1455, 555);
+
+    // Holds the reply of the update check; never shown.
+    lblupdate = makeLabel(client, "lblupdate", QString(), 8.25);
+    placeTwips(lblupdate, 5400, 1800, 1695, 255);
+    lblupdate->setVisible(false);
+
+    setTabOrder(List1, Command1);
+
+    mnuContacts = menuBar->addMenu(QStringLiteral("&Sites"));
+    mnuContacts->setObjectName(QStringLiteral("mnuContacts"));
+    mnuNewContact = makeAction(this, "mnuNewContact", QStringLiteral("New Site Link"), QKeySequence(Qt::CTRL | Qt::Key_N));
+    mnuEditSite = makeAction(this, "mnuEditSite", QStringLiteral("Edit Site Link"), QKeySequence(Qt::CTRL | Qt::Key_E));
+    mnuVBLINE = makeAction(this, "mnuVBLINE", QString());
+    mnuVBLINE->setSeparator(true);
+    mnuDeleteAllContacts = makeAction(this, "mnuDeleteAllContacts", QStringLiteral("Delete All Site Links"),
+                                      QKeySequence(Qt::CTRL | Qt::Key_D));
+    mnuDeleteSelectedContact = makeAction(this, "mnuDeleteSelectedContact", QStringLiteral("Delete Selected Site Link"),
+                                          QKeySequence(Qt::CTRL | Qt::Key_X));
+    mnuOptions = makeAction(this, "mnuOptions", QStringLiteral("Options"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    mnuExit = makeAction(this, "mnuExit", QStringLiteral("EXIT"), QKeySequence(Qt::Key_Delete));
+    mnuContacts->addActions({mnuNewContact, mnuEditSite, mnuVBLINE, mnuDeleteAllContacts, mnuDeleteSelectedContact,
+                             mnuOptions, mnuExit});
+
+    mnuAbout = makeAction(this, "mnuAbout", QStringLiteral("About"));
+    menuBar->addAction(mnuAbout);
+
+    mnuSupport = menuBar->addMenu(QStringLiteral("Support"));
+    mnuSupport->setObjectName(QStringLiteral("mnuSupport"));
+    mnuUpdates = makeAction(this, "mnuUpdates", QStringLiteral("Check For New Updates"));
+    mnuFourm = makeAction(this, "mnuFourm", QStringLiteral("Online Support Forum"));
+    mnuEmail = makeAction(this, "mnuEmail", QStringLiteral("Email Valdric / Programmer"));
+    mnuSupport->addActions({mnuUpdates, mnuFourm, mnuEmail});
+
+    // The shortcuts work whenever the main window is active, menus open or not.
+    addActions({mnuNewContact, mnuEditSite, mnuDeleteAllContacts, mnuDeleteSelectedContact, mnuOptions, mnuExit});
+
+    app::onEvent(List1, &ListBox::Click, this, &frmMain::List1_Click);
+    app::onEvent(List1, &ListBox::MouseMove, this, &frmMain::List1_MouseMove);
+    connect(List1, &ListBox::MouseDown, this, [this](Qt::MouseButton button, const QPoint& globalPos) {
+        app::guarded([&] { List1_MouseDown(button, globalPos); });
+    });
+    app::onEvent(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
+    app::onEvent(mnuNewContact, &QAction::triggered, this, &frmMain::mnuNewContact_Click);
+    app::onEvent(mnuEditSite, &QAction::triggered, this, &frmMain::mnuEditSite_Click);
+    app::onEvent(mnuDeleteAllContacts, &QAction::triggered, this, &frmMain::mnuDeleteAllContacts_Click);
+    app::onEvent(mnuDeleteSelectedContact, &QAction::triggered, this, &frmMain::mnuDeleteSelectedContact_Click);
+    app::onEvent(mnuOptions, &QAction::triggered, this, &frmMain::mnuOptions_Click);
+    app::onEvent(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
+    app::onEvent(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+    app::onEvent(mnuUpdates, &QAction::triggered, this, &frmMain::mnuUpdates_Click);
+    app::onEvent(mnuFourm, &QAction::triggered, this, &frmMain::mnuFourm_Click);
+    app::onEvent(mnuEmail, &QAction::triggered, this, &frmMain::mnuEmail_Click);
+
+    resize(twips(5310), twips(4710) + menuBar->sizeHint().height());
+}
+
 frmMain::~frmMain() = default;
-void frmMain::PutInTheListTheRecords() {}
-void frmMain::ButtonsEnabled() {}
-void frmMain::List1_Click() {}
-void frmMain::List1_MouseDown(Qt::MouseButton, const QPoint&) {}
-void frmMain::List1_MouseMove() {}
-void frmMain::Form_MouseMove() {}
-void frmMain::Command1_Click() {}
-void frmMain::mnuExit_Click() {}
-void frmMain::Form_Load() {}
-void frmMain::Form_Unload() {}
-void frmMain::mouseMoveEvent(QMouseEvent*) {}
+
+void frmMain::Form_Load()
+{
+    if (platform::anotherCopyRunning()) {
+        platform::MsgBox(QStringLiteral("Orvane Tessary is already running in memory"), platform::MsgStyle::OkOnly,
+                         QStringLiteral("Orvane Tessary"));
+        unload();
+        return;
+    }
+
+    setWindowTitle(QStringLiteral(" Orvane Tessary V/ %1. %2. %3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision));
+
+    db = LinksDb::open();
+    rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
+    LinkCount = rs.recordCount();
+    lblTotalContacts->setText(QString::number(LinkCount));
+    if (LinkCount != 0) {
+        fillLinkList(List1, rs, LinkCount);
+        List1->setListIndex(0);
+        ButtonsEnabled();
+    }
+    List1->setFocus();
+}
+
+void frmMain::Form_Unload()
+{
+    app::endApplication(0);
+}
+
+void frmMain::List1_Click()
+{
+    db = LinksDb::open();
+    // Each entry remembers its record, so the entry shows exactly the link it was listed from,
+    // whatever its name (outer blanks, apostrophes, letter case, names stored twice).
+    rs = db.openRecord(QStringLiteral("links"), List1->ItemData(List1->ListIndex()));
+    // A link that cannot be shown leaves the labels as they were.
+    try {
+        lblSiteName->setText(rs.text(QStringLiteral("SiteName")));
+    } catch (const DbError&) {
+    }
+    try {
+        lblURL->setText(rs.text(QStringLiteral("URL")));
+    } catch (const DbError&) {
+    }
+}
+
+void frmMain::List1_MouseDown(Qt::MouseButton button, const QPoint& globalPos)
+{
+    if (button != Qt::RightButton)
+        return;
+    List1_Click();
+    mnuContacts->popup(globalPos);
+}
+
+void frmMain::List1_MouseMove()
+{
+    ButtonsEnabled();
+}
+
+void frmMain::Form_MouseMove()
+{
+    ButtonsEnabled();
+}
+
+void frmMain::mouseMoveEvent(QMouseEvent* event)
+{
+    app::guarded([this] { Form_MouseMove(); });
+    Form::mouseMoveEvent(event);
+}
+
+void frmMain::PutInTheListTheRecords()
+{
+    db = LinksDb::open();
+    rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
+    if (rs.recordCount() != 0) {
+        rs.moveLast();
+        rs.moveFirst();
+        LinkCount = rs.recordCount();
+        lblTotalContacts->setText(QString::number(LinkCount));
+        fillLinkList(List1, rs, LinkCount);
+    } else {
+        platform::MsgBox(QStringLiteral("You have 0 Links !"), platform::MsgStyle::Information,
+                         QStringLiteral("Information"));
+        List1->Clear();
+        lblTotalContacts->setText(QStringLiteral("0"));
+    }
+}
+
+void frmMain::ButtonsEnabled()
+{
+    mnuDeleteSelectedContact->setEnabled(!List1->Text().isEmpty());
+}
+
+void frmMain::Command1_Click()
+{
+    platform::shellOpen(lblURL->text());
+}
+
+void frmMain::mnuExit_Click()
+{
+    unload();
+}
