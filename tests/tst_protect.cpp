@@ -122,9 +122,6 @@ private Q_SLOTS:
 
 void tst_protect::cleanup()
 {
-    // A window unloaded at the end of a test leaves a deferred "last window gone" check behind;
-    // let it run now, or it would end the next test's application during the reset.
-    settle();
     testkit::resetApplication();
 }
 
@@ -575,7 +572,7 @@ void tst_protect::options_okWritesNothing()
     scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), QStringLiteral("pw"));
     const QByteArray before = scene.db.bytes();
     QPointer<frmMain> main = Forms::show<frmMain>();
-    main->mnuOptions_Click();
+    testkit::triggerAction(main->mnuOptions, "mnuOptions");
     frmOptions* options = Forms::find<frmOptions>();
     QVERIFY(options && options->isVisible());
     QCOMPARE(options->Label1->text(), QStringLiteral("Options"));
@@ -600,7 +597,7 @@ void tst_protect::options_protectionNoKeepsCredentials()
     const QString stored = Credentials::hashPassword(QStringLiteral("pw"));
     scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), stored);
     QPointer<frmMain> main = Forms::show<frmMain>();
-    main->mnuOptions_Click();
+    testkit::triggerAction(main->mnuOptions, "mnuOptions");
     QTest::mouseClick(Forms::find<frmOptions>()->Command1, Qt::LeftButton);
     QVERIFY(!Forms::find<frmOptions>());
     frmPassword* choice = Forms::find<frmPassword>();
@@ -620,7 +617,7 @@ void tst_protect::options_protectionYesReplacesCredentials()
     Scene scene;
     scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("old"));
     QPointer<frmMain> main = Forms::show<frmMain>();
-    main->mnuOptions_Click();
+    testkit::triggerAction(main->mnuOptions, "mnuOptions");
     QTest::mouseClick(Forms::find<frmOptions>()->Command1, Qt::LeftButton);
     QTest::mouseClick(Forms::find<frmPassword>()->Command1, Qt::LeftButton);
     frmPasswordProtected* credentials = Forms::find<frmPasswordProtected>();

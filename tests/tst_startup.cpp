@@ -92,13 +92,12 @@ private Q_SLOTS:
     void closingLastWindow_endsAndWritesNothing();
     void firstStartThenProtectedStart_roundTrip();
     void unreadableDatabase_failsBeforeAnyWindow();
+    void secondCopy_meetsTheInstanceRuleOnlyAtTheMainWindow_data();
+    void secondCopy_meetsTheInstanceRuleOnlyAtTheMainWindow();
 };
 
 void tst_startup::cleanup()
 {
-    // A window unloaded at the end of a test leaves a deferred "last window gone" check behind;
-    // let it run now, or it would end the next test's application during the reset.
-    settle();
     testkit::resetApplication();
 }
 
@@ -361,6 +360,8 @@ void tst_startup::firstStartThenProtectedStart_roundTrip()
     settle();
     QVERIFY(boxes.boxes.isEmpty());
     QVERIFY(isShown<frmMain>());
+    // Reaching the main window ran its load step.
+    QCOMPARE(Forms::find<frmMain>()->windowTitle(), QStringLiteral(" Orvane Tessary V/ 1. 0. 0"));
     QVERIFY(!Forms::find<frmLogIn>());
     QVERIFY(!app::hasEnded());
 }
@@ -380,6 +381,43 @@ void tst_startup::unreadableDatabase_failsBeforeAnyWindow()
     QVERIFY2(boxes.boxes.at(0).text.startsWith(QStringLiteral("Run-time error '3024':")),
              qPrintable(boxes.boxes.at(0).text));
     QVERIFY(windows.classes.isEmpty());
+}
+
+void tst_startup::secondCopy_meetsTheInstanceRuleOnlyAtTheMainWindow_data()
+{
+    QTest::addColumn<bool>("protectedStart");
+    QTest::newRow("protected: log-in first") << true;
+    QTest::newRow("unprotected: straight to the rule") << false;
+}
+
+void tst_startup::secondCopy_meetsTheInstanceRuleOnlyAtTheMainWindow()
+{
+    QFETCH(bool, protectedStart);
+
+    testkit::TempLinksDb db;
+    db.setOther(1, protectedStart ? QStringLiteral("Yes") : QStringLiteral("No"), QStringLiteral("ann"),
+                QStringLiteral("pw"));
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    guard.running = true;
+
+    const bool running = app::start();
+    if (protectedStart) {
+        QVERIFY(running);
+        QVERIFY(boxes.boxes.isEmpty());
+        frmLogIn* logIn = Forms::find<frmLogIn>();
+        QVERIFY(logIn && logIn->isVisible());
+        QTest::keyClicks(logIn->txtus, QStringLiteral("ann"));
+        QTest::keyClicks(logIn->txtp, QStringLiteral("pw"));
+        QTest::mouseClick(logIn->Command2, Qt::LeftButton);
+    }
+    settle();
+    QCOMPARE(boxes.texts(), QStringList{"Orvane Tessary is already running in memory"});
+    QVERIFY(app::hasEnded());
+    QCOMPARE(app::exitCode(), 0);
+    QVERIFY(!Forms::find<frmMain>());
+    QCOMPARE(db.other("FirstRun").toInt(), 1);
+    QCOMPARE(db.other("PasswordProtected").toString(), protectedStart ? QStringLiteral("Yes") : QStringLiteral("No"));
 }
 
 QTEST_MAIN(tst_startup)
