@@ -19,8 +19,6 @@ public:
     // The client area is given in twips; a fixed frame cannot be resized by the user.
     ProtectForm(const QString& caption, Frame frame, int widthTwips, int heightTwips);
 
-    QPushButton* defaultButton() const { return m_defaultButton; }
-
 protected:
     // Marks the button as the window's default: Enter in a text box or on the window presses it.
     void setDefaultButton(QPushButton* button);
