@@ -4,10 +4,13 @@
 // and answered from TESSARY_HARNESS_ANSWERS (comma-separated numbers, used in order), else with
 // its first button. Every address handed to the opener is written as OPEN <tab> target.
 // When the start-up has settled, the visible windows are written as WINDOWS <tab> names, and the
-// end as EXIT <tab> code. TESSARY_HARNESS_FOLDER names the folder of links.mdb.
+// end as EXIT <tab> code. TESSARY_HARNESS_FOLDER names the folder of links.mdb;
+// TESSARY_HARNESS_SCRIPT names a script of user actions (harness/Script.h) run once the start-up
+// has settled.
 #include "app/Lifecycle.h"
 #include "app/Startup.h"
 #include "data/LinksDb.h"
+#include "harness/Script.h"
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 
@@ -81,11 +84,14 @@ int main(int argc, char* argv[])
     platform::setMessageBoxProvider(&boxes);
     platform::setOpener(&opener);
 
+    HarnessScript script(qEnvironmentVariable("TESSARY_HARNESS_SCRIPT"));
     int code = app::exitCode();
     if (app::start()) {
-        QTimer::singleShot(0, &application, [] {
-            if (!app::hasEnded())
-                writeVisibleWindows();
+        QTimer::singleShot(0, &application, [&script] {
+            if (app::hasEnded())
+                return;
+            writeVisibleWindows();
+            script.start();
         });
         code = application.exec();
     } else {
