@@ -78,7 +78,9 @@ frmAbout::frmAbout()
     Label6 = makeRowLabel(client, "Label6", QStringLiteral("E-Mail :"));
     placeTwips(Label6, 3960, 1800, 915, 300);
     Label7 = makeRowLabel(client, "Label7", online::SupportEmail);
-    placeTwips(Label7, 4920, 1800, 3330, 300);
+    // Wider than the classic 3330 twips, up to the picture's margin on the right: our address is
+    // longer than that box and a clipped address would show a wrong one.
+    placeTwips(Label7, 4920, 1800, 3720, 300);
 
     Command1 = new QPushButton(QStringLiteral("Close"), client);
     Command1->setObjectName(QStringLiteral("Command1"));
