@@ -10,5 +10,6 @@ void frmMain::mnuFourm_Click()
 void frmMain::mnuEmail_Click()
 {
     // The subject goes out exactly as written; mail programs accept the unencoded space.
-    platform::shellOpen(QStringLiteral("mailto:") + online::SupportEmail + QStringLiteral("?Subject=Orvane Tessary"));
+    platform::shellOpen(QStringLiteral("mailto:") + online::SupportEmail +
+                        QStringLiteral("?Subject=Orvane Tessary"));
 }

@@ -293,8 +293,9 @@ void tst_online::supportEmail_reachesDesktopOpenerOnPath()
     // Writes its arguments, one a line, then renames so the test never reads a half-written file.
     QFile script(bin.filePath(QStringLiteral("xdg-open")));
     QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + out.toUtf8() + ".part\"\nmv \"" + out.toUtf8() + ".part\" \"" +
-                 out.toUtf8() + "\"\n");
+    const QByteArray target = out.toUtf8();
+    script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + target + ".part\"\n");
+    script.write("mv \"" + target + ".part\" \"" + target + "\"\n");
     script.close();
     QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     const ScopedEnv path("PATH", bin.path().toLocal8Bit() + ':' + qgetenv("PATH"));
