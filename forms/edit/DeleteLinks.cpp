@@ -1,5 +1,44 @@
+#include "app/ListBox.h"
 #include "app/frmMain.h"
+#include "data/LinksDb.h"
+#include "platform/MessageBox.h"
 
-// Placeholder until link editing is built.
-void frmMain::mnuDeleteAllContacts_Click() {}
-void frmMain::mnuDeleteSelectedContact_Click() {}
+#include <QLabel>
+
+void frmMain::mnuDeleteSelectedContact_Click()
+{
+    // Without a current link (after a refill, a Delete All, or a lookup that found nothing) there
+    // is nothing to delete and nothing to ask.
+    if (!rs.hasCurrentRecord())
+        return;
+    if (platform::MsgBox(QStringLiteral("Are you sure you want to delete this site link ?"),
+                         platform::MsgStyle::YesNo, QStringLiteral("Warning")) != platform::MsgAnswer::Yes)
+        return;
+
+    rs.deleteRecord();
+    rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
+    PutInTheListTheRecords();
+    lblSiteName->setText(QString());
+    lblURL->setText(QString());
+}
+
+void frmMain::mnuDeleteAllContacts_Click()
+{
+    if (platform::MsgBox(QStringLiteral("Are you sure you want to delete all your contacts ?"),
+                         platform::MsgStyle::YesNo, QStringLiteral("Warning")) != platform::MsgAnswer::Yes)
+        return;
+
+    db = LinksDb::open();
+    {
+        // All or nothing: a failure part-way leaves every link in place.
+        Transaction transaction(db);
+        db.execute(QStringLiteral("DELETE FROM links"));
+        transaction.commit();
+    }
+    rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
+
+    lblSiteName->setText(QString());
+    lblURL->setText(QString());
+    List1->Clear();
+    lblTotalContacts->setText(QStringLiteral("0"));
+}

@@ -1,4 +1,137 @@
-#include "app/frmMain.h"
+#include "forms/edit/frmNewSite.h"
 
-// Placeholder until link editing is built.
-void frmMain::mnuNewContact_Click() {}
+#include "app/Forms.h"
+#include "app/Lifecycle.h"
+#include "app/LinkList.h"
+#include "app/ListBox.h"
+#include "app/frmMain.h"
+#include "data/LinksDb.h"
+#include "app/Look.h"
+#include "platform/MessageBox.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+// Whether a link already carries exactly this name. The engine's equality ignores letter case, so
+// it narrows the table to the candidates and each candidate is compared exactly here.
+bool nameTaken(const Database& db, const QString& name)
+{
+    Recordset candidates = db.openRecordset(QStringLiteral("Select * from links where SiteName = ") + sqlQuote(name));
+    if (candidates.recordCount() == 0)
+        return false;
+    candidates.moveLast();
+    const int count = candidates.recordCount();
+    candidates.moveFirst();
+    for (int i = 0; i < count; ++i) {
+        if (candidates.text(QStringLiteral("SiteName")) == name)
+            return true;
+        candidates.moveNext();
+    }
+    return false;
+}
+
+}  // namespace
+
+frmNewSite::frmNewSite()
+{
+    setObjectName(QStringLiteral("frmNewSite"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowTitle(QStringLiteral("New  Site Information"));
+    setClientSizeTwips(7035, 2565);
+    Look::setBackground(this, Look::Background);
+
+    auto label = [this](const char* name, const QString& caption, const QFont& font) {
+        auto* l = new QLabel(caption, this);
+        l->setObjectName(QLatin1String(name));
+        l->setFont(font);
+        return l;
+    };
+    Label1 = label("Label1", QStringLiteral("New Link Information"), Look::sansSerif(18, true, true));
+    Label2 = label("Label2", QStringLiteral("Site Name :"), Look::sansSerif(12, true));
+    Label9 = label("Label9", QStringLiteral("URL :"), Look::sansSerif(12, true));
+
+    auto box = [this](const char* name, const QString& accessible) {
+        auto* t = new QLineEdit(this);
+        t->setObjectName(QLatin1String(name));
+        t->setAccessibleName(accessible);
+        Look::setBackground(t, Look::EntryYellow);
+        return t;
+    };
+    txtname = box("txtname", QStringLiteral("Site Name"));
+    txtURL = box("txtURL", QStringLiteral("URL"));
+
+    auto button = [this](const char* name, const QString& caption) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        b->setAccessibleName(caption);
+        b->setFont(Look::sansSerif(14.25, true));
+        // Neither button answers Enter.
+        b->setAutoDefault(false);
+        return b;
+    };
+    Command2 = button("Command2", QStringLiteral("Ok"));
+    Command1 = button("Command1", QStringLiteral("Cancel"));
+
+    placeTwips(Label1, 1560, 120, 3690, 435);
+    placeTwips(Label2, 240, 960, 1410, 300);
+    placeTwips(Label9, 960, 1440, 705, 300);
+    placeTwips(txtname, 1680, 960, 5175, 375);
+    placeTwips(txtURL, 1680, 1440, 5175, 375);
+    placeTwips(Command2, 2160, 1920, 1695, 495);
+    placeTwips(Command1, 3840, 1920, 1695, 495);
+
+    setTabOrder(txtname, txtURL);
+    setTabOrder(txtURL, Command2);
+    setTabOrder(Command2, Command1);
+    txtname->setFocus();
+
+    app::onEvent(Command2, &QPushButton::clicked, this, &frmNewSite::Command2_Click);
+    app::onEvent(Command1, &QPushButton::clicked, this, &frmNewSite::Command1_Click);
+}
+
+void frmNewSite::Command2_Click()
+{
+    const QString name = txtname->text();
+    if (name.isEmpty()) {
+        platform::MsgBox(QStringLiteral("You must fill the site name box!"), platform::MsgStyle::Exclamation,
+                         QStringLiteral("Warning"));
+        return;
+    }
+    if (txtURL->text().isEmpty())
+        txtURL->setText(QStringLiteral("None"));
+
+    Database db = LinksDb::open();
+    Recordset rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
+    if (nameTaken(db, name)) {
+        platform::MsgBox(QStringLiteral("This contact already exists !"), platform::MsgStyle::Information,
+                         QStringLiteral("Warning"));
+        return;
+    }
+
+    rs.addNew();
+    rs.setValue(QStringLiteral("SiteName"), name);
+    rs.setValue(QStringLiteral("URL"), txtURL->text());
+    rs.update();
+
+    const int count = rs.recordCount();
+    // The main window keeps its details, its current link and its menu state: only the list and
+    // the count follow the table, with nothing selected.
+    if (frmMain* main = Forms::find<frmMain>()) {
+        main->lblTotalContacts->setText(QString::number(count));
+        fillLinkList(main->List1, rs, count);
+    }
+    unload();
+}
+
+void frmNewSite::Command1_Click()
+{
+    unload();
+}
+
+void frmMain::mnuNewContact_Click()
+{
+    Forms::show<frmNewSite>();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/Form.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// Changes the name and address of the one link it was opened for, then rebuilds the main
+// window's list and count and selects the list's first entry.
+class frmEditThisSite : public Form {
+    Q_OBJECT
+
+public:
+    frmEditThisSite();
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLineEdit* txtname = nullptr;
+    QLineEdit* txtURL = nullptr;
+    QPushButton* Command2 = nullptr;  // "Save", the default button
+    QPushButton* Command1 = nullptr;  // "Cancel"
+
+    // The link this window edits: its stored name (letter case and blanks kept) and its identity.
+    // Filling the boxes is the opener's; editing txtname leaves both unchanged.
+    void setRecord(const QString& key, qint64 id);
+    QString recordKey() const { return m_recordKey; }
+    qint64 recordId() const { return m_recordId; }
+
+    void Command2_Click();
+    void Command1_Click();
+
+private:
+    QString m_recordKey;
+    qint64 m_recordId = -1;
+};

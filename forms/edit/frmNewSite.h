@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/Form.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// Adds one link: a name that no link has yet (exactly, letter case and blanks counted) and an
+// address, "None" when left empty. Rebuilds the main window's list and count, selecting nothing.
+class frmNewSite : public Form {
+    Q_OBJECT
+
+public:
+    frmNewSite();
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLineEdit* txtname = nullptr;
+    QLineEdit* txtURL = nullptr;
+    QPushButton* Command2 = nullptr;  // "Ok"
+    QPushButton* Command1 = nullptr;  // "Cancel"
+
+    void Command2_Click();
+    void Command1_Click();
+};
