@@ -30,8 +30,8 @@ void Form::unload()
     // The application ends when its last window is gone. A handler that moves on shows the next
     // window before it unloads its own, and a load step may unload its window and then show
     // another: so the test waits until the handler has returned.
-    QTimer::singleShot(0, QCoreApplication::instance(), [] {
-        if (!app::hasEnded() && !Forms::anyLoaded())
+    QTimer::singleShot(0, QCoreApplication::instance(), [life = app::life()] {
+        if (life == app::life() && !app::hasEnded() && !Forms::anyLoaded())
             app::endApplication(0);
     });
 }

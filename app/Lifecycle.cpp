@@ -10,6 +10,7 @@ namespace app {
 namespace {
 bool g_ended = false;
 int g_exitCode = 0;
+int g_life = 0;
 }  // namespace
 
 void endApplication(int code)
@@ -37,6 +38,12 @@ void resetForTests()
     Forms::discardAll();
     g_ended = false;
     g_exitCode = 0;
+    ++g_life;
+}
+
+int life()
+{
+    return g_life;
 }
 
 void failUnexpected(int number, const QString& description)

@@ -17,8 +17,9 @@ void endApplication(int exitCode = 0);
 bool hasEnded();
 int exitCode();
 
-// Tests run many lives of the application in one process.
+// Tests run many lives of the application in one process; each reset starts a new life.
 void resetForTests();
+int life();
 
 // The unexpected-failure rule: a message box with number and description, then the end (code 1).
 void failUnexpected(int number, const QString& description);

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/Form.h"
+#include "forms/protect/ProtectForm.h"
 
 class QLabel;
 class QPushButton;
 
 // The welcome window and start-up window; its load step is the start-up decision.
-class frmFirstTime : public Form {
+class frmFirstTime : public ProtectForm {
     Q_OBJECT
 
 public:

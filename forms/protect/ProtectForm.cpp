@@ -1,0 +1,93 @@
+#include "forms/protect/ProtectForm.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+
+ProtectForm::ProtectForm(const QString& caption, Frame frame, int widthTwips, int heightTwips)
+{
+    // No close box, window menu, minimise or maximise button: the way on is through the buttons.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowTitle(caption);
+    setAccessibleName(caption);
+
+    QPalette teal = palette();
+    teal.setColor(QPalette::Window, QColor(0, 192, 192));
+    setPalette(teal);
+    setAutoFillBackground(true);
+    setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+
+    if (frame == Frame::Fixed)
+        setClientSizeTwips(widthTwips, heightTwips);
+    else
+        resize(twips(widthTwips), twips(heightTwips));
+}
+
+void ProtectForm::setDefaultButton(QPushButton* button)
+{
+    if (m_defaultButton)
+        m_defaultButton->setDefault(false);
+    m_defaultButton = button;
+    button->setDefault(true);
+}
+
+QPushButton* ProtectForm::makeButton(const QString& name, const QString& caption)
+{
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(name);
+    button->setAccessibleName(caption);
+    button->setAutoDefault(true);
+    return button;
+}
+
+QLabel* ProtectForm::makeLabel(const QString& name, const QString& caption)
+{
+    auto* label = new QLabel(caption, this);
+    label->setObjectName(name);
+    label->setAccessibleName(caption);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QLineEdit* ProtectForm::makeTextBox(const QString& name, const QString& accessibleName, int maxLength, bool masked)
+{
+    auto* box = new QLineEdit(this);
+    box->setObjectName(name);
+    box->setAccessibleName(accessibleName);
+    box->setMaxLength(maxLength);
+    if (masked) {
+        box->setEchoMode(QLineEdit::Password);
+        // Shown as "*" like the desktop's password boxes, not the style's bullet.
+        box->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    }
+    return box;
+}
+
+void ProtectForm::keyPressEvent(QKeyEvent* event)
+{
+    // Text boxes pass Enter on to their window; a focused button has already taken it.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && m_defaultButton && m_defaultButton->isEnabled() &&
+        m_defaultButton->isVisible()) {
+        event->accept();
+        m_defaultButton->click();
+        return;
+    }
+    Form::keyPressEvent(event);
+}
+
+void ProtectForm::showEvent(QShowEvent* event)
+{
+    if (!m_centred) {
+        m_centred = true;
+        if (const QScreen* where = screen()) {
+            QRect frameRect = frameGeometry();
+            frameRect.moveCenter(where->availableGeometry().center());
+            move(frameRect.topLeft());
+        }
+    }
+    Form::showEvent(event);
+}

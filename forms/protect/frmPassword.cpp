@@ -1,0 +1,48 @@
+#include "forms/protect/frmPassword.h"
+
+#include "app/Forms.h"
+#include "app/Lifecycle.h"
+#include "app/frmMain.h"
+#include "data/LinksDb.h"
+#include "forms/protect/frmPasswordProtected.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+frmPassword::frmPassword() : ProtectForm(QStringLiteral("Password protected?"), Frame::Fixed, 4800, 1560)
+{
+    setObjectName(QStringLiteral("frmPassword"));
+
+    Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("Do you wish to make this program password protected ?"));
+    Label1->setWordWrap(true);
+    placeTwips(Label1, 240, 240, 4320, 495);
+
+    Command1 = makeButton(QStringLiteral("Command1"), QStringLiteral("Yes"));
+    placeTwips(Command1, 960, 840, 1215, 495);
+    Command2 = makeButton(QStringLiteral("Command2"), QStringLiteral("No"));
+    placeTwips(Command2, 2640, 840, 1215, 495);
+    setDefaultButton(Command1);
+    QWidget::setTabOrder(Command1, Command2);
+    Command1->setFocus();
+
+    app::onEvent(Command1, &QPushButton::clicked, this, &frmPassword::Command1_Click);
+    app::onEvent(Command2, &QPushButton::clicked, this, &frmPassword::Command2_Click);
+}
+
+void frmPassword::Command1_Click()
+{
+    Forms::show<frmPasswordProtected>();
+    unload();
+}
+
+void frmPassword::Command2_Click()
+{
+    Database db = LinksDb::open();
+    Recordset rs = db.openRecordset(QStringLiteral("Other"), RecordsetType::Table);
+    // Only the switch: stored credentials stay for a later "Yes".
+    rs.edit();
+    rs.setValue(QStringLiteral("PasswordProtected"), QStringLiteral("No"));
+    rs.update();
+    Forms::show<frmMain>();
+    unload();
+}

@@ -1,0 +1,71 @@
+#include "forms/protect/frmPasswordProtected.h"
+
+#include "app/Forms.h"
+#include "app/Lifecycle.h"
+#include "app/frmMain.h"
+#include "data/LinksDb.h"
+#include "forms/protect/Credentials.h"
+#include "platform/MessageBox.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+frmPasswordProtected::frmPasswordProtected()
+    : ProtectForm(QStringLiteral("Password Protected"), Frame::Fixed, 4320, 2400)
+{
+    setObjectName(QStringLiteral("frmPasswordProtected"));
+
+    Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("Username:"));
+    placeTwips(Label1, 240, 180, 1575, 285);
+    txtus = makeTextBox(QStringLiteral("txtus"), QStringLiteral("Username"), 20, false);
+    placeTwips(txtus, 1920, 120, 2160, 315);
+
+    Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("Password:"));
+    placeTwips(Label2, 240, 660, 1575, 285);
+    txtp = makeTextBox(QStringLiteral("txtp"), QStringLiteral("Password"), 10, true);
+    placeTwips(txtp, 1920, 600, 2160, 315);
+
+    Label3 = makeLabel(QStringLiteral("Label3"), QStringLiteral("Repeat Password:"));
+    placeTwips(Label3, 240, 1140, 1575, 285);
+    txtp2 = makeTextBox(QStringLiteral("txtp2"), QStringLiteral("Repeat Password"), 10, true);
+    placeTwips(txtp2, 1920, 1080, 2160, 315);
+
+    Command2 = makeButton(QStringLiteral("Command2"), QStringLiteral("Ok"));
+    placeTwips(Command2, 1560, 1680, 1215, 495);
+    setDefaultButton(Command2);
+
+    QWidget::setTabOrder(txtus, txtp);
+    QWidget::setTabOrder(txtp, txtp2);
+    QWidget::setTabOrder(txtp2, Command2);
+    txtus->setFocus();
+
+    app::onEvent(Command2, &QPushButton::clicked, this, &frmPasswordProtected::Command2_Click);
+}
+
+void frmPasswordProtected::Command2_Click()
+{
+    if (txtp->text() != txtp2->text()) {
+        platform::MsgBox(QStringLiteral("links don't match!"), platform::MsgStyle::Critical, QStringLiteral("Warning!"));
+        txtp->clear();
+        txtp2->clear();
+        return;
+    }
+
+    // Hashed before the record is opened for editing, so a failure leaves the record untouched.
+    const QString hashed = Credentials::hashPassword(txtp2->text());
+    Database db = LinksDb::open();
+    Recordset rs = db.openRecordset(QStringLiteral("Other"), RecordsetType::Table);
+    rs.edit();
+    rs.setValue(QStringLiteral("Password"), hashed);
+    rs.setValue(QStringLiteral("Username"), txtus->text());
+    rs.setValue(QStringLiteral("PasswordProtected"), QStringLiteral("Yes"));
+    rs.update();
+
+    platform::MsgBox(QStringLiteral("Remember your password and your username!") + QStringLiteral("\r\r\r") +
+                         QStringLiteral("Username = ") + txtus->text() + QStringLiteral("\r") +
+                         QStringLiteral("Password = ") + txtp->text(),
+                     platform::MsgStyle::Information, QStringLiteral("Warning"));
+    Forms::show<frmMain>();
+    unload();
+}

@@ -1,0 +1,122 @@
+#include "harness/Script.h"
+
+#include "app/Forms.h"
+#include "app/Lifecycle.h"
+#include "app/ListBox.h"
+#include "app/frmMain.h"
+#include "data/LinksDb.h"
+#include "forms/edit/frmEditSites.h"
+#include "forms/edit/frmEditThisSite.h"
+#include "forms/edit/frmNewSite.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+
+QString scriptUrlFor(const QString& name)
+{
+    return QStringLiteral("http://%1.example/").arg(name) + name.repeated(20);
+}
+
+HarnessScript::HarnessScript(const QString& path)
+{
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text))
+        m_lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void HarnessScript::start()
+{
+    QTimer::singleShot(0, QCoreApplication::instance(), [this] { step(); });
+}
+
+void HarnessScript::step()
+{
+    if (app::hasEnded() || m_next >= m_lines.size())
+        return;
+    const QStringList fields = m_lines[m_next++].split(QLatin1Char('\t'));
+    if (fields[0] == QLatin1String("waitfile") && fields.size() == 2 && !QFile::exists(fields[1])) {
+        --m_next;
+        QTimer::singleShot(50, QCoreApplication::instance(), [this] { step(); });
+        return;
+    }
+    if (fields[0] == QLatin1String("loop")) {
+        m_next = 0;
+    } else {
+        const bool ok = run(fields);
+        std::printf("%s\t%s\n", ok ? "DONE" : "FAILED", qPrintable(fields[0]));
+        std::fflush(stdout);
+    }
+    // The next command waits for the event loop, as the next click of a user would.
+    QTimer::singleShot(0, QCoreApplication::instance(), [this] { step(); });
+}
+
+bool HarnessScript::run(const QStringList& f)
+{
+    frmMain* main = Forms::find<frmMain>();
+    if (!main)
+        return false;
+    const QString& command = f[0];
+    if (command == QLatin1String("add") && f.size() == 3) {
+        main->mnuNewContact->trigger();
+        frmNewSite* form = Forms::find<frmNewSite>();
+        if (!form)
+            return false;
+        form->txtname->setText(f[1]);
+        form->txtURL->setText(f[2]);
+        form->Command2->click();
+        return true;
+    }
+    if (command == QLatin1String("select") && f.size() == 2) {
+        main->List1->setListIndex(f[1].toInt());
+        return true;
+    }
+    if (command == QLatin1String("deleteSelected")) {
+        main->mnuDeleteSelectedContact->trigger();
+        return true;
+    }
+    if (command == QLatin1String("deleteAll")) {
+        main->mnuDeleteAllContacts->trigger();
+        return true;
+    }
+    if (command == QLatin1String("edit") && f.size() == 4) {
+        main->mnuEditSite->trigger();
+        frmEditSites* choose = Forms::find<frmEditSites>();
+        if (!choose || f[1].toInt() >= choose->List1->ListCount())
+            return false;
+        choose->List1->setListIndex(f[1].toInt());
+        frmEditThisSite* edit = Forms::find<frmEditThisSite>();
+        if (!edit)
+            return false;
+        edit->txtname->setText(f[2]);
+        edit->txtURL->setText(f[3]);
+        edit->Command2->click();
+        return true;
+    }
+    if (command == QLatin1String("bulk") && f.size() == 3) {
+        Database db = LinksDb::open();
+        Transaction transaction(db);
+        for (int i = 0; i < f[2].toInt(); ++i) {
+            const QString name = QStringLiteral("%1-%2").arg(f[1]).arg(i);
+            db.execute(QStringLiteral("INSERT INTO links (SiteName, URL) VALUES (?1, ?2)"), {name, scriptUrlFor(name)});
+        }
+        transaction.commit();
+        return true;
+    }
+    if (command == QLatin1String("report")) {
+        std::printf("COUNT\t%s\t%d\n", qPrintable(main->lblTotalContacts->text()), main->List1->ListCount());
+        return true;
+    }
+    if (command == QLatin1String("waitfile"))
+        return true;
+    if (command == QLatin1String("exit")) {
+        main->mnuExit->trigger();
+        return true;
+    }
+    return false;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Drives the real windows from a script file, one command per line (fields separated by tabs),
+// each run from the event loop as a user's action would be, each followed by DONE <tab> command:
+//   add <name> <url>          New Site Link, type both boxes, Ok
+//   select <index>            select that entry of the main list
+//   deleteSelected            Delete Selected Site Link (the question is answered by the harness)
+//   deleteAll                 Delete All Site Links
+//   edit <index> <name> <url> Edit Site Link, pick that entry, type both boxes, Save
+//   bulk <prefix> <count>     store count links <prefix>-<i> in one transaction (setup, not a user action)
+//   report                    COUNT <tab> count label <tab> entries of the main list
+//   waitfile <path>           wait until that file exists (another process's go-ahead)
+//   loop                      start again at the first line
+//   exit                      EXIT
+class HarnessScript {
+public:
+    explicit HarnessScript(const QString& path);
+    void start();
+
+private:
+    void step();
+    bool run(const QStringList& fields);
+    QStringList m_lines;
+    int m_next = 0;
+};
+
+// The address the scripts give a name: long enough that a record spans more than a few bytes.
+QString scriptUrlFor(const QString& name);
