@@ -115,6 +115,7 @@ private Q_SLOTS:
     void chooser_arrowKeysInListPickAsClickDoes();
     void chooser_cancelOpensNothing();
 
+    void tabKeyWalksBothWindowsInTheirOrder();
     void save_unchangedRewritesAndSelectsFirstInMain();
     void save_emptyNameRefusedEmptyUrlBecomesNone();
     void save_renameToOtherNameAndCaseChangeAsTyped();
@@ -310,6 +311,36 @@ void tst_editsites::chooser_cancelOpensNothing()
     chooser = openChooser(main);
     QVERIFY(chooser);
     QCOMPARE(entries(chooser->List1), QStringList({"only"}));
+}
+
+void tst_editsites::tabKeyWalksBothWindowsInTheirOrder()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"one", "1"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+
+    auto walk = [](QWidget* window, const QList<QWidget*>& order) {
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        for (QWidget* expected : order) {
+            QCOMPARE(QApplication::focusWidget(), expected);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(QApplication::focusWidget(), order.first());
+    };
+
+    frmEditSites* chooser = openChooser(main);
+    QVERIFY(chooser);
+    QCOMPARE(chooser->size(), QSize(376, 329));
+    walk(chooser, {chooser->List1, chooser->Command1, chooser->Combo1});
+    clickEntry(chooser->List1, 0);
+
+    frmEditThisSite* editor = Forms::find<frmEditThisSite>();
+    QVERIFY(editor);
+    QCOMPARE(editor->size(), QSize(470, 159));
+    walk(editor, {editor->Command1, editor->Command2, editor->txtURL, editor->txtname});
 }
 
 void tst_editsites::save_unchangedRewritesAndSelectsFirstInMain()

@@ -41,9 +41,11 @@ frmEditSites::frmEditSites()
 
     Label1 = new QLabel(QStringLiteral("Select the site that you wish to edit :"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setAccessibleName(Label1->text());
     Label1->setFont(Look::sansSerif(13.5, true));
     Label2 = new QLabel(QStringLiteral("Fast Search :"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setAccessibleName(Label2->text());
     Label2->setFont(Look::sansSerif(13.5, true));
 
     Combo1 = new QComboBox(this);
