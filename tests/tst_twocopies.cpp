@@ -60,7 +60,7 @@ private Q_SLOTS:
         second.setEnv(QStringLiteral("TESSARY_HARNESS_SCRIPT"),
                       writeScript(work.filePath(QStringLiteral("b.txt")),
                                   QStringList{"waitfile\t" + go} + adds(QStringLiteral("b"), 40)
-                                      + QStringList{"edit\t0\tstart0 renamed\thttp://renamed", "report", "exit"}));
+                                      + QStringList{"edit\tstart0\tstart0 renamed\thttp://renamed", "report", "exit"}));
         second.start();
         QVERIFY(!second.waitForLine(QStringLiteral("WINDOWS")).isEmpty());
         QVERIFY(QFile(go).open(QIODevice::WriteOnly));

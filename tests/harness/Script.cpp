@@ -87,9 +87,14 @@ bool HarnessScript::run(const QStringList& f)
     if (command == QLatin1String("edit") && f.size() == 4) {
         main->mnuEditSite->trigger();
         frmEditSites* choose = Forms::find<frmEditSites>();
-        if (!choose || f[1].toInt() >= choose->List1->ListCount())
+        if (!choose)
             return false;
-        choose->List1->setListIndex(f[1].toInt());
+        int row = 0;
+        while (row < choose->List1->ListCount() && choose->List1->List(row) != f[1])
+            ++row;
+        if (row == choose->List1->ListCount())
+            return false;
+        choose->List1->setListIndex(row);
         frmEditThisSite* edit = Forms::find<frmEditThisSite>();
         if (!edit)
             return false;
