@@ -24,6 +24,7 @@ frmEditThisSite::frmEditThisSite()
     auto label = [this](const char* name, const QString& caption, const QFont& font) {
         auto* l = new QLabel(caption, this);
         l->setObjectName(QLatin1String(name));
+        l->setAccessibleName(caption);
         l->setFont(font);
         return l;
     };

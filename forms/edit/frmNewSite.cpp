@@ -46,6 +46,7 @@ frmNewSite::frmNewSite()
     auto label = [this](const char* name, const QString& caption, const QFont& font) {
         auto* l = new QLabel(caption, this);
         l->setObjectName(QLatin1String(name));
+        l->setAccessibleName(caption);
         l->setFont(font);
         return l;
     };
