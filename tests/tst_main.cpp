@@ -202,6 +202,25 @@ private Q_SLOTS:
         QTRY_VERIFY(form->mnuDeleteSelectedContact->isEnabled());
     }
 
+    void arrowKeysSelectLikeAClick()
+    {
+        testkit::TempLinksDb db;
+        db.addLinks({{"b", "ub"}, {"a", "ua"}, {"c", "uc"}});
+        testkit::ScriptedMessageBox boxes;
+        frmMain* form = openMain();
+        QVERIFY(form);
+        form->PutInTheListTheRecords();  // nothing selected
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        form->List1->setFocus();
+        QTest::keyClick(form->List1, Qt::Key_Down);
+        QCOMPARE(form->List1->ListIndex(), 0);  // the first arrow picks the first entry
+        QCOMPARE(form->lblURL->text(), QStringLiteral("ua"));
+        QTest::keyClick(form->List1, Qt::Key_Down);
+        QCOMPARE(form->List1->ListIndex(), 1);
+        QCOMPARE(form->lblURL->text(), QStringLiteral("ub"));
+    }
+
     void rightClickShowsTheSelectionAndPopsTheSitesMenu()
     {
         testkit::TempLinksDb db;
