@@ -114,6 +114,7 @@ private Q_SLOTS:
     void chooser_pickFillsEditWindowWithThatRecordAndCloses();
     void chooser_arrowKeysInListPickAsClickDoes();
     void chooser_cancelOpensNothing();
+    void chooser_pickOfALinkDeletedMeanwhileSaysSo();
 
     void tabKeyWalksBothWindowsInTheirOrder();
     void save_unchangedRewritesAndSelectsFirstInMain();
@@ -282,13 +283,36 @@ void tst_editsites::chooser_arrowKeysInListPickAsClickDoes()
     chooser->List1->setFocus();
     QTest::keyClick(chooser->List1, Qt::Key_Down);
 
-    QVERIFY(!landedOn.isEmpty());
+    // With nothing selected the first arrow picks the first entry, as a click on it would.
+    QCOMPARE(landedOn, QStringLiteral("first"));
     QVERIFY(!Forms::find<frmEditSites>());
     frmEditThisSite* editor = Forms::find<frmEditThisSite>();
     QVERIFY(editor);
     QCOMPARE(editor->txtname->text(), landedOn);
     const int row = QStringList({"first", "second", "third"}).indexOf(landedOn);
     QCOMPARE(editor->txtURL->text(), links[row].second);
+}
+
+void tst_editsites::chooser_pickOfALinkDeletedMeanwhileSaysSo()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"keep", "1"}, {"gone", "2"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    frmEditSites* chooser = openChooser(main);
+    QVERIFY(chooser);
+    file.open().execute(QStringLiteral("DELETE FROM links WHERE SiteName = 'gone'"));
+
+    clickEntry(chooser->List1, 1);
+    QCOMPARE(boxes.texts(),
+             QStringList{"This site link no longer exists. It may have been deleted while you were editing it."});
+    QCOMPARE(boxes.boxes[0].style, 48);
+    QVERIFY(!app::hasEnded());
+    QVERIFY(!Forms::find<frmEditThisSite>());
+    QCOMPARE(Forms::find<frmEditSites>(), chooser);
+    QCOMPARE(entries(chooser->List1), QStringList{"keep"});
 }
 
 void tst_editsites::chooser_cancelOpensNothing()

@@ -6,7 +6,9 @@
 #include "app/ListBox.h"
 #include "app/frmMain.h"
 #include "data/LinksDb.h"
+#include "platform/MessageBox.h"
 #include "app/Look.h"
+#include "forms/edit/LinkWindow.h"
 #include "forms/edit/frmEditThisSite.h"
 
 #include <QComboBox>
@@ -91,6 +93,8 @@ void frmEditSites::Form_Load()
         Combo1->addItem(QString(QLatin1Char(letter)));
     Combo1->setCurrentIndex(-1);
     Combo1->setEditText(QStringLiteral("<<Choose a letter for a fast search>>"));
+    // The hint is wider than the box: show its beginning.
+    Combo1->lineEdit()->setCursorPosition(0);
     fillWithAllLinks();
 }
 
@@ -135,6 +139,12 @@ void frmEditSites::List1_Click()
     Database db = LinksDb::open();
     // Exactly the record the entry was listed from, whatever its name looks like.
     Recordset rs = db.openRecord(QStringLiteral("links"), id);
+    if (!rs.hasCurrentRecord()) {
+        // Deleted from the main window while this list was open: say so and list what is left.
+        LinkWindow::sayLinkIsGone();
+        fillWithAllLinks();
+        return;
+    }
     const QString name = rs.text(QStringLiteral("SiteName"));
     const QString url = rs.text(QStringLiteral("URL"));
 
