@@ -7,6 +7,7 @@
 #include "app/frmMain.h"
 #include "forms/edit/frmNewSite.h"
 #include "testkit/TestKit.h"
+#include "testkit/Windows.h"
 
 #include <QAction>
 #include <QLabel>
@@ -14,6 +15,9 @@
 #include <QPushButton>
 #include <QTest>
 
+using testkit::entries;
+using testkit::openMain;
+using testkit::clickEntry;
 using testkit::Link;
 using platform::MsgAnswer::No;
 
@@ -21,29 +25,6 @@ namespace {
 
 const QString askOne = QStringLiteral("Are you sure you want to delete this site link ?");
 const QString askAll = QStringLiteral("Are you sure you want to delete all your contacts ?");
-
-QStringList entries(const ListBox* list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->ListCount(); ++i)
-        texts << list->List(i);
-    return texts;
-}
-
-frmMain* openMain()
-{
-    frmMain* main = Forms::show<frmMain>();
-    if (main && !QTest::qWaitForWindowActive(main))
-        return nullptr;
-    return main;
-}
-
-void clickEntry(ListBox* list, int row)
-{
-    const QModelIndex index = list->model()->index(row, 0);
-    list->scrollTo(index);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
-}
 
 // Selects the main window's entry that shows this address in the details (names may repeat).
 bool selectByAddress(frmMain* main, const QString& url)

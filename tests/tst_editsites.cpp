@@ -8,6 +8,7 @@
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmEditThisSite.h"
 #include "testkit/TestKit.h"
+#include "testkit/Windows.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -20,24 +21,12 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using testkit::entries;
+using testkit::openMain;
+using testkit::clickEntry;
 using testkit::Link;
 
 namespace {
-
-QStringList entries(const ListBox* list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->ListCount(); ++i)
-        texts << list->List(i);
-    return texts;
-}
-
-void clickEntry(ListBox* list, int row)
-{
-    const QModelIndex index = list->model()->index(row, 0);
-    list->scrollTo(index);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
-}
 
 // Opens the drop-down and clicks the entry, as a mouse user picks it.
 void pickInCombo(QComboBox* combo, const QString& text)
@@ -50,14 +39,6 @@ void pickInCombo(QComboBox* combo, const QString& text)
     const QModelIndex index = view->model()->index(row, 0);
     view->scrollTo(index);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
-}
-
-frmMain* openMain()
-{
-    frmMain* main = Forms::show<frmMain>();
-    if (main && !QTest::qWaitForWindowExposed(main))
-        return nullptr;
-    return main;
 }
 
 // The main window's choose-a-link command, then the window it opened.

@@ -8,6 +8,7 @@
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
 #include "testkit/TestKit.h"
+#include "testkit/Windows.h"
 
 #include <QAction>
 #include <QLabel>
@@ -15,20 +16,8 @@
 #include <QPushButton>
 #include <QTest>
 
+using testkit::indexOf;
 using testkit::Link;
-
-namespace {
-
-int indexOf(const ListBox* list, const QString& text)
-{
-    for (int i = 0; i < list->ListCount(); ++i) {
-        if (list->List(i) == text)
-            return i;
-    }
-    return -1;
-}
-
-}  // namespace
 
 class TestHostile : public QObject {
     Q_OBJECT

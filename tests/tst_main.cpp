@@ -6,6 +6,7 @@
 #include "app/frmMain.h"
 #include "testkit/Harness.h"
 #include "testkit/TestKit.h"
+#include "testkit/Windows.h"
 
 #include <QAction>
 #include <QLabel>
@@ -16,34 +17,15 @@
 #include <QTest>
 
 using testkit::Link;
+using testkit::clickEntry;
+using testkit::entries;
+using testkit::openMain;
 
 class TestMain : public QObject {
     Q_OBJECT
 
 private:
     testkit::FakeInstanceGuard m_guard;
-
-    frmMain* openMain()
-    {
-        frmMain* form = Forms::show<frmMain>();
-        if (form && !QTest::qWaitForWindowExposed(form))
-            qWarning("the main window was not exposed");
-        return form;
-    }
-
-    static QStringList entries(const ListBox* list)
-    {
-        QStringList texts;
-        for (int i = 0; i < list->ListCount(); ++i)
-            texts.append(list->List(i));
-        return texts;
-    }
-
-    static void clickEntry(ListBox* list, int index, Qt::MouseButton button = Qt::LeftButton)
-    {
-        const QRect rect = list->visualRect(list->model()->index(index, 0));
-        QTest::mouseClick(list->viewport(), button, {}, rect.center());
-    }
 
 private Q_SLOTS:
     void init() { m_guard.running = false; }

@@ -7,6 +7,7 @@
 #include "app/frmMain.h"
 #include "forms/edit/frmNewSite.h"
 #include "testkit/TestKit.h"
+#include "testkit/Windows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,25 +17,11 @@
 #include <QPushButton>
 #include <QTest>
 
+using testkit::entries;
+using testkit::openMain;
 using testkit::Link;
 
 namespace {
-
-QStringList entries(const ListBox* list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->ListCount(); ++i)
-        texts << list->List(i);
-    return texts;
-}
-
-frmMain* openMain()
-{
-    frmMain* main = Forms::show<frmMain>();
-    if (main && !QTest::qWaitForWindowExposed(main))
-        return nullptr;
-    return main;
-}
 
 frmNewSite* openNewSite(frmMain* main)
 {

@@ -9,6 +9,7 @@
 #include "platform/Http.h"
 #include "platform/MessageBox.h"
 #include "testkit/TestKit.h"
+#include "testkit/Windows.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -20,6 +21,7 @@
 #include <optional>
 #include <stdexcept>
 
+using testkit::ScopedEnv;
 namespace {
 
 const QString VersionPath = QStringLiteral("/version/tessaryupdate.txt");
@@ -64,21 +66,6 @@ public:
     void open(const QString&) override { throw std::runtime_error("no desktop opener"); }
 };
 
-// Sets an environment variable for one test and puts the old value back however the test ends.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value) : m_name(name), m_old(qgetenv(name))
-    {
-        qputenv(name, value);
-    }
-    ~ScopedEnv() { qputenv(m_name, m_old); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* m_name;
-    QByteArray m_old;
-};
 
 }  // namespace
 

@@ -1,0 +1,38 @@
+#pragma once
+
+// Helpers for driving the program's windows in tests, as a user would.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class ListBox;
+class frmMain;
+
+namespace testkit {
+
+// The main window shown and active (its load step has run); nullptr when it did not open.
+frmMain* openMain();
+
+// Every entry of a list box, in the order shown.
+QStringList entries(const ListBox* list);
+// The first entry with exactly this text, -1 when there is none.
+int indexOf(const ListBox* list, const QString& text);
+// A mouse click on that entry.
+void clickEntry(ListBox* list, int row, Qt::MouseButton button = Qt::LeftButton);
+
+// Sets an environment variable for one test and puts the old value back however the test ends.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_name;
+    QByteArray m_old;
+    bool m_wasSet;
+};
+
+}  // namespace testkit
