@@ -11,6 +11,7 @@
 #include "forms/protect/frmPassword.h"
 #include "forms/protect/frmPasswordProtected.h"
 #include "testkit/TestKit.h"
+#include "testkit/Windows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,22 +23,10 @@
 
 #include <sodium.h>
 
+using testkit::isShown;
+using testkit::settle;
+
 namespace {
-
-void settle()
-{
-    for (int round = 0; round < 2; ++round) {
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
-
-template <typename T>
-bool isShown()
-{
-    T* form = Forms::find<T>();
-    return form && form->isVisible();
-}
 
 // Verified with libsodium directly, not through the program's own check.
 bool hashVerifies(const QString& stored, const QString& password)

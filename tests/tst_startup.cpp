@@ -10,6 +10,7 @@
 #include "forms/protect/frmPassword.h"
 #include "forms/protect/frmPasswordProtected.h"
 #include "testkit/TestKit.h"
+#include "testkit/Windows.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -19,23 +20,10 @@
 #include <QTest>
 #include <QTimer>
 
+using testkit::isShown;
+using testkit::settle;
+
 namespace {
-
-// Lets deferred work run: unloaded windows are destroyed and the "last window gone" check runs.
-void settle()
-{
-    for (int round = 0; round < 2; ++round) {
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
-
-template <typename T>
-bool isShown()
-{
-    T* form = Forms::find<T>();
-    return form && form->isVisible();
-}
 
 // Notes the class of every window that is shown, so a window that flashed up and went away
 // again is caught too.

@@ -8,6 +8,14 @@
 
 namespace testkit {
 
+void settle()
+{
+    for (int round = 0; round < 2; ++round) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
 frmMain* openMain()
 {
     frmMain* main = Forms::show<frmMain>();

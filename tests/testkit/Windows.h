@@ -2,6 +2,8 @@
 
 // Helpers for driving the program's windows in tests, as a user would.
 
+#include "app/Forms.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -10,6 +12,17 @@ class ListBox;
 class frmMain;
 
 namespace testkit {
+
+// Lets deferred work run: unloaded windows are destroyed and the "last window gone" check runs.
+void settle();
+
+// Whether a window of class T is loaded and visible.
+template <typename T>
+bool isShown()
+{
+    T* form = Forms::find<T>();
+    return form && form->isVisible();
+}
 
 // The main window shown and active (its load step has run); nullptr when it did not open.
 frmMain* openMain();
