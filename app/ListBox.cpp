@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <QCollator>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QTimer>
@@ -341,6 +342,19 @@ void ListBox::mouseMoveEvent(QMouseEvent* event)
 {
     Q_EMIT MouseMove();
     QListView::mouseMoveEvent(event);
+}
+
+void ListBox::keyPressEvent(QKeyEvent* event)
+{
+    // With nothing selected, an arrow key selects the entry the focus stands on (the first one)
+    // rather than moving past it.
+    if ((event->key() == Qt::Key_Down || event->key() == Qt::Key_Up) && event->modifiers() == Qt::NoModifier
+        && ListIndex() < 0 && ListCount() > 0) {
+        setListIndex(currentIndex().isValid() ? currentIndex().row() : 0);
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void ListBox::paintEvent(QPaintEvent* event)

@@ -29,7 +29,9 @@ void setBackground(QWidget* widget, const QColor& colour)
 {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, colour);
-    palette.setColor(QPalette::Base, colour);
+    // A window's entry boxes and lists keep their own base colour; a control takes the colour whole.
+    if (!widget->isWindow())
+        palette.setColor(QPalette::Base, colour);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }

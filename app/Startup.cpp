@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "app/AppIcon.h"
 #include "app/Forms.h"
 #include "app/Lifecycle.h"
 #include "forms/protect/frmFirstTime.h"
@@ -11,6 +12,7 @@ namespace app {
 bool start()
 {
     QApplication::setApplicationName(QStringLiteral("Orvane Tessary"));
+    QApplication::setWindowIcon(windowIcon());
     // Windows unload by hiding; the application decides itself when its last window is gone.
     QApplication::setQuitOnLastWindowClosed(false);
     if (frmFirstTime* first = Forms::load<frmFirstTime>())

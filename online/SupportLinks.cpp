@@ -1,5 +1,15 @@
 #include "app/frmMain.h"
+#include "online/Settings.h"
+#include "platform/ShellOpen.h"
 
-// Placeholder until the support commands are built.
-void frmMain::mnuFourm_Click() {}
-void frmMain::mnuEmail_Click() {}
+void frmMain::mnuFourm_Click()
+{
+    platform::shellOpen(online::ForumAddress);
+}
+
+void frmMain::mnuEmail_Click()
+{
+    // The subject goes out exactly as written; mail programs accept the unencoded space.
+    platform::shellOpen(QStringLiteral("mailto:") + online::SupportEmail +
+                        QStringLiteral("?Subject=Orvane Tessary"));
+}

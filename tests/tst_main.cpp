@@ -6,6 +6,7 @@
 #include "app/frmMain.h"
 #include "testkit/Harness.h"
 #include "testkit/TestKit.h"
+#include "testkit/Windows.h"
 
 #include <QAction>
 #include <QLabel>
@@ -16,34 +17,15 @@
 #include <QTest>
 
 using testkit::Link;
+using testkit::clickEntry;
+using testkit::entries;
+using testkit::openMain;
 
 class TestMain : public QObject {
     Q_OBJECT
 
 private:
     testkit::FakeInstanceGuard m_guard;
-
-    frmMain* openMain()
-    {
-        frmMain* form = Forms::show<frmMain>();
-        if (form && !QTest::qWaitForWindowExposed(form))
-            qWarning("the main window was not exposed");
-        return form;
-    }
-
-    static QStringList entries(const ListBox* list)
-    {
-        QStringList texts;
-        for (int i = 0; i < list->ListCount(); ++i)
-            texts.append(list->List(i));
-        return texts;
-    }
-
-    static void clickEntry(ListBox* list, int index, Qt::MouseButton button = Qt::LeftButton)
-    {
-        const QRect rect = list->visualRect(list->model()->index(index, 0));
-        QTest::mouseClick(list->viewport(), button, {}, rect.center());
-    }
 
 private Q_SLOTS:
     void init() { m_guard.running = false; }
@@ -200,6 +182,25 @@ private Q_SLOTS:
         QVERIFY(!form->mnuDeleteSelectedContact->isEnabled());  // still lags behind the selection
         QTest::mouseMove(form->client, QPoint(300, 300));
         QTRY_VERIFY(form->mnuDeleteSelectedContact->isEnabled());
+    }
+
+    void arrowKeysSelectLikeAClick()
+    {
+        testkit::TempLinksDb db;
+        db.addLinks({{"b", "ub"}, {"a", "ua"}, {"c", "uc"}});
+        testkit::ScriptedMessageBox boxes;
+        frmMain* form = openMain();
+        QVERIFY(form);
+        form->PutInTheListTheRecords();  // nothing selected
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        form->List1->setFocus();
+        QTest::keyClick(form->List1, Qt::Key_Down);
+        QCOMPARE(form->List1->ListIndex(), 0);  // the first arrow picks the first entry
+        QCOMPARE(form->lblURL->text(), QStringLiteral("ua"));
+        QTest::keyClick(form->List1, Qt::Key_Down);
+        QCOMPARE(form->List1->ListIndex(), 1);
+        QCOMPARE(form->lblURL->text(), QStringLiteral("ub"));
     }
 
     void rightClickShowsTheSelectionAndPopsTheSitesMenu()

@@ -7,6 +7,7 @@
 #include "platform/ShellOpen.h"
 #include "platform/SingleInstance.h"
 #include "testkit/TestKit.h"
+#include "testkit/Windows.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -21,6 +22,7 @@
 
 using namespace platform;
 
+using testkit::ScopedEnv;
 namespace {
 
 // What a real box showed, read while it is up, and how the test answered it.
@@ -50,29 +52,6 @@ void answerRealBoxWith(Qt::Key key, SeenBox* seen)
     });
 }
 
-// Sets an environment variable for one test and puts the old value back however the test ends.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : m_name(name), m_old(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name))
-    {
-        qputenv(name, value);
-    }
-    ~ScopedEnv()
-    {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* m_name;
-    QByteArray m_old;
-    bool m_had;
-};
 
 }  // namespace
 

@@ -1,4 +1,115 @@
-#include "app/frmMain.h"
+#include "forms/about/frmAbout.h"
 
-// Placeholder until the About box is built.
-void frmMain::mnuAbout_Click() {}
+#include "app/Forms.h"
+#include "app/Lifecycle.h"
+#include "app/Look.h"
+#include "app/frmMain.h"
+#include "online/Settings.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+
+static void initAboutResources()
+{
+    static bool done = false;
+    if (!done) {
+        Q_INIT_RESOURCE(about);
+        done = true;
+    }
+}
+
+namespace {
+
+// The thin fixed border drawn around the client area, one pixel on each side.
+constexpr int Border = 1;
+
+QLabel* makeRowLabel(QWidget* parent, const char* name, const QString& caption)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setAccessibleName(caption);
+    label->setFont(Look::sansSerif(12, true));
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+}  // namespace
+
+frmAbout::frmAbout()
+{
+    initAboutResources();
+    setObjectName(QStringLiteral("frmAbout"));
+    setAccessibleName(QStringLiteral("About Orvane Tessary"));
+    // No title bar at all, on every window manager: the border is ours (paintEvent).
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(QString());
+    Look::setBackground(this, Look::Background);
+    setFixedSize(twips(8880) + 2 * Border, twips(3015) + 2 * Border);
+
+    client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setGeometry(Border, Border, twips(8880), twips(3015));
+
+    Label1 = new QLabel(QStringLiteral("Orvane Tessary"), client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setAccessibleName(QStringLiteral("Orvane Tessary"));
+    Label1->setFont(Look::display(26.25, true));
+    Label1->setTextFormat(Qt::PlainText);
+    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    placeTwips(Label1, 1425, 120, 6045, 585);
+
+    Picture1 = new QLabel(client);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setAccessibleName(QStringLiteral("Picture1"));
+    // The picture box's own one-pixel frame leaves exactly the picture's 150 x 142 inside.
+    Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Picture1->setLineWidth(1);
+    Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Picture1->setPixmap(QPixmap(QStringLiteral(":/about/Picture1.jpg")));
+    placeTwips(Picture1, 240, 720, 2280, 2160);
+
+    Label2 = makeRowLabel(client, "Label2", QStringLiteral("Programmer :"));
+    placeTwips(Label2, 3240, 840, 1620, 300);
+    Label3 = makeRowLabel(client, "Label3", QStringLiteral("Valdric"));
+    placeTwips(Label3, 4920, 840, 1935, 300);
+    Label6 = makeRowLabel(client, "Label6", QStringLiteral("E-Mail :"));
+    placeTwips(Label6, 3960, 1800, 915, 300);
+    Label7 = makeRowLabel(client, "Label7", online::SupportEmail);
+    // Wider than the classic 3330 twips, up to the picture's margin on the right: our address is
+    // longer than that box and a clipped address would show a wrong one.
+    placeTwips(Label7, 4920, 1800, 3720, 300);
+
+    Command1 = new QPushButton(QStringLiteral("Close"), client);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setAccessibleName(QStringLiteral("Close"));
+    Command1->setFont(Look::sansSerif(14.25, true));
+    // As on the classic desktop, Enter presses the focused button.
+    Command1->setAutoDefault(true);
+    placeTwips(Command1, 4080, 2280, 1695, 495);
+    // The only control that takes the focus.
+    Command1->setFocus();
+
+    app::onEvent(Command1, &QPushButton::clicked, this, &frmAbout::Command1_Click);
+}
+
+void frmAbout::Command1_Click()
+{
+    unload();
+}
+
+void frmAbout::paintEvent(QPaintEvent* event)
+{
+    Form::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(QPen(Qt::black, Border));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void frmMain::mnuAbout_Click()
+{
+    Forms::show<frmAbout>();
+}

@@ -6,11 +6,12 @@
 #include "app/ListBox.h"
 #include "app/frmMain.h"
 #include "data/LinksDb.h"
+#include "platform/MessageBox.h"
 #include "app/Look.h"
+#include "forms/edit/LinkWindow.h"
 #include "forms/edit/frmEditThisSite.h"
 
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,19 +43,22 @@ frmEditSites::frmEditSites()
 
     Label1 = new QLabel(QStringLiteral("Select the site that you wish to edit :"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setAccessibleName(Label1->text());
     Label1->setFont(Look::sansSerif(13.5, true));
     Label2 = new QLabel(QStringLiteral("Fast Search :"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setAccessibleName(Label2->text());
     Label2->setFont(Look::sansSerif(13.5, true));
 
     Combo1 = new QComboBox(this);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setAccessibleName(QStringLiteral("Fast Search"));
     Combo1->setEditable(true);
-    // The text field is free to type in, but typing neither adds entries nor completes to one.
+    // The text field is free to type in, but typed text never chooses an entry: the combo would
+    // otherwise pick the entry it matches on Enter or when the focus leaves the field.
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setCompleter(nullptr);
-    Combo1->installEventFilter(this);
+    Combo1->lineEdit()->blockSignals(true);
 
     List1 = new ListBox(false, this);
     List1->setObjectName(QStringLiteral("List1"));
@@ -89,18 +93,9 @@ void frmEditSites::Form_Load()
         Combo1->addItem(QString(QLatin1Char(letter)));
     Combo1->setCurrentIndex(-1);
     Combo1->setEditText(QStringLiteral("<<Choose a letter for a fast search>>"));
+    // The hint is wider than the box: show its beginning.
+    Combo1->lineEdit()->setCursorPosition(0);
     fillWithAllLinks();
-}
-
-bool frmEditSites::eventFilter(QObject* watched, QEvent* event)
-{
-    // Enter in the text field would otherwise pick the entry whose text was typed.
-    if (watched == Combo1 && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter)
-            return true;
-    }
-    return Form::eventFilter(watched, event);
 }
 
 void frmEditSites::fillWithAllLinks()
@@ -144,6 +139,12 @@ void frmEditSites::List1_Click()
     Database db = LinksDb::open();
     // Exactly the record the entry was listed from, whatever its name looks like.
     Recordset rs = db.openRecord(QStringLiteral("links"), id);
+    if (!rs.hasCurrentRecord()) {
+        // Deleted from the main window while this list was open: say so and list what is left.
+        LinkWindow::sayLinkIsGone();
+        fillWithAllLinks();
+        return;
+    }
     const QString name = rs.text(QStringLiteral("SiteName"));
     const QString url = rs.text(QStringLiteral("URL"));
 

@@ -30,7 +30,6 @@ public:
 
 protected:
     void Form_Load() override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void fillWithAllLinks();

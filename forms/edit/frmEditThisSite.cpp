@@ -2,11 +2,11 @@
 
 #include "app/Forms.h"
 #include "app/Lifecycle.h"
-#include "app/LinkList.h"
 #include "app/ListBox.h"
+#include "app/Look.h"
 #include "app/frmMain.h"
 #include "data/LinksDb.h"
-#include "app/Look.h"
+#include "forms/edit/LinkWindow.h"
 #include "platform/MessageBox.h"
 
 #include <QLabel>
@@ -21,37 +21,14 @@ frmEditThisSite::frmEditThisSite()
     setClientSizeTwips(7050, 2385);
     Look::setBackground(this, Look::Background);
 
-    auto label = [this](const char* name, const QString& caption, const QFont& font) {
-        auto* l = new QLabel(caption, this);
-        l->setObjectName(QLatin1String(name));
-        l->setFont(font);
-        return l;
-    };
-    Label1 = label("Label1", QStringLiteral("Edit Link Information"), Look::sansSerif(18, true, true));
-    Label2 = label("Label2", QStringLiteral("Site Name :"), Look::sansSerif(12, true));
-    Label9 = label("Label9", QStringLiteral("URL :"), Look::sansSerif(12, true));
-
-    auto box = [this](const char* name, const QString& accessible) {
-        auto* t = new QLineEdit(this);
-        t->setObjectName(QLatin1String(name));
-        t->setAccessibleName(accessible);
-        Look::setBackground(t, Look::EntryYellow);
-        return t;
-    };
-    txtname = box("txtname", QStringLiteral("Site Name"));
-    txtURL = box("txtURL", QStringLiteral("URL"));
-
-    auto button = [this](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QLatin1String(name));
-        b->setAccessibleName(caption);
-        b->setFont(Look::sansSerif(14.25, true));
-        // As on the desktop the program comes from: Enter on a focused button presses that button.
-        b->setAutoDefault(true);
-        return b;
-    };
-    Command2 = button("Command2", QStringLiteral("Save"));
-    Command1 = button("Command1", QStringLiteral("Cancel"));
+    Label1 = LinkWindow::label(this, "Label1", QStringLiteral("Edit Link Information"), Look::sansSerif(18, true, true));
+    Label2 = LinkWindow::label(this, "Label2", QStringLiteral("Site Name :"), Look::sansSerif(12, true));
+    Label9 = LinkWindow::label(this, "Label9", QStringLiteral("URL :"), Look::sansSerif(12, true));
+    txtname = LinkWindow::entryBox(this, "txtname", QStringLiteral("Site Name"));
+    txtURL = LinkWindow::entryBox(this, "txtURL", QStringLiteral("URL"));
+    // As on the desktop the program comes from: Enter on a focused button presses that button.
+    Command2 = LinkWindow::button(this, "Command2", QStringLiteral("Save"), true);
+    Command1 = LinkWindow::button(this, "Command1", QStringLiteral("Cancel"), true);
     Command2->setDefault(true);
 
     placeTwips(Label1, 960, 120, 3585, 435);
@@ -82,11 +59,8 @@ void frmEditThisSite::setRecord(const QString& key, qint64 id)
 
 void frmEditThisSite::Command2_Click()
 {
-    if (txtname->text().isEmpty()) {
-        platform::MsgBox(QStringLiteral("You must fill the site name box!"), platform::MsgStyle::Exclamation,
-                         QStringLiteral("Warning"));
+    if (LinkWindow::refuseEmptyName(txtname))
         return;
-    }
     if (txtURL->text().isEmpty())
         txtURL->setText(QStringLiteral("None"));
 
@@ -94,9 +68,7 @@ void frmEditThisSite::Command2_Click()
     // Exactly the record that was picked, whatever its name and however many others share it.
     Recordset record = db.openRecord(QStringLiteral("links"), m_recordId);
     if (!record.hasCurrentRecord()) {
-        platform::MsgBox(QStringLiteral("This site link no longer exists. It may have been deleted while you were "
-                                        "editing it."),
-                         platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
+        LinkWindow::sayLinkIsGone();
         unload();
         return;
     }
@@ -106,13 +78,9 @@ void frmEditThisSite::Command2_Click()
     record.update();
 
     Recordset rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
-    const int count = rs.recordCount();
-    if (frmMain* main = Forms::find<frmMain>()) {
-        main->lblTotalContacts->setText(QString::number(count));
-        fillLinkList(main->List1, rs, count);
-        // The main window reacts as to any selection: the first entry becomes its current link.
+    // The main window reacts as to any selection: the first entry becomes its current link.
+    if (frmMain* main = LinkWindow::rebuildMainList(rs))
         main->List1->setListIndex(0);
-    }
     unload();
 }
 

@@ -2,11 +2,10 @@
 
 #include "app/Forms.h"
 #include "app/Lifecycle.h"
-#include "app/LinkList.h"
-#include "app/ListBox.h"
+#include "app/Look.h"
 #include "app/frmMain.h"
 #include "data/LinksDb.h"
-#include "app/Look.h"
+#include "forms/edit/LinkWindow.h"
 #include "platform/MessageBox.h"
 
 #include <QLabel>
@@ -43,37 +42,14 @@ frmNewSite::frmNewSite()
     setClientSizeTwips(7035, 2565);
     Look::setBackground(this, Look::Background);
 
-    auto label = [this](const char* name, const QString& caption, const QFont& font) {
-        auto* l = new QLabel(caption, this);
-        l->setObjectName(QLatin1String(name));
-        l->setFont(font);
-        return l;
-    };
-    Label1 = label("Label1", QStringLiteral("New Link Information"), Look::sansSerif(18, true, true));
-    Label2 = label("Label2", QStringLiteral("Site Name :"), Look::sansSerif(12, true));
-    Label9 = label("Label9", QStringLiteral("URL :"), Look::sansSerif(12, true));
-
-    auto box = [this](const char* name, const QString& accessible) {
-        auto* t = new QLineEdit(this);
-        t->setObjectName(QLatin1String(name));
-        t->setAccessibleName(accessible);
-        Look::setBackground(t, Look::EntryYellow);
-        return t;
-    };
-    txtname = box("txtname", QStringLiteral("Site Name"));
-    txtURL = box("txtURL", QStringLiteral("URL"));
-
-    auto button = [this](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QLatin1String(name));
-        b->setAccessibleName(caption);
-        b->setFont(Look::sansSerif(14.25, true));
-        // Neither button answers Enter.
-        b->setAutoDefault(false);
-        return b;
-    };
-    Command2 = button("Command2", QStringLiteral("Ok"));
-    Command1 = button("Command1", QStringLiteral("Cancel"));
+    Label1 = LinkWindow::label(this, "Label1", QStringLiteral("New Link Information"), Look::sansSerif(18, true, true));
+    Label2 = LinkWindow::label(this, "Label2", QStringLiteral("Site Name :"), Look::sansSerif(12, true));
+    Label9 = LinkWindow::label(this, "Label9", QStringLiteral("URL :"), Look::sansSerif(12, true));
+    txtname = LinkWindow::entryBox(this, "txtname", QStringLiteral("Site Name"));
+    txtURL = LinkWindow::entryBox(this, "txtURL", QStringLiteral("URL"));
+    // Neither button answers Enter.
+    Command2 = LinkWindow::button(this, "Command2", QStringLiteral("Ok"), false);
+    Command1 = LinkWindow::button(this, "Command1", QStringLiteral("Cancel"), false);
 
     placeTwips(Label1, 1560, 120, 3690, 435);
     placeTwips(Label2, 240, 960, 1410, 300);
@@ -94,12 +70,9 @@ frmNewSite::frmNewSite()
 
 void frmNewSite::Command2_Click()
 {
-    const QString name = txtname->text();
-    if (name.isEmpty()) {
-        platform::MsgBox(QStringLiteral("You must fill the site name box!"), platform::MsgStyle::Exclamation,
-                         QStringLiteral("Warning"));
+    if (LinkWindow::refuseEmptyName(txtname))
         return;
-    }
+    const QString name = txtname->text();
     if (txtURL->text().isEmpty())
         txtURL->setText(QStringLiteral("None"));
 
@@ -116,13 +89,9 @@ void frmNewSite::Command2_Click()
     rs.setValue(QStringLiteral("URL"), txtURL->text());
     rs.update();
 
-    const int count = rs.recordCount();
     // The main window keeps its details, its current link and its menu state: only the list and
     // the count follow the table, with nothing selected.
-    if (frmMain* main = Forms::find<frmMain>()) {
-        main->lblTotalContacts->setText(QString::number(count));
-        fillLinkList(main->List1, rs, count);
-    }
+    LinkWindow::rebuildMainList(rs);
     unload();
 }
 

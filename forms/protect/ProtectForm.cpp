@@ -1,11 +1,11 @@
 #include "forms/protect/ProtectForm.h"
 
+#include "app/Look.h"
+
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
-#include <QShowEvent>
 
 ProtectForm::ProtectForm(const QString& caption, Frame frame, int widthTwips, int heightTwips)
 {
@@ -14,11 +14,12 @@ ProtectForm::ProtectForm(const QString& caption, Frame frame, int widthTwips, in
     setWindowTitle(caption);
     setAccessibleName(caption);
 
+    // Only the window's own colour: the text boxes keep their white.
     QPalette teal = palette();
-    teal.setColor(QPalette::Window, QColor(0, 192, 192));
+    teal.setColor(QPalette::Window, Look::Background);
     setPalette(teal);
     setAutoFillBackground(true);
-    setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+    setFont(Look::sansSerif(8));
 
     if (frame == Frame::Fixed)
         setClientSizeTwips(widthTwips, heightTwips);
@@ -77,17 +78,4 @@ void ProtectForm::keyPressEvent(QKeyEvent* event)
         return;
     }
     Form::keyPressEvent(event);
-}
-
-void ProtectForm::showEvent(QShowEvent* event)
-{
-    if (!m_centred) {
-        m_centred = true;
-        if (const QScreen* where = screen()) {
-            QRect frameRect = frameGeometry();
-            frameRect.moveCenter(where->availableGeometry().center());
-            move(frameRect.topLeft());
-        }
-    }
-    Form::showEvent(event);
 }

@@ -6,11 +6,10 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QShowEvent;
 
 // What the welcome, protection-choice, credentials, log-in and options windows share: a frame
 // whose title bar shows only the caption, the teal background, the program's small sans font,
-// centring on first showing, and a default button that Enter presses.
+// and a default button that Enter presses. (Form centres every window when it first shows.)
 class ProtectForm : public Form {
     Q_OBJECT
 
@@ -19,8 +18,6 @@ public:
 
     // The client area is given in twips; a fixed frame cannot be resized by the user.
     ProtectForm(const QString& caption, Frame frame, int widthTwips, int heightTwips);
-
-    QPushButton* defaultButton() const { return m_defaultButton; }
 
 protected:
     // Marks the button as the window's default: Enter in a text box or on the window presses it.
@@ -32,9 +29,7 @@ protected:
     QLineEdit* makeTextBox(const QString& name, const QString& accessibleName, int maxLength, bool masked);
 
     void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     QPushButton* m_defaultButton = nullptr;
-    bool m_centred = false;
 };

@@ -2,6 +2,7 @@
 
 #include "app/Forms.h"
 #include "app/Lifecycle.h"
+#include "app/Look.h"
 #include "app/frmMain.h"
 #include "forms/protect/frmPassword.h"
 
@@ -13,7 +14,7 @@ frmOptions::frmOptions() : ProtectForm(QStringLiteral("Options"), Frame::Sizable
     setObjectName(QStringLiteral("frmOptions"));
 
     Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("Options"));
-    Label1->setFont(QFont(QStringLiteral("DejaVu Sans"), 18, QFont::Bold));
+    Label1->setFont(Look::sansSerif(18, true));
     placeTwips(Label1, 240, 120, 3120, 615);
 
     Command1 = makeButton(QStringLiteral("Command1"), QStringLiteral("Program Protection"));

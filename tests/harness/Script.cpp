@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -39,6 +40,11 @@ void HarnessScript::step()
     if (app::hasEnded() || m_next >= m_lines.size())
         return;
     const QStringList fields = m_lines[m_next++].split(QLatin1Char('\t'));
+    if (fields[0] == QLatin1String("waitfile") && fields.size() == 2 && !QFile::exists(fields[1])) {
+        --m_next;
+        QTimer::singleShot(50, QCoreApplication::instance(), [this] { step(); });
+        return;
+    }
     if (fields[0] == QLatin1String("loop")) {
         m_next = 0;
     } else {
@@ -81,9 +87,14 @@ bool HarnessScript::run(const QStringList& f)
     if (command == QLatin1String("edit") && f.size() == 4) {
         main->mnuEditSite->trigger();
         frmEditSites* choose = Forms::find<frmEditSites>();
-        if (!choose || f[1].toInt() >= choose->List1->ListCount())
+        if (!choose)
             return false;
-        choose->List1->setListIndex(f[1].toInt());
+        int row = 0;
+        while (row < choose->List1->ListCount() && choose->List1->List(row) != f[1])
+            ++row;
+        if (row == choose->List1->ListCount())
+            return false;
+        choose->List1->setListIndex(row);
         frmEditThisSite* edit = Forms::find<frmEditThisSite>();
         if (!edit)
             return false;
@@ -102,6 +113,12 @@ bool HarnessScript::run(const QStringList& f)
         transaction.commit();
         return true;
     }
+    if (command == QLatin1String("report")) {
+        std::printf("COUNT\t%s\t%d\n", qPrintable(main->lblTotalContacts->text()), main->List1->ListCount());
+        return true;
+    }
+    if (command == QLatin1String("waitfile"))
+        return true;
     if (command == QLatin1String("exit")) {
         main->mnuExit->trigger();
         return true;

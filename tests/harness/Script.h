@@ -9,8 +9,10 @@
 //   select <index>            select that entry of the main list
 //   deleteSelected            Delete Selected Site Link (the question is answered by the harness)
 //   deleteAll                 Delete All Site Links
-//   edit <index> <name> <url> Edit Site Link, pick that entry, type both boxes, Save
+//   edit <old> <name> <url>   Edit Site Link, pick the first entry named old, type both boxes, Save
 //   bulk <prefix> <count>     store count links <prefix>-<i> in one transaction (setup, not a user action)
+//   report                    COUNT <tab> count label <tab> entries of the main list
+//   waitfile <path>           wait until that file exists (another process's go-ahead)
 //   loop                      start again at the first line
 //   exit                      EXIT
 class HarnessScript {

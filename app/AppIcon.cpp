@@ -1,0 +1,25 @@
+#include "app/AppIcon.h"
+
+// The resources live in a static library: nothing would pull them into the program unless
+// something names their initialiser, which must be done outside any namespace.
+static void initAppResources()
+{
+    static bool done = false;
+    if (!done) {
+        Q_INIT_RESOURCE(app);
+        done = true;
+    }
+}
+
+namespace app {
+
+QIcon windowIcon()
+{
+    initAppResources();
+    QIcon icon;
+    for (int size : {16, 32, 48})
+        icon.addFile(QStringLiteral(":/app/icons/tessary-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+}  // namespace app

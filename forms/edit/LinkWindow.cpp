@@ -1,0 +1,73 @@
+#include "forms/edit/LinkWindow.h"
+
+#include "app/Forms.h"
+#include "app/LinkList.h"
+#include "app/Look.h"
+#include "app/frmMain.h"
+#include "data/Database.h"
+#include "platform/MessageBox.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <limits>
+
+namespace LinkWindow {
+
+QLabel* label(QWidget* window, const char* name, const QString& caption, const QFont& font)
+{
+    auto* l = new QLabel(caption, window);
+    l->setObjectName(QLatin1String(name));
+    l->setAccessibleName(caption);
+    l->setFont(font);
+    return l;
+}
+
+QLineEdit* entryBox(QWidget* window, const char* name, const QString& accessibleName)
+{
+    auto* t = new QLineEdit(window);
+    t->setObjectName(QLatin1String(name));
+    t->setAccessibleName(accessibleName);
+    // A line edit cuts text at 32,767 characters unless told otherwise.
+    t->setMaxLength(std::numeric_limits<int>::max());
+    Look::setBackground(t, Look::EntryYellow);
+    return t;
+}
+
+QPushButton* button(QWidget* window, const char* name, const QString& caption, bool autoDefault)
+{
+    auto* b = new QPushButton(caption, window);
+    b->setObjectName(QLatin1String(name));
+    b->setAccessibleName(caption);
+    b->setFont(Look::sansSerif(14.25, true));
+    b->setAutoDefault(autoDefault);
+    return b;
+}
+
+bool refuseEmptyName(const QLineEdit* txtname)
+{
+    if (!txtname->text().isEmpty())
+        return false;
+    platform::MsgBox(QStringLiteral("You must fill the site name box!"), platform::MsgStyle::Exclamation,
+                     QStringLiteral("Warning"));
+    return true;
+}
+
+void sayLinkIsGone()
+{
+    platform::MsgBox(QStringLiteral("This site link no longer exists. It may have been deleted while you were editing it."),
+                     platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
+}
+
+frmMain* rebuildMainList(Recordset& rs)
+{
+    frmMain* main = Forms::find<frmMain>();
+    if (!main)
+        return nullptr;
+    const int count = rs.recordCount();
+    main->lblTotalContacts->setText(QString::number(count));
+    fillLinkList(main->List1, rs, count);
+    return main;
+}
+
+}  // namespace LinkWindow

@@ -1,0 +1,61 @@
+#include "testkit/Windows.h"
+
+#include "app/Forms.h"
+#include "app/ListBox.h"
+#include "app/frmMain.h"
+
+#include <QTest>
+
+namespace testkit {
+
+void settle()
+{
+    for (int round = 0; round < 2; ++round) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+frmMain* openMain()
+{
+    frmMain* main = Forms::show<frmMain>();
+    if (main && !QTest::qWaitForWindowActive(main))
+        return nullptr;
+    return main;
+}
+
+QStringList entries(const ListBox* list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->ListCount(); ++i)
+        texts.append(list->List(i));
+    return texts;
+}
+
+int indexOf(const ListBox* list, const QString& text)
+{
+    return int(entries(list).indexOf(text));
+}
+
+void clickEntry(ListBox* list, int row, Qt::MouseButton button)
+{
+    const QModelIndex index = list->model()->index(row, 0);
+    list->scrollTo(index);
+    QTest::mouseClick(list->viewport(), button, {}, list->visualRect(index).center());
+}
+
+ScopedEnv::ScopedEnv(const char* name, const QByteArray& value)
+    : m_name(name), m_old(qgetenv(name)), m_wasSet(qEnvironmentVariableIsSet(name))
+{
+    qputenv(name, value);
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    if (m_wasSet)
+        qputenv(m_name, m_old);
+    else
+        qunsetenv(m_name);
+}
+
+}  // namespace testkit

@@ -1,0 +1,51 @@
+#pragma once
+
+// Helpers for driving the program's windows in tests, as a user would.
+
+#include "app/Forms.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class ListBox;
+class frmMain;
+
+namespace testkit {
+
+// Lets deferred work run: unloaded windows are destroyed and the "last window gone" check runs.
+void settle();
+
+// Whether a window of class T is loaded and visible.
+template <typename T>
+bool isShown()
+{
+    T* form = Forms::find<T>();
+    return form && form->isVisible();
+}
+
+// The main window shown and active (its load step has run); nullptr when it did not open.
+frmMain* openMain();
+
+// Every entry of a list box, in the order shown.
+QStringList entries(const ListBox* list);
+// The first entry with exactly this text, -1 when there is none.
+int indexOf(const ListBox* list, const QString& text);
+// A mouse click on that entry.
+void clickEntry(ListBox* list, int row, Qt::MouseButton button = Qt::LeftButton);
+
+// Sets an environment variable for one test and puts the old value back however the test ends.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_name;
+    QByteArray m_old;
+    bool m_wasSet;
+};
+
+}  // namespace testkit

@@ -1,0 +1,268 @@
+// The main window's two delete commands, reached by their keys and menu items, answered Yes or
+// No, then the file, the list, the count and the details labels are read back.
+
+#include "app/Forms.h"
+#include "app/Lifecycle.h"
+#include "app/ListBox.h"
+#include "app/frmMain.h"
+#include "forms/edit/frmNewSite.h"
+#include "testkit/TestKit.h"
+#include "testkit/Windows.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using testkit::entries;
+using testkit::openMain;
+using testkit::clickEntry;
+using testkit::Link;
+using platform::MsgAnswer::No;
+
+namespace {
+
+const QString askOne = QStringLiteral("Are you sure you want to delete this site link ?");
+const QString askAll = QStringLiteral("Are you sure you want to delete all your contacts ?");
+
+// Selects the main window's entry that shows this address in the details (names may repeat).
+bool selectByAddress(frmMain* main, const QString& url)
+{
+    for (int row = 0; row < main->List1->ListCount(); ++row) {
+        clickEntry(main->List1, row);
+        if (main->lblURL->text() == url)
+            return true;
+    }
+    return false;
+}
+
+struct MainState {
+    QStringList list;
+    int index;
+    QString name, url, count;
+    bool operator==(const MainState&) const = default;
+};
+
+MainState stateOf(const frmMain* main)
+{
+    return {entries(main->List1), main->List1->ListIndex(), main->lblSiteName->text(), main->lblURL->text(),
+            main->lblTotalContacts->text()};
+}
+
+void pressCtrl(frmMain* main, Qt::Key key)
+{
+    QTest::keyClick(main, key, Qt::ControlModifier);
+}
+
+}  // namespace
+
+class tst_delete : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        // A window unloaded by the test leaves a pending "end when nothing is loaded" check: let it
+        // run while the main window still stands, not after the reset.
+        QCoreApplication::processEvents();
+        testkit::resetApplication();
+    }
+
+    void deleteSelected_onlyLinkLeavesAnEmptyWindow();
+    void deleteSelected_removesExactlyTheShownRecord();
+    void deleteSelected_afterNewSiteStillTheShownLink();
+    void deleteSelected_withoutCurrentLinkAsksAndChangesNothing();
+    void answerNo_changesNothing();
+    void deleteAll_asksThenEmptiesEverything_data();
+    void deleteAll_asksThenEmptiesEverything();
+};
+
+void tst_delete::deleteSelected_onlyLinkLeavesAnEmptyWindow()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"Solo", "www.solo.example"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    QCOMPARE(main->lblSiteName->text(), QStringLiteral("Solo"));
+
+    QStringList listWhileTold;
+    boxes.onNextBox([](const testkit::ScriptedMessageBox::Box&) {});
+    boxes.onNextBox([&](const testkit::ScriptedMessageBox::Box&) { listWhileTold = entries(main->List1); });
+    pressCtrl(main, Qt::Key_X);
+
+    QCOMPARE(boxes.texts(), QStringList({askOne, "You have 0 Links !"}));
+    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Warning"));
+    QCOMPARE(boxes.boxes[0].style, 4);
+    QCOMPARE(listWhileTold, QStringList({"Solo"}));
+    QCOMPARE(file.linkCount(), 0);
+    QCOMPARE(main->List1->ListCount(), 0);
+    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("0"));
+    QCOMPARE(main->lblSiteName->text(), QString());
+    QCOMPARE(main->lblURL->text(), QString());
+    QVERIFY(!app::hasEnded());
+}
+
+void tst_delete::deleteSelected_removesExactlyTheShownRecord()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    // Names a lookup by the trimmed name would miss or confuse.
+    file.addLinks({{"Dup", "first"}, {"Dup", "second"}, {" padded ", "blanks"}, {"O'Brien", "quote"}, {"dup", "lower"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+
+    QVERIFY(selectByAddress(main, "second"));
+    pressCtrl(main, Qt::Key_X);
+    QCOMPARE(file.links(),
+             QList<Link>({{"Dup", "first"}, {" padded ", "blanks"}, {"O'Brien", "quote"}, {"dup", "lower"}}));
+    QCOMPARE(main->List1->ListIndex(), -1);
+    QCOMPARE(main->lblSiteName->text(), QString());
+    QCOMPARE(main->lblURL->text(), QString());
+    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("4"));
+
+    QVERIFY(selectByAddress(main, "blanks"));
+    testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+    QVERIFY(selectByAddress(main, "quote"));
+    testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+    QCOMPARE(file.links(), QList<Link>({{"Dup", "first"}, {"dup", "lower"}}));
+    QCOMPARE(entries(main->List1), QStringList({"Dup", "dup"}));
+    QCOMPARE(boxes.texts(), QStringList({askOne, askOne, askOne}));
+}
+
+void tst_delete::deleteSelected_afterNewSiteStillTheShownLink()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"beta", "b"}, {"Alpha", "a"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    QCOMPARE(main->lblSiteName->text(), QStringLiteral("Alpha"));
+
+    testkit::triggerAction(main->mnuNewContact, "mnuNewContact");
+    frmNewSite* form = Forms::find<frmNewSite>();
+    QVERIFY(form);
+    QTest::keyClicks(form->txtname, "gamma");
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QCOMPARE(main->List1->ListIndex(), -1);
+
+    testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+    QCOMPARE(file.links(), QList<Link>({{"beta", "b"}, {"gamma", "None"}}));
+    QCOMPARE(entries(main->List1), QStringList({"beta", "gamma"}));
+}
+
+void tst_delete::deleteSelected_withoutCurrentLinkAsksAndChangesNothing()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    QCOMPARE(main->lblSiteName->text(), QStringLiteral("a"));
+
+    // Right after a refill: the command lags enabled, but there is no current link.
+    pressCtrl(main, Qt::Key_X);
+    QCOMPARE(file.linkCount(), 3);
+    boxes.boxes.clear();
+    const MainState afterRefill = stateOf(main);
+    QVERIFY(main->mnuDeleteSelectedContact->isEnabled());
+    pressCtrl(main, Qt::Key_X);
+    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(file.linkCount(), 3);
+    QVERIFY(stateOf(main) == afterRefill);
+
+    // A lookup that found nothing: "c" was removed behind the main window's back.
+    clickEntry(main->List1, 0);
+    QCOMPARE(main->lblSiteName->text(), QStringLiteral("b"));
+    file.open().execute(QStringLiteral("DELETE FROM links WHERE URL = ?1"), {QStringLiteral("3")});
+    clickEntry(main->List1, 1);
+    QCOMPARE(main->lblSiteName->text(), QStringLiteral("b"));
+    testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(file.links(), QList<Link>({{"b", "2"}, {"d", "4"}}));
+
+    // After Delete All.
+    testkit::triggerAction(main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
+    boxes.boxes.clear();
+    const MainState afterDeleteAll = stateOf(main);
+    testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+    QVERIFY(boxes.boxes.isEmpty());
+    QVERIFY(stateOf(main) == afterDeleteAll);
+    QVERIFY(!app::hasEnded());
+}
+
+void tst_delete::answerNo_changesNothing()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    const QList<Link> links{{"Alpha", "a"}, {"beta", "b"}};
+    file.addLinks(links);
+    frmMain* main = openMain();
+    QVERIFY(main);
+    const MainState before = stateOf(main);
+    QCOMPARE(before.name, QStringLiteral("Alpha"));
+
+    boxes.answerNext(No);
+    pressCtrl(main, Qt::Key_X);
+    boxes.answerNext(No);
+    pressCtrl(main, Qt::Key_D);
+
+    QCOMPARE(boxes.texts(), QStringList({askOne, askAll}));
+    QCOMPARE(boxes.boxes[1].title, QStringLiteral("Warning"));
+    QCOMPARE(boxes.boxes[1].style, 4);
+    QCOMPARE(file.links(), links);
+    QVERIFY(stateOf(main) == before);
+
+    // The current link is still there to delete.
+    pressCtrl(main, Qt::Key_X);
+    QCOMPARE(file.links(), QList<Link>({{"beta", "b"}}));
+}
+
+void tst_delete::deleteAll_asksThenEmptiesEverything_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::newRow("empty table") << 0;
+    QTest::newRow("many links") << 2000;
+}
+
+void tst_delete::deleteAll_asksThenEmptiesEverything()
+{
+    QFETCH(int, count);
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    QList<Link> links;
+    for (int i = 0; i < count; ++i)
+        links.append({QStringLiteral("site %1").arg(i), QStringLiteral("www.%1.example").arg(i)});
+    file.addLinks(links);
+    frmMain* main = openMain();
+    QVERIFY(main);
+    QCOMPARE(main->List1->ListCount(), count);
+
+    pressCtrl(main, Qt::Key_D);
+    QCOMPARE(boxes.texts(), QStringList({askAll}));
+    QCOMPARE(file.linkCount(), 0);
+    QCOMPARE(main->List1->ListCount(), 0);
+    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("0"));
+    QCOMPARE(main->lblSiteName->text(), QString());
+    QCOMPARE(main->lblURL->text(), QString());
+    QVERIFY(!app::hasEnded());
+
+    // The main window goes on with an empty, usable table.
+    testkit::triggerAction(main->mnuNewContact, "mnuNewContact");
+    frmNewSite* form = Forms::find<frmNewSite>();
+    QVERIFY(form);
+    QTest::keyClicks(form->txtname, "fresh");
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QCOMPARE(file.links(), QList<Link>({{"fresh", "None"}}));
+    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("1"));
+}
+
+QTEST_MAIN(tst_delete)
+#include "tst_delete.moc"

@@ -1,0 +1,512 @@
+// The choose-a-link window and the edit window, driven as a person would: picks with the mouse
+// and the keyboard, typing, Save and Cancel, then the file and the main window are read back.
+
+#include "app/Forms.h"
+#include "app/Lifecycle.h"
+#include "app/ListBox.h"
+#include "app/frmMain.h"
+#include "forms/edit/frmEditSites.h"
+#include "forms/edit/frmEditThisSite.h"
+#include "testkit/TestKit.h"
+#include "testkit/Windows.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using testkit::entries;
+using testkit::openMain;
+using testkit::clickEntry;
+using testkit::Link;
+
+namespace {
+
+// Opens the drop-down and clicks the entry, as a mouse user picks it.
+void pickInCombo(QComboBox* combo, const QString& text)
+{
+    const int row = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    QVERIFY2(row >= 0, qPrintable(text));
+    combo->showPopup();
+    QAbstractItemView* view = combo->view();
+    QVERIFY(QTest::qWaitForWindowExposed(view->window()));
+    const QModelIndex index = view->model()->index(row, 0);
+    view->scrollTo(index);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+}
+
+// The main window's choose-a-link command, then the window it opened.
+frmEditSites* openChooser(frmMain* main)
+{
+    testkit::triggerAction(main->mnuEditSite, "mnuEditSite");
+    frmEditSites* chooser = Forms::find<frmEditSites>();
+    if (chooser && !QTest::qWaitForWindowExposed(chooser))
+        return nullptr;
+    return chooser;
+}
+
+// Picks the stored link at this row of the chooser (stored order) and returns the edit window.
+frmEditThisSite* openEditorAt(frmMain* main, int row)
+{
+    frmEditSites* chooser = openChooser(main);
+    if (!chooser)
+        return nullptr;
+    clickEntry(chooser->List1, row);
+    return Forms::find<frmEditThisSite>();
+}
+
+struct MainState {
+    QStringList list;
+    int index;
+    QString name, url, count;
+    bool operator==(const MainState&) const = default;
+};
+
+MainState stateOf(const frmMain* main)
+{
+    return {entries(main->List1), main->List1->ListIndex(), main->lblSiteName->text(), main->lblURL->text(),
+            main->lblTotalContacts->text()};
+}
+
+}  // namespace
+
+class tst_editsites : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        // A window unloaded by the test leaves a pending "end when nothing is loaded" check: let it
+        // run while the main window still stands, not after the reset.
+        QCoreApplication::processEvents();
+        testkit::resetApplication();
+    }
+
+    void chooser_opensWithEveryLinkInStoredOrderAndNoLetterChosen();
+    void chooser_letterFilterAndShowAll();
+    void chooser_typingIntoComboChangesNothing();
+    void chooser_arrowKeysOnClosedComboChooseEntries();
+    void chooser_pickFillsEditWindowWithThatRecordAndCloses();
+    void chooser_arrowKeysInListPickAsClickDoes();
+    void chooser_cancelOpensNothing();
+    void chooser_pickOfALinkDeletedMeanwhileSaysSo();
+
+    void tabKeyWalksBothWindowsInTheirOrder();
+    void save_unchangedRewritesAndSelectsFirstInMain();
+    void save_emptyNameRefusedEmptyUrlBecomesNone();
+    void save_renameToOtherNameAndCaseChangeAsTyped();
+    void save_changesOnlyThePickedOfEqualNames();
+    void save_afterRecordDeletedWritesNothingAndKeepsRunning();
+    void cancel_writesNothingAndLeavesMainAlone();
+};
+
+void tst_editsites::chooser_opensWithEveryLinkInStoredOrderAndNoLetterChosen()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"zeta", "z"}, {"Alpha", "a"}, {"9 lives", "n"}, {"beta", "b"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    frmEditSites* chooser = openChooser(main);
+    QVERIFY(chooser);
+
+    QCOMPARE(chooser->windowTitle(), QStringLiteral("Edit My Sites"));
+    // Not sorted: the table's own order.
+    QCOMPARE(entries(chooser->List1), QStringList({"zeta", "Alpha", "9 lives", "beta"}));
+    QCOMPARE(chooser->List1->ListIndex(), -1);
+    QCOMPARE(chooser->focusWidget(), chooser->List1);
+
+    QCOMPARE(chooser->Combo1->count(), 27);
+    QCOMPARE(chooser->Combo1->itemText(0), QStringLiteral("Show All My Contacts"));
+    QCOMPARE(chooser->Combo1->itemText(1), QStringLiteral("A"));
+    QCOMPARE(chooser->Combo1->itemText(26), QStringLiteral("Z"));
+    QCOMPARE(chooser->Combo1->currentIndex(), -1);
+    QCOMPARE(chooser->Combo1->currentText(), QStringLiteral("<<Choose a letter for a fast search>>"));
+    QVERIFY(boxes.boxes.isEmpty());
+}
+
+void tst_editsites::chooser_letterFilterAndShowAll()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    const QList<Link> links{{"Banana", "1"}, {"apple", "2"}, {"berry", "3"}, {" Bob", "4"},
+                            {"Cherry", "5"},  {"B", "6"},     {"ab", "7"}};
+    file.addLinks(links);
+    frmMain* main = openMain();
+    QVERIFY(main);
+    frmEditSites* chooser = openChooser(main);
+    QVERIFY(chooser);
+
+    pickInCombo(chooser->Combo1, "B");
+    QCOMPARE(chooser->Combo1->currentText(), QStringLiteral("B"));
+    QCOMPARE(entries(chooser->List1), QStringList({"Banana", "berry", "B"}));
+
+    pickInCombo(chooser->Combo1, "Q");
+    QCOMPARE(chooser->List1->ListCount(), 0);
+    QVERIFY(boxes.boxes.isEmpty());
+
+    pickInCombo(chooser->Combo1, "Show All My Contacts");
+    QCOMPARE(entries(chooser->List1), QStringList({"Banana", "apple", "berry", " Bob", "Cherry", "B", "ab"}));
+    QCOMPARE(file.links(), links);
+    QVERIFY(boxes.boxes.isEmpty());
+}
+
+void tst_editsites::chooser_typingIntoComboChangesNothing()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"Banana", "1"}, {"Cherry", "2"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    frmEditSites* chooser = openChooser(main);
+    QVERIFY(chooser);
+    QSignalSpy picked(chooser->Combo1, &QComboBox::activated);
+
+    chooser->Combo1->setFocus();
+    QWidget* typedInto = QApplication::focusWidget();
+    QVERIFY(typedInto);
+    chooser->Combo1->lineEdit()->clear();
+    QTest::keyClicks(typedInto, "C");
+    QTest::keyClick(typedInto, Qt::Key_Return);
+    // Leaving the field is no pick either.
+    chooser->List1->setFocus();
+    QCOMPARE(chooser->Combo1->currentText(), QStringLiteral("C"));
+    QCOMPARE(chooser->Combo1->currentIndex(), -1);
+    QCOMPARE(chooser->Combo1->count(), 27);
+    QCOMPARE(picked.count(), 0);
+    QCOMPARE(entries(chooser->List1), QStringList({"Banana", "Cherry"}));
+}
+
+void tst_editsites::chooser_arrowKeysOnClosedComboChooseEntries()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"Banana", "1"}, {"apple", "2"}, {"Cherry", "3"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    frmEditSites* chooser = openChooser(main);
+    QVERIFY(chooser);
+    pickInCombo(chooser->Combo1, "C");
+    QCOMPARE(entries(chooser->List1), QStringList({"Cherry"}));
+
+    // Up from "C" lands on "B", then "A": each move refills the list.
+    QTest::keyClick(chooser->Combo1, Qt::Key_Up);
+    QCOMPARE(chooser->Combo1->currentText(), QStringLiteral("B"));
+    QCOMPARE(entries(chooser->List1), QStringList({"Banana"}));
+    QTest::keyClick(chooser->Combo1, Qt::Key_Up);
+    QCOMPARE(entries(chooser->List1), QStringList({"apple"}));
+    QTest::keyClick(chooser->Combo1, Qt::Key_Up);
+    QCOMPARE(chooser->Combo1->currentText(), QStringLiteral("Show All My Contacts"));
+    QCOMPARE(entries(chooser->List1), QStringList({"Banana", "apple", "Cherry"}));
+}
+
+void tst_editsites::chooser_pickFillsEditWindowWithThatRecordAndCloses()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    // Names the trimmed, case-blind lookup by name would get wrong or fail on.
+    const QList<Link> links{{"abc", "lower"}, {"ABC", "upper"}, {" padded ", "blanks"}, {"O'Brien's", "quote"}};
+    file.addLinks(links);
+    frmMain* main = openMain();
+    QVERIFY(main);
+
+    // The edit window stays open between picks: each pick replaces its boxes and its record.
+    QPointer<frmEditThisSite> first;
+    for (int row = 0; row < links.size(); ++row) {
+        QPointer<frmEditSites> chooser = openChooser(main);
+        QVERIFY(chooser);
+        const qint64 id = chooser->List1->ItemData(row);
+        clickEntry(chooser->List1, row);
+
+        QVERIFY(!Forms::find<frmEditSites>());
+        QVERIFY(chooser.isNull() || chooser->isHidden());
+        frmEditThisSite* editor = Forms::find<frmEditThisSite>();
+        QVERIFY(editor);
+        QVERIFY(editor->isVisible());
+        QCOMPARE(editor->txtname->text(), links[row].first);
+        QCOMPARE(editor->txtURL->text(), links[row].second);
+        QCOMPARE(editor->recordKey(), links[row].first);
+        QCOMPARE(editor->recordId(), id);
+        if (!first)
+            first = editor;
+        QCOMPARE(editor, first.data());
+    }
+    QVERIFY(boxes.boxes.isEmpty());
+    QVERIFY(!app::hasEnded());
+    QCOMPARE(file.links(), links);
+}
+
+void tst_editsites::chooser_arrowKeysInListPickAsClickDoes()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    const QList<Link> links{{"first", "1"}, {"second", "2"}, {"third", "3"}};
+    file.addLinks(links);
+    frmMain* main = openMain();
+    QVERIFY(main);
+    frmEditSites* chooser = openChooser(main);
+    QVERIFY(chooser);
+
+    QString landedOn;
+    connect(chooser->List1, &ListBox::Click, this, [&] { landedOn = chooser->List1->Text(); });
+    chooser->List1->setFocus();
+    QTest::keyClick(chooser->List1, Qt::Key_Down);
+
+    // With nothing selected the first arrow picks the first entry, as a click on it would.
+    QCOMPARE(landedOn, QStringLiteral("first"));
+    QVERIFY(!Forms::find<frmEditSites>());
+    frmEditThisSite* editor = Forms::find<frmEditThisSite>();
+    QVERIFY(editor);
+    QCOMPARE(editor->txtname->text(), landedOn);
+    const int row = QStringList({"first", "second", "third"}).indexOf(landedOn);
+    QCOMPARE(editor->txtURL->text(), links[row].second);
+}
+
+void tst_editsites::chooser_pickOfALinkDeletedMeanwhileSaysSo()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"keep", "1"}, {"gone", "2"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    frmEditSites* chooser = openChooser(main);
+    QVERIFY(chooser);
+    file.open().execute(QStringLiteral("DELETE FROM links WHERE SiteName = 'gone'"));
+
+    clickEntry(chooser->List1, 1);
+    QCOMPARE(boxes.texts(),
+             QStringList{"This site link no longer exists. It may have been deleted while you were editing it."});
+    QCOMPARE(boxes.boxes[0].style, 48);
+    QVERIFY(!app::hasEnded());
+    QVERIFY(!Forms::find<frmEditThisSite>());
+    QCOMPARE(Forms::find<frmEditSites>(), chooser);
+    QCOMPARE(entries(chooser->List1), QStringList{"keep"});
+}
+
+void tst_editsites::chooser_cancelOpensNothing()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"only", "1"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    frmEditSites* chooser = openChooser(main);
+    QVERIFY(chooser);
+
+    QTest::mouseClick(chooser->Command1, Qt::LeftButton);
+    QVERIFY(!Forms::find<frmEditSites>());
+    QVERIFY(!Forms::find<frmEditThisSite>());
+    QVERIFY(!app::hasEnded());
+
+    // The next showing starts afresh with the full list.
+    chooser = openChooser(main);
+    QVERIFY(chooser);
+    QCOMPARE(entries(chooser->List1), QStringList({"only"}));
+}
+
+void tst_editsites::tabKeyWalksBothWindowsInTheirOrder()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"one", "1"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+
+    auto walk = [](QWidget* window, const QList<QWidget*>& order) {
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        for (QWidget* expected : order) {
+            QCOMPARE(QApplication::focusWidget(), expected);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(QApplication::focusWidget(), order.first());
+    };
+
+    frmEditSites* chooser = openChooser(main);
+    QVERIFY(chooser);
+    QCOMPARE(chooser->size(), QSize(376, 329));
+    walk(chooser, {chooser->List1, chooser->Command1, chooser->Combo1});
+    clickEntry(chooser->List1, 0);
+
+    frmEditThisSite* editor = Forms::find<frmEditThisSite>();
+    QVERIFY(editor);
+    QCOMPARE(editor->size(), QSize(470, 159));
+    walk(editor, {editor->Command1, editor->Command2, editor->txtURL, editor->txtname});
+}
+
+void tst_editsites::save_unchangedRewritesAndSelectsFirstInMain()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    const QList<Link> links{{"gamma", "g"}, {"beta", "b"}, {"Alpha", "a"}};
+    file.addLinks(links);
+    frmMain* main = openMain();
+    QVERIFY(main);
+    // Leave the main window showing something other than its first entry.
+    clickEntry(main->List1, 2);
+    QCOMPARE(main->lblSiteName->text(), QStringLiteral("gamma"));
+
+    frmEditThisSite* editor = openEditorAt(main, 1);
+    QVERIFY(editor);
+    QCOMPARE(editor->windowTitle(), QStringLiteral("Edit This Site"));
+    QCOMPARE(editor->focusWidget(), editor->Command1);
+    QVERIFY(editor->Command2->isDefault());
+
+    QTest::mouseClick(editor->Command2, Qt::LeftButton);
+    QVERIFY(!Forms::find<frmEditThisSite>());
+    QCOMPARE(file.links(), links);
+    QCOMPARE(entries(main->List1), QStringList({"Alpha", "beta", "gamma"}));
+    QCOMPARE(main->List1->ListIndex(), 0);
+    QCOMPARE(main->lblSiteName->text(), QStringLiteral("Alpha"));
+    QCOMPARE(main->lblURL->text(), QStringLiteral("a"));
+    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("3"));
+    QVERIFY(boxes.boxes.isEmpty());
+    QVERIFY(!app::hasEnded());
+}
+
+void tst_editsites::save_emptyNameRefusedEmptyUrlBecomesNone()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"site", "www.site.example"}, {"other", "o"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    QPointer<frmEditThisSite> editor = openEditorAt(main, 0);
+    QVERIFY(editor);
+
+    editor->txtname->clear();
+    editor->txtURL->clear();
+    QTest::mouseClick(editor->Command2, Qt::LeftButton);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes[0].text, QStringLiteral("You must fill the site name box!"));
+    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Warning"));
+    QCOMPARE(boxes.boxes[0].style, 48);
+    QCOMPARE(Forms::find<frmEditThisSite>(), editor.data());
+    // The name is tested first: the address box stays empty.
+    QCOMPARE(editor->txtURL->text(), QString());
+    QCOMPARE(file.links(), QList<Link>({{"site", "www.site.example"}, {"other", "o"}}));
+
+    // Enter in a box presses "Save".
+    QTest::keyClicks(editor->txtname, "renamed");
+    QTest::keyClick(editor->txtURL, Qt::Key_Return);
+    QVERIFY(!Forms::find<frmEditThisSite>());
+    QCOMPARE(file.links(), QList<Link>({{"renamed", "None"}, {"other", "o"}}));
+    QCOMPARE(boxes.boxes.size(), 1);
+}
+
+void tst_editsites::save_renameToOtherNameAndCaseChangeAsTyped()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"Alpha", "a"}, {"beta", "b"}, {"gamma", "g"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+
+    frmEditThisSite* editor = openEditorAt(main, 1);
+    QVERIFY(editor);
+    editor->txtname->setText(QStringLiteral("Alpha"));
+    QTest::mouseClick(editor->Command2, Qt::LeftButton);
+    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(file.links(), QList<Link>({{"Alpha", "a"}, {"Alpha", "b"}, {"gamma", "g"}}));
+    QCOMPARE(entries(main->List1), QStringList({"Alpha", "Alpha", "gamma"}));
+
+    editor = openEditorAt(main, 2);
+    QVERIFY(editor);
+    editor->txtname->setText(QStringLiteral("GAMMA"));
+    QTest::mouseClick(editor->Command2, Qt::LeftButton);
+    QCOMPARE(file.links(), QList<Link>({{"Alpha", "a"}, {"Alpha", "b"}, {"GAMMA", "g"}}));
+    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("3"));
+}
+
+void tst_editsites::save_changesOnlyThePickedOfEqualNames()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"Same", "one"}, {"Same", "two"}, {"x", "y"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+
+    frmEditThisSite* editor = openEditorAt(main, 1);
+    QVERIFY(editor);
+    QCOMPARE(editor->txtURL->text(), QStringLiteral("two"));
+    editor->txtURL->setText(QStringLiteral("changed"));
+    QTest::mouseClick(editor->Command2, Qt::LeftButton);
+    QCOMPARE(file.links(), QList<Link>({{"Same", "one"}, {"Same", "changed"}, {"x", "y"}}));
+}
+
+void tst_editsites::save_afterRecordDeletedWritesNothingAndKeepsRunning()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"Alpha", "a"}, {"beta", "b"}, {"gamma", "g"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    frmEditThisSite* editor = openEditorAt(main, 1);
+    QVERIFY(editor);
+    editor->txtURL->setText(QStringLiteral("new address"));
+
+    // Meanwhile the user deletes that link in the main window.
+    clickEntry(main->List1, 1);
+    QCOMPARE(main->lblSiteName->text(), QStringLiteral("beta"));
+    testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+    QCOMPARE(file.links(), QList<Link>({{"Alpha", "a"}, {"gamma", "g"}}));
+    const MainState before = stateOf(main);
+    boxes.boxes.clear();
+
+    QTest::mouseClick(editor->Command2, Qt::LeftButton);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes[0].text,
+             QStringLiteral("This site link no longer exists. It may have been deleted while you were editing it."));
+    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Warning"));
+    QCOMPARE(boxes.boxes[0].style, 48);
+    QVERIFY(!Forms::find<frmEditThisSite>());
+    QCOMPARE(file.links(), QList<Link>({{"Alpha", "a"}, {"gamma", "g"}}));
+    QVERIFY(stateOf(main) == before);
+    QCoreApplication::processEvents();
+    QVERIFY(!app::hasEnded());
+    QCOMPARE(Forms::find<frmMain>(), main);
+}
+
+void tst_editsites::cancel_writesNothingAndLeavesMainAlone()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    const QList<Link> links{{"Alpha", "a"}, {"beta", "b"}};
+    file.addLinks(links);
+    frmMain* main = openMain();
+    QVERIFY(main);
+    frmEditThisSite* editor = openEditorAt(main, 1);
+    QVERIFY(editor);
+    const MainState before = stateOf(main);
+
+    editor->txtname->setText(QStringLiteral("changed"));
+    editor->txtURL->setText(QStringLiteral("changed too"));
+    QTest::mouseClick(editor->Command1, Qt::LeftButton);
+    QVERIFY(!Forms::find<frmEditThisSite>());
+    QCOMPARE(file.links(), links);
+    QVERIFY(stateOf(main) == before);
+    QVERIFY(boxes.boxes.isEmpty());
+}
+
+QTEST_MAIN(tst_editsites)
+#include "tst_editsites.moc"

@@ -1,0 +1,109 @@
+// Hostile names and addresses through the real windows: each is stored exactly, listed,
+// selected, opened unchanged, edited and deleted as exactly that record, beside neighbours that
+// stay untouched.
+#include "app/Forms.h"
+#include "app/ListBox.h"
+#include "app/frmMain.h"
+#include "forms/edit/frmEditSites.h"
+#include "forms/edit/frmEditThisSite.h"
+#include "forms/edit/frmNewSite.h"
+#include "testkit/TestKit.h"
+#include "testkit/Windows.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using testkit::indexOf;
+using testkit::Link;
+
+class TestHostile : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { testkit::resetApplication(); }
+
+    void storedListedOpenedEditedAndDeletedExactly_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("url");
+        QTest::newRow("apostrophes") << "O'Brien's 'quoted'" << "http://x.example/?q='1'";
+        QTest::newRow("double quotes") << "\"Best\" \"\"site\"\"" << "http://x.example/\"a\"";
+        QTest::newRow("like wildcards") << "100% _under_ *star* ?q? #1 [a-z] [!b]" << "http://x.example/%20_*?";
+        QTest::newRow("backslashes") << "back\\slash\\\\" << "file:\\\\server\\share";
+        QTest::newRow("SQL") << "'; DROP TABLE links; --" << "x'); DELETE FROM Other; --";
+        QTest::newRow("right-to-left") << QString::fromUtf8("مرحبا بالعالم \u202Eevil") << QString::fromUtf8("http://مثال.example/");
+        QTest::newRow("emoji") << QString::fromUtf8("😀🔗 links 👩‍💻") << QString::fromUtf8("http://x.example/😀");
+        QTest::newRow("combining marks") << QString::fromUtf8("e\u0301te\u0301 Z\u0351\u0352") << "http://x.example/e\u0301";
+        QTest::newRow("blanks only") << "   " << "   ";
+        QTest::newRow("outer blanks") << "  padded  " << " http://x.example/ ";
+        QTest::newRow("markup") << "<b>bold</b> &amp;" << "<a href=x>y</a>";
+        QTest::newRow("100,000 characters") << QString(100000, QLatin1Char('n')) << QString(100000, QLatin1Char('u'));
+    }
+
+    void storedListedOpenedEditedAndDeletedExactly()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, url);
+        testkit::TempLinksDb db;
+        // Neighbours that a loose match would catch: the trimmed name, another case, the same start.
+        const QList<Link> neighbours = {{name.trimmed().isEmpty() ? "x" : name.trimmed() + "x", "n1"},
+                                        {name.toUpper() + "!", "n2"},
+                                        {"alpha", "n3"}};
+        db.addLinks(neighbours);
+        testkit::FakeInstanceGuard guard;
+        testkit::ScriptedMessageBox boxes;
+        testkit::RecordingOpener opener;
+        frmMain* main = Forms::show<frmMain>();
+        QVERIFY(main);
+
+        // Stored exactly.
+        testkit::triggerAction(main->mnuNewContact, "mnuNewContact");
+        frmNewSite* add = Forms::find<frmNewSite>();
+        QVERIFY(add);
+        add->txtname->setText(name);
+        add->txtURL->setText(url);
+        QTest::mouseClick(add->Command2, Qt::LeftButton);
+        QCOMPARE(boxes.boxes.size(), 0);
+        const QList<Link> added = neighbours + QList<Link>{{name, url}};
+        QCOMPARE(db.links(), added);
+
+        // Listed, selected and opened as exactly that record.
+        const int row = indexOf(main->List1, name);
+        QVERIFY(row >= 0);
+        QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("4"));
+        main->List1->setListIndex(row);
+        QCOMPARE(main->lblSiteName->text(), name);
+        QCOMPARE(main->lblURL->text(), url);
+        QTest::mouseClick(main->Command1, Qt::LeftButton);
+        QCOMPARE(opener.opened, QStringList{url});
+
+        // Edited as exactly that record.
+        testkit::triggerAction(main->mnuEditSite, "mnuEditSite");
+        frmEditSites* choose = Forms::find<frmEditSites>();
+        QVERIFY(choose);
+        choose->List1->setListIndex(indexOf(choose->List1, name));
+        frmEditThisSite* edit = Forms::find<frmEditThisSite>();
+        QVERIFY(edit);
+        QCOMPARE(edit->txtname->text(), name);
+        QCOMPARE(edit->txtURL->text(), url);
+        edit->txtname->setText(name + QStringLiteral("'2"));
+        edit->txtURL->setText(url + QStringLiteral("'2"));
+        QTest::mouseClick(edit->Command2, Qt::LeftButton);
+        const QList<Link> edited = neighbours + QList<Link>{{name + "'2", url + "'2"}};
+        QCOMPARE(db.links(), edited);
+
+        // Deleted as exactly that record.
+        main->List1->setListIndex(indexOf(main->List1, name + QStringLiteral("'2")));
+        QCOMPARE(main->lblURL->text(), url + QStringLiteral("'2"));
+        testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+        QCOMPARE(boxes.texts(), QStringList{"Are you sure you want to delete this site link ?"});
+        QCOMPARE(db.links(), neighbours);
+        QCOMPARE(main->List1->ListCount(), 3);
+    }
+};
+
+QTEST_MAIN(TestHostile)
+#include "tst_hostile.moc"

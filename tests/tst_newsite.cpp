@@ -1,0 +1,240 @@
+// The New Site window driven from the main window: typing, "Ok" and "Cancel", then the file,
+// the boxes and the main window are read back.
+
+#include "app/Forms.h"
+#include "app/Lifecycle.h"
+#include "app/ListBox.h"
+#include "app/frmMain.h"
+#include "forms/edit/frmNewSite.h"
+#include "testkit/TestKit.h"
+#include "testkit/Windows.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+using testkit::entries;
+using testkit::openMain;
+using testkit::Link;
+
+namespace {
+
+frmNewSite* openNewSite(frmMain* main)
+{
+    testkit::triggerAction(main->mnuNewContact, "mnuNewContact");
+    frmNewSite* form = Forms::find<frmNewSite>();
+    if (form && !QTest::qWaitForWindowActive(form))
+        return nullptr;
+    return form;
+}
+
+// Types the name, Tab, the address, as a person fills the window from its first box.
+void fill(frmNewSite* form, const QString& name, const QString& url)
+{
+    form->txtname->clear();
+    form->txtURL->clear();
+    form->txtname->setFocus();
+    QTest::keyClicks(QApplication::focusWidget(), name);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClicks(QApplication::focusWidget(), url);
+}
+
+}  // namespace
+
+class tst_newsite : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        // A window unloaded by the test leaves a pending "end when nothing is loaded" check: let it
+        // run while the main window still stands, not after the reset.
+        QCoreApplication::processEvents();
+        testkit::resetApplication();
+    }
+
+    void opensEmptyWithTheNameBoxFocusedAndEnterPressesNothing();
+    void emptyNameRefusedBeforeAddressBecomesNoneAndBlanksOnlyAccepted();
+    void exactDuplicateRefusedWhileCaseAndBlankVariantsAreAdded();
+    void okRebuildsMainListAndCountAndLeavesTheDetailsAlone();
+    void oneWindowKeepsItsInputAndIsEmptyAfterCancel();
+    void okAfterDeleteAllInMainAddsTheOneLink();
+};
+
+void tst_newsite::opensEmptyWithTheNameBoxFocusedAndEnterPressesNothing()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    frmMain* main = openMain();
+    QVERIFY(main);
+    frmNewSite* form = openNewSite(main);
+    QVERIFY(form);
+
+    QCOMPARE(form->windowTitle(), QStringLiteral("New  Site Information"));
+    QVERIFY(!(form->windowFlags() & Qt::WindowCloseButtonHint));
+    QCOMPARE(QApplication::focusWidget(), form->txtname);
+    QVERIFY(form->txtname->text().isEmpty());
+    QVERIFY(form->txtURL->text().isEmpty());
+
+    // Neither button answers Enter: in a box, or on a focused button.
+    QTest::keyClicks(form->txtname, "site");
+    QTest::keyClick(form->txtname, Qt::Key_Return);
+    form->Command2->setFocus();
+    QTest::keyClick(form->Command2, Qt::Key_Return);
+    QCOMPARE(Forms::find<frmNewSite>(), form);
+    QCOMPARE(file.linkCount(), 0);
+    QVERIFY(boxes.boxes.isEmpty());
+}
+
+void tst_newsite::emptyNameRefusedBeforeAddressBecomesNoneAndBlanksOnlyAccepted()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    frmMain* main = openMain();
+    QVERIFY(main);
+    QPointer<frmNewSite> form = openNewSite(main);
+    QVERIFY(form);
+
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes[0].text, QStringLiteral("You must fill the site name box!"));
+    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Warning"));
+    QCOMPARE(boxes.boxes[0].style, 48);
+    QCOMPARE(form->txtURL->text(), QString());
+    QCOMPARE(Forms::find<frmNewSite>(), form.data());
+    QCOMPARE(file.linkCount(), 0);
+
+    fill(form, "   ", "");
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QVERIFY(!Forms::find<frmNewSite>());
+    QCOMPARE(file.links(), QList<Link>({{"   ", "None"}}));
+    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("1"));
+    QCOMPARE(entries(main->List1), QStringList({"   "}));
+}
+
+void tst_newsite::exactDuplicateRefusedWhileCaseAndBlankVariantsAreAdded()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"Alpha", "a"}, {"O'Brien's", "o"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+
+    for (const QString& taken : {QStringLiteral("Alpha"), QStringLiteral("O'Brien's")}) {
+        frmNewSite* form = openNewSite(main);
+        QVERIFY(form);
+        fill(form, taken, "");
+        boxes.boxes.clear();
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QCOMPARE(boxes.texts(), QStringList({"This contact already exists !"}));
+        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Warning"));
+        QCOMPARE(boxes.boxes[0].style, 64);
+        // The empty address became "None" before the duplicate stopped the step.
+        QCOMPARE(form->txtURL->text(), QStringLiteral("None"));
+        QCOMPARE(Forms::find<frmNewSite>(), form);
+        QCOMPARE(file.linkCount(), 2);
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+    }
+
+    // Differ in letter case or an outer blank: not the same name.
+    for (const QString& variant : {QStringLiteral("alpha"), QStringLiteral("Alpha "), QStringLiteral(" Alpha")}) {
+        frmNewSite* form = openNewSite(main);
+        QVERIFY(form);
+        fill(form, variant, "v");
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QVERIFY2(!Forms::find<frmNewSite>(), qPrintable(variant));
+    }
+    QCOMPARE(file.links(), QList<Link>({{"Alpha", "a"}, {"O'Brien's", "o"}, {"alpha", "v"}, {"Alpha ", "v"},
+                                        {" Alpha", "v"}}));
+    QCOMPARE(boxes.boxes.size(), 1);
+}
+
+void tst_newsite::okRebuildsMainListAndCountAndLeavesTheDetailsAlone()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"beta", "b"}, {"Alpha", "a"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    QCOMPARE(main->lblSiteName->text(), QStringLiteral("Alpha"));
+    const bool deleteEnabled = main->mnuDeleteSelectedContact->isEnabled();
+
+    frmNewSite* form = openNewSite(main);
+    QVERIFY(form);
+    fill(form, "gamma", "www.gamma.example");
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+
+    QCOMPARE(file.links(), QList<Link>({{"beta", "b"}, {"Alpha", "a"}, {"gamma", "www.gamma.example"}}));
+    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("3"));
+    QCOMPARE(entries(main->List1), QStringList({"Alpha", "beta", "gamma"}));
+    QCOMPARE(main->List1->ListIndex(), -1);
+    QCOMPARE(main->lblSiteName->text(), QStringLiteral("Alpha"));
+    QCOMPARE(main->lblURL->text(), QStringLiteral("a"));
+    QCOMPARE(main->mnuDeleteSelectedContact->isEnabled(), deleteEnabled);
+    QVERIFY(boxes.boxes.isEmpty());
+    QVERIFY(!app::hasEnded());
+}
+
+void tst_newsite::oneWindowKeepsItsInputAndIsEmptyAfterCancel()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"kept", "k"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    QPointer<frmNewSite> first = openNewSite(main);
+    QVERIFY(first);
+    fill(first, "half typed", "www.half.example");
+
+    main->activateWindow();
+    frmNewSite* again = openNewSite(main);
+    QCOMPARE(again, first.data());
+    QCOMPARE(again->txtname->text(), QStringLiteral("half typed"));
+    QCOMPARE(again->txtURL->text(), QStringLiteral("www.half.example"));
+
+    QTest::mouseClick(again->Command1, Qt::LeftButton);
+    QVERIFY(!Forms::find<frmNewSite>());
+    QCOMPARE(file.links(), QList<Link>({{"kept", "k"}}));
+    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("1"));
+
+    frmNewSite* fresh = openNewSite(main);
+    QVERIFY(fresh);
+    QVERIFY(fresh->txtname->text().isEmpty());
+    QVERIFY(fresh->txtURL->text().isEmpty());
+}
+
+void tst_newsite::okAfterDeleteAllInMainAddsTheOneLink()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"one", "1"}, {"two", "2"}, {"three", "3"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    frmNewSite* form = openNewSite(main);
+    QVERIFY(form);
+    fill(form, "two", "again");
+
+    testkit::triggerAction(main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
+    QCOMPARE(file.linkCount(), 0);
+
+    // "two" was taken when it was typed, but the table is read afresh at "Ok".
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QCOMPARE(file.links(), QList<Link>({{"two", "again"}}));
+    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("1"));
+    QCOMPARE(entries(main->List1), QStringList({"two"}));
+    QCOMPARE(boxes.texts(), QStringList({"Are you sure you want to delete all your contacts ?"}));
+}
+
+QTEST_MAIN(tst_newsite)
+#include "tst_newsite.moc"

@@ -1,0 +1,304 @@
+// The update check and the support commands, driven from the real main window's menus against a
+// real HTTP server on 127.0.0.1 and, once, a real opener process found on PATH.
+
+#include "app/Forms.h"
+#include "app/Lifecycle.h"
+#include "app/ListBox.h"
+#include "app/frmMain.h"
+#include "online/Settings.h"
+#include "platform/Http.h"
+#include "platform/MessageBox.h"
+#include "testkit/TestKit.h"
+#include "testkit/Windows.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <optional>
+#include <stdexcept>
+
+using testkit::ScopedEnv;
+namespace {
+
+const QString VersionPath = QStringLiteral("/version/tessaryupdate.txt");
+const QString ConnectError = QStringLiteral("Error Connecting To Server... Please Try Again Later...");
+const QString NoUpgrades = QStringLiteral("No New Upgrades Available At This Time...");
+const QString NewerVersion =
+    QStringLiteral("There is a Newer version of this software!  Would you like to download and install it now?");
+const QString MailTo = QStringLiteral("mailto:support@tessary.example.com?Subject=Orvane Tessary");
+
+// The program up to its main window, with every desktop service under the test's control.
+struct Session {
+    explicit Session(bool recordOpener = true)
+    {
+        if (recordOpener)
+            opener.emplace();
+        links.addLinks({{"beta", "www.beta.example"}, {"Alpha", "http://alpha.example"}});
+        links.setOther(1, "No");
+        online::setWebHost(server.host());
+        main = Forms::show<frmMain>();
+        if (main)
+            main->Inet1RequestTimeoutMs = 5000;
+    }
+
+    void checkForUpdates() { testkit::triggerAction(main ? main->mnuUpdates : nullptr, "mnuUpdates"); }
+
+    testkit::TempLinksDb links;
+    testkit::FakeInstanceGuard guard;
+    testkit::ScriptedMessageBox boxes;
+    std::optional<testkit::RecordingOpener> opener;
+    testkit::LocalHttpServer server;
+    QPointer<frmMain> main;
+};
+
+// A transfer that breaks in a way no HTTP client reports as a reply.
+class ThrowingHttpClient : public platform::HttpClient {
+public:
+    platform::HttpReply get(const QUrl&, int) override { throw std::runtime_error("socket layer broke"); }
+};
+
+class ThrowingOpener : public platform::Opener {
+public:
+    void open(const QString&) override { throw std::runtime_error("no desktop opener"); }
+};
+
+
+}  // namespace
+
+class tst_online : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup();
+
+    void updateCheck_replies_data();
+    void updateCheck_replies();
+    void updateCheck_unreachableServer();
+    void updateCheck_keepsLastReplyInLabel();
+    void updateCheck_yesOpensDownloadPageAndEnds();
+    void updateCheck_noLeavesProgramRunning();
+    void updateCheck_brokenStepsNeverEndTheProgram();
+    void supportCommands_handExactAddressesToOpener();
+    void supportEmail_reachesDesktopOpenerOnPath();
+};
+
+void tst_online::cleanup()
+{
+    online::setWebHost(QString());
+    platform::setHttpClient(nullptr);
+    // An unloaded main window posts its "was that the last window?" check: let it run before the
+    // reset, or it would end the next test's application.
+    QCoreApplication::processEvents();
+    testkit::resetApplication();
+}
+
+void tst_online::updateCheck_replies_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("caption");  // lblupdate afterwards
+
+    QTest::newRow("same build") << 200 << QByteArray("100") << NoUpgrades << "100";
+    QTest::newRow("trailing line break") << 200 << QByteArray("100\n") << NoUpgrades << "100\n";
+    QTest::newRow("Windows line break") << 200 << QByteArray("100\r\n") << NoUpgrades << "100\r\n";
+    QTest::newRow("blanks around") << 200 << QByteArray(" 100 ") << NoUpgrades << " 100 ";
+    QTest::newRow("higher") << 200 << QByteArray("101") << NewerVersion << "101";
+    QTest::newRow("lower counts as newer") << 200 << QByteArray("99") << NewerVersion << "99";
+    QTest::newRow("empty file") << 200 << QByteArray() << ConnectError << "";
+    QTest::newRow("not a number") << 200 << QByteArray("abc") << ConnectError << "abc";
+    QTest::newRow("number then text") << 200 << QByteArray("100abc") << ConnectError << "100abc";
+    QTest::newRow("two numbers") << 200 << QByteArray("100 101") << ConnectError << "100 101";
+    // A failed request leaves the label as it was: no reply arrived.
+    QTest::newRow("server error with a number") << 500 << QByteArray("100") << ConnectError << "";
+    QTest::newRow("missing file page") << 404 << QByteArray("<html><body>Not Found</body></html>") << ConnectError
+                                       << "";
+}
+
+void tst_online::updateCheck_replies()
+{
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, message);
+    QFETCH(QString, caption);
+
+    Session s;
+    QVERIFY(s.main);
+    s.server.serve(VersionPath, status, body, status == 404 ? "text/html" : "text/plain");
+    if (message == NewerVersion)
+        s.boxes.answerNext(platform::MsgAnswer::No);
+    s.checkForUpdates();
+
+    QCOMPARE(s.server.requestedPaths, QStringList({VersionPath}));
+    QCOMPARE(s.boxes.texts(), QStringList({message}));
+    const testkit::ScriptedMessageBox::Box& box = s.boxes.boxes.first();
+    if (message == NewerVersion) {
+        QCOMPARE(box.title, QStringLiteral("Orvane Tessary AutoUpdate"));
+        QCOMPARE(box.style, platform::MsgStyle::YesNo + platform::MsgStyle::Question);
+    } else {
+        QCOMPARE(box.title, QStringLiteral("Orvane Tessary"));
+        QCOMPARE(box.style, platform::MsgStyle::OkOnly);
+    }
+    QCOMPARE(s.main->lblupdate->text(), caption);
+    QVERIFY(!s.main->lblupdate->isVisible());
+    QVERIFY(s.opener->opened.isEmpty());
+    QVERIFY(!app::hasEnded());
+    QCOMPARE(Forms::find<frmMain>(), s.main.data());
+}
+
+void tst_online::updateCheck_unreachableServer()
+{
+    Session s;
+    QVERIFY(s.main);
+
+    online::setWebHost(QStringLiteral("127.0.0.1:%1").arg(testkit::refusedPort()));
+    s.checkForUpdates();
+    QCOMPARE(s.boxes.texts(), QStringList({ConnectError}));
+
+    // A server that takes the request and never answers: the check gives up after its time-out.
+    online::setWebHost(s.server.host());
+    s.server.silent(VersionPath);
+    s.main->Inet1RequestTimeoutMs = 300;
+    s.checkForUpdates();
+    QCOMPARE(s.server.requestedPaths, QStringList({VersionPath}));
+    QCOMPARE(s.boxes.texts(), QStringList({ConnectError, ConnectError}));
+    QCOMPARE(s.boxes.boxes.last().title, QStringLiteral("Orvane Tessary"));
+    QVERIFY(s.opener->opened.isEmpty());
+    QVERIFY(!app::hasEnded());
+    QVERIFY(s.main->isVisible());
+}
+
+void tst_online::updateCheck_keepsLastReplyInLabel()
+{
+    Session s;
+    QVERIFY(s.main);
+    s.server.serve(VersionPath, 200, "101");
+    s.boxes.answerNext(platform::MsgAnswer::No);
+    s.checkForUpdates();
+    QCOMPARE(s.main->lblupdate->text(), QStringLiteral("101"));
+
+    s.server.serve(VersionPath, 200, "100");
+    s.checkForUpdates();
+    QCOMPARE(s.main->lblupdate->text(), QStringLiteral("100"));
+
+    s.server.serve(VersionPath, 503, "busy");
+    s.checkForUpdates();
+    QCOMPARE(s.main->lblupdate->text(), QStringLiteral("100"));
+    QCOMPARE(s.boxes.texts(), QStringList({NewerVersion, NoUpgrades, ConnectError}));
+}
+
+void tst_online::updateCheck_yesOpensDownloadPageAndEnds()
+{
+    Session s;
+    QVERIFY(s.main);
+    s.server.serve(VersionPath, 200, "101");
+    s.boxes.answerNext(platform::MsgAnswer::Yes);
+    s.checkForUpdates();
+
+    QCOMPARE(s.opener->opened, QStringList({QStringLiteral("http://%1/tessary.asp").arg(s.server.host())}));
+    QCOMPARE(s.boxes.texts(), QStringList({NewerVersion}));
+    QVERIFY(app::hasEnded());
+    QCOMPARE(app::exitCode(), 0);
+    QVERIFY(!Forms::find<frmMain>());
+}
+
+void tst_online::updateCheck_noLeavesProgramRunning()
+{
+    Session s;
+    QVERIFY(s.main);
+    const QString shownName = s.main->lblSiteName->text();
+    s.server.serve(VersionPath, 200, "99");
+    s.boxes.answerNext(platform::MsgAnswer::No);
+    s.checkForUpdates();
+
+    QCOMPARE(s.boxes.texts(), QStringList({NewerVersion}));
+    QVERIFY(s.opener->opened.isEmpty());
+    QVERIFY(!app::hasEnded());
+    QVERIFY(s.main->isVisible());
+    QCOMPARE(s.main->lblSiteName->text(), shownName);
+
+    // The program goes on: the next check runs as the first did.
+    s.server.serve(VersionPath, 200, "100");
+    s.checkForUpdates();
+    QCOMPARE(s.boxes.texts(), QStringList({NewerVersion, NoUpgrades}));
+}
+
+void tst_online::updateCheck_brokenStepsNeverEndTheProgram()
+{
+    Session s;
+    QVERIFY(s.main);
+
+    ThrowingHttpClient brokenTransfer;
+    platform::setHttpClient(&brokenTransfer);
+    s.checkForUpdates();
+    platform::setHttpClient(nullptr);
+    QCOMPARE(s.boxes.texts(), QStringList({ConnectError}));
+    QVERIFY(!app::hasEnded());
+
+    // The shell call fails after Yes: the main window is not closed and the program goes on.
+    s.opener.reset();
+    ThrowingOpener brokenOpener;
+    platform::setOpener(&brokenOpener);
+    s.server.serve(VersionPath, 200, "101");
+    s.boxes.answerNext(platform::MsgAnswer::Yes);
+    s.checkForUpdates();
+    platform::setOpener(nullptr);
+    QCOMPARE(s.boxes.texts(), QStringList({ConnectError, NewerVersion, ConnectError}));
+    QVERIFY(!app::hasEnded());
+    QCOMPARE(Forms::find<frmMain>(), s.main.data());
+    QVERIFY(s.main->isVisible());
+}
+
+void tst_online::supportCommands_handExactAddressesToOpener()
+{
+    Session s;
+    QVERIFY(s.main);
+    const QString shownName = s.main->lblSiteName->text();
+    const int entries = s.main->List1->ListCount();
+
+    testkit::triggerAction(s.main->mnuFourm, "mnuFourm");
+    testkit::triggerAction(s.main->mnuEmail, "mnuEmail");
+
+    QCOMPARE(s.opener->opened, QStringList({QStringLiteral("http://forum.tessary.example.com"), MailTo}));
+    QVERIFY(s.boxes.boxes.isEmpty());
+    QVERIFY(s.server.requestedPaths.isEmpty());
+    QVERIFY(!app::hasEnded());
+    QVERIFY(s.main->isVisible());
+    QCOMPARE(s.main->lblSiteName->text(), shownName);
+    QCOMPARE(s.main->List1->ListCount(), entries);
+}
+
+void tst_online::supportEmail_reachesDesktopOpenerOnPath()
+{
+    QTemporaryDir bin;
+    QVERIFY(bin.isValid());
+    const QString out = bin.filePath(QStringLiteral("args.txt"));
+    // Writes its arguments, one a line, then renames so the test never reads a half-written file.
+    QFile script(bin.filePath(QStringLiteral("xdg-open")));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    const QByteArray target = out.toUtf8();
+    script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + target + ".part\"\n");
+    script.write("mv \"" + target + ".part\" \"" + target + "\"\n");
+    script.close();
+    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const ScopedEnv path("PATH", bin.path().toLocal8Bit() + ':' + qgetenv("PATH"));
+
+    Session s(false);
+    QVERIFY(s.main);
+    testkit::triggerAction(s.main->mnuEmail, "mnuEmail");
+
+    auto written = [&] {
+        QFile f(out);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(written(), MailTo + QLatin1Char('\n'), 10000);
+    QVERIFY(s.boxes.boxes.isEmpty());
+    QVERIFY(!app::hasEnded());
+}
+
+QTEST_MAIN(tst_online)
+#include "tst_online.moc"

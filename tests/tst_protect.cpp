@@ -1,0 +1,642 @@
+// The protection windows driven as a person would: the protection choice, setting the
+// credentials, the log-in and the options window, checked against what they write to table Other.
+
+#include "app/Forms.h"
+#include "app/Lifecycle.h"
+#include "app/frmMain.h"
+#include "forms/protect/Credentials.h"
+#include "forms/protect/frmFirstTime.h"
+#include "forms/protect/frmLogIn.h"
+#include "forms/protect/frmOptions.h"
+#include "forms/protect/frmPassword.h"
+#include "forms/protect/frmPasswordProtected.h"
+#include "testkit/TestKit.h"
+#include "testkit/Windows.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+#include <sodium.h>
+
+using testkit::isShown;
+using testkit::settle;
+
+namespace {
+
+// Verified with libsodium directly, not through the program's own check.
+bool hashVerifies(const QString& stored, const QString& password)
+{
+    if (sodium_init() < 0)
+        return false;
+    const QByteArray hash = stored.toLatin1();
+    const QByteArray bytes = password.toUtf8();
+    return stored.startsWith(QLatin1String("$argon2id$")) &&
+           crypto_pwhash_str_verify(hash.constData(), bytes.constData(), bytes.size()) == 0;
+}
+
+bool activate(QWidget* window)
+{
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+
+// One record of table Other as four comparable values.
+QVariantList otherRecord(const testkit::TempLinksDb& db)
+{
+    return {db.other("FirstRun"), db.other("PasswordProtected"), db.other("Username"), db.other("Password")};
+}
+
+// What a test needs around every window: its own file, recorded boxes, no other copy running.
+struct Scene {
+    testkit::TempLinksDb db;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+};
+
+Form* showWindow(const QString& name)
+{
+    if (name == "frmFirstTime")
+        return Forms::show<frmFirstTime>();
+    if (name == "frmPassword")
+        return Forms::show<frmPassword>();
+    if (name == "frmPasswordProtected")
+        return Forms::show<frmPasswordProtected>();
+    if (name == "frmLogIn")
+        return Forms::show<frmLogIn>();
+    if (name == "frmOptions")
+        return Forms::show<frmOptions>();
+    return nullptr;
+}
+
+}  // namespace
+
+class tst_protect : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup();
+
+    void windowDesign_data();
+    void windowDesign();
+
+    void choiceNo_writesOnlyTheSwitchAndOpensMain_data();
+    void choiceNo_writesOnlyTheSwitchAndOpensMain();
+    void choiceYes_writesNothing();
+
+    void credentials_mismatch_data();
+    void credentials_mismatch();
+    void maxLengths_data();
+    void maxLengths();
+    void credentials_enterInAnyBoxPressesOk_data();
+    void credentials_enterInAnyBoxPressesOk();
+    void credentials_storeHashAndRemind();
+
+    void logIn_data();
+    void logIn();
+    void logIn_legacyPlainPasswordIsReplacedByHash();
+    void logIn_readsRecordAfreshEveryAttempt();
+    void logIn_enterInEitherBoxPressesOk_data();
+    void logIn_enterInEitherBoxPressesOk();
+    void logIn_exitEndsWithoutMainWindow();
+
+    void options_okWritesNothing();
+    void options_protectionNoKeepsCredentials();
+    void options_protectionYesReplacesCredentials();
+};
+
+void tst_protect::cleanup()
+{
+    testkit::resetApplication();
+}
+
+void tst_protect::windowDesign_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<bool>("sizable");
+    QTest::addColumn<QString>("defaultButton");
+    // The focus at opening, then where each Tab leads, round to the start.
+    QTest::addColumn<QStringList>("tabOrder");
+
+    QTest::newRow("welcome") << "frmFirstTime" << "Orvane Tessary" << false << "Next" << QStringList{"Command1"};
+    QTest::newRow("choice") << "frmPassword" << "Password protected?" << false << "Yes"
+                            << QStringList{"Command1", "Command2", "Command1"};
+    QTest::newRow("credentials") << "frmPasswordProtected" << "Password Protected" << false << "Ok"
+                                 << QStringList{"txtus", "txtp", "txtp2", "Command2", "txtus"};
+    QTest::newRow("log-in") << "frmLogIn" << "Log - In" << false << "Ok"
+                            << QStringList{"txtus", "txtp", "Command2", "Command1", "txtus"};
+    QTest::newRow("options") << "frmOptions" << "Options" << true << "Ok"
+                             << QStringList{"Command2", "Command1", "Command2"};
+}
+
+void tst_protect::windowDesign()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, caption);
+    QFETCH(bool, sizable);
+    QFETCH(QString, defaultButton);
+    QFETCH(QStringList, tabOrder);
+
+    Scene scene;
+    // The welcome's load step needs a record that keeps it open.
+    scene.db.setOther(0, QStringLiteral("Maybe"));
+    Form* form = showWindow(window);
+    QVERIFY(form);
+    QCOMPARE(form->windowTitle(), caption);
+
+    const Qt::WindowFlags flags = form->windowFlags();
+    QVERIFY(flags.testFlag(Qt::WindowTitleHint));
+    for (Qt::WindowType button : {Qt::WindowCloseButtonHint, Qt::WindowSystemMenuHint, Qt::WindowMinimizeButtonHint,
+                                  Qt::WindowMaximizeButtonHint})
+        QVERIFY2(!flags.testFlag(button), "no title-bar buttons");
+    QCOMPARE(form->minimumSize() != form->maximumSize(), sizable);
+    QVERIFY(form->autoFillBackground());
+    QCOMPARE(form->palette().color(QPalette::Window), QColor(0, 192, 192));
+
+    QList<QPushButton*> defaults;
+    for (QPushButton* button : form->findChildren<QPushButton*>()) {
+        if (button->isDefault())
+            defaults.append(button);
+    }
+    QCOMPARE(defaults.size(), 1);
+    QCOMPARE(defaults.at(0)->text(), defaultButton);
+
+    QVERIFY(activate(form));
+    for (int step = 0; step < tabOrder.size(); ++step) {
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        QCOMPARE(focus->objectName(), tabOrder.at(step));
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+}
+
+void tst_protect::choiceNo_writesOnlyTheSwitchAndOpensMain_data()
+{
+    QTest::addColumn<int>("firstRun");
+    QTest::addColumn<QString>("passwordProtected");
+    QTest::newRow("protected becomes unprotected") << 1 << "Yes";
+    QTest::newRow("already unprotected") << 1 << "No";
+    QTest::newRow("first start left as it is") << 0 << "Yes";
+}
+
+void tst_protect::choiceNo_writesOnlyTheSwitchAndOpensMain()
+{
+    QFETCH(int, firstRun);
+    QFETCH(QString, passwordProtected);
+
+    Scene scene;
+    const QString stored = Credentials::hashPassword(QStringLiteral("pw"));
+    scene.db.setOther(firstRun, passwordProtected, QStringLiteral("ann"), stored);
+    frmPassword* choice = Forms::show<frmPassword>();
+    QTest::mouseClick(choice->Command2, Qt::LeftButton);
+
+    QCOMPARE(otherRecord(scene.db), QVariantList({firstRun, "No", "ann", stored}));
+    QVERIFY(isShown<frmMain>());
+    QVERIFY(!Forms::find<frmPassword>());
+    settle();
+    QVERIFY(!app::hasEnded());
+    QVERIFY(scene.boxes.boxes.isEmpty());
+}
+
+void tst_protect::choiceYes_writesNothing()
+{
+    Scene scene;
+    scene.db.setOther(1, QStringLiteral("No"), QStringLiteral("ann"), QStringLiteral("pw"));
+    const QByteArray before = scene.db.bytes();
+    frmPassword* choice = Forms::show<frmPassword>();
+
+    // Enter on the window answers "Yes".
+    QVERIFY(activate(choice));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    frmPasswordProtected* credentials = Forms::find<frmPasswordProtected>();
+    QVERIFY(credentials && credentials->isVisible());
+    QVERIFY(!Forms::find<frmPassword>());
+    QVERIFY(credentials->txtus->text().isEmpty());
+    QVERIFY(credentials->txtp->text().isEmpty());
+    QVERIFY(credentials->txtp2->text().isEmpty());
+
+    // Typed but never confirmed: closing the credentials window leaves the record alone.
+    QTest::keyClicks(credentials->txtus, QStringLiteral("bob"));
+    QTest::keyClicks(credentials->txtp, QStringLiteral("x"));
+    QTest::keyClicks(credentials->txtp2, QStringLiteral("x"));
+    credentials->close();
+    settle();
+    QCOMPARE(scene.db.bytes(), before);
+    QVERIFY(app::hasEnded());
+    QVERIFY(!Forms::find<frmMain>());
+}
+
+void tst_protect::credentials_mismatch_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("repeated");
+    QTest::newRow("letter case") << "Secret"
+                                 << "secret";
+    QTest::newRow("trailing blank") << "abc "
+                                    << "abc";
+    QTest::newRow("second left empty") << "abc"
+                                       << "";
+}
+
+void tst_protect::credentials_mismatch()
+{
+    QFETCH(QString, password);
+    QFETCH(QString, repeated);
+
+    Scene scene;
+    const QByteArray before = scene.db.bytes();
+    frmPasswordProtected* form = Forms::show<frmPasswordProtected>();
+    QTest::keyClicks(form->txtus, QStringLiteral("Ann Lee"));
+    QTest::keyClicks(form->txtp, password);
+    QTest::keyClicks(form->txtp2, repeated);
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+
+    QCOMPARE(scene.boxes.boxes.size(), 1);
+    QCOMPARE(scene.boxes.boxes.at(0).text, QStringLiteral("links don't match!"));
+    QCOMPARE(scene.boxes.boxes.at(0).title, QStringLiteral("Warning!"));
+    QCOMPARE(scene.boxes.boxes.at(0).style, 16);
+    QCOMPARE(form->txtus->text(), QStringLiteral("Ann Lee"));
+    QVERIFY(form->txtp->text().isEmpty());
+    QVERIFY(form->txtp2->text().isEmpty());
+    QCOMPARE(Forms::find<frmPasswordProtected>(), form);
+    QVERIFY(form->isVisible());
+    QVERIFY(!Forms::find<frmMain>());
+    QCOMPARE(scene.db.bytes(), before);
+
+    // Another try in the same window goes through.
+    QTest::keyClicks(form->txtp, repeated);
+    QTest::keyClicks(form->txtp2, repeated);
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QVERIFY(isShown<frmMain>());
+    QCOMPARE(scene.db.other("PasswordProtected").toString(), QStringLiteral("Yes"));
+    QVERIFY(hashVerifies(scene.db.other("Password").toString(), repeated));
+}
+
+void tst_protect::maxLengths_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::newRow("credentials") << "frmPasswordProtected";
+    QTest::newRow("log-in") << "frmLogIn";
+}
+
+void tst_protect::maxLengths()
+{
+    QFETCH(QString, window);
+
+    Scene scene;
+    Form* form = showWindow(window);
+    QVERIFY(form);
+    const QString longName = QStringLiteral("abcdefghijklmnopqrstuvwxyz");
+    const QString longPassword = QStringLiteral("0123456789ABCDEF");
+    QList<QLineEdit*> passwords{form->findChild<QLineEdit*>("txtp")};
+    if (auto* repeat = form->findChild<QLineEdit*>("txtp2"))
+        passwords.append(repeat);
+    auto* user = form->findChild<QLineEdit*>("txtus");
+    QVERIFY(user);
+
+    QTest::keyClicks(user, longName);
+    QCOMPARE(user->text(), longName.left(20));
+    QCOMPARE(user->echoMode(), QLineEdit::Normal);
+    for (QLineEdit* box : passwords) {
+        QVERIFY(box);
+        QTest::keyClicks(box, longPassword);
+        QCOMPARE(box->text(), longPassword.left(10));
+        QCOMPARE(box->echoMode(), QLineEdit::Password);
+        QCOMPARE(box->displayText(), QString(10, QLatin1Char('*')));
+    }
+}
+
+void tst_protect::credentials_enterInAnyBoxPressesOk_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::newRow("txtus") << "txtus";
+    QTest::newRow("txtp") << "txtp";
+    QTest::newRow("txtp2") << "txtp2";
+}
+
+void tst_protect::credentials_enterInAnyBoxPressesOk()
+{
+    QFETCH(QString, box);
+
+    Scene scene;
+    frmPasswordProtected* form = Forms::show<frmPasswordProtected>();
+    QVERIFY(activate(form));
+    QTest::keyClicks(form->txtus, QStringLiteral("ann"));
+    QTest::keyClicks(form->txtp, QStringLiteral("pw"));
+    QTest::keyClicks(form->txtp2, QStringLiteral("pw"));
+    QTest::keyClick(form->findChild<QLineEdit*>(box), Qt::Key_Return);
+
+    QCOMPARE(scene.boxes.boxes.size(), 1);
+    QCOMPARE(scene.db.other("Username").toString(), QStringLiteral("ann"));
+    QVERIFY(isShown<frmMain>());
+    QVERIFY(!Forms::find<frmPasswordProtected>());
+}
+
+void tst_protect::credentials_storeHashAndRemind()
+{
+    Scene scene;
+    scene.db.setOther(0, QStringLiteral("No"), QStringLiteral("old"), QStringLiteral("oldpw"));
+    frmPasswordProtected* form = Forms::show<frmPasswordProtected>();
+    QTest::keyClicks(form->txtus, QStringLiteral(" Ann Lee "));
+    QTest::keyClicks(form->txtp, QStringLiteral("s3cr'T pw "));
+    QTest::keyClicks(form->txtp2, QStringLiteral("s3cr'T pw "));
+
+    // The record is complete and the main window not yet open while the reminder is up.
+    QVariantList whileUp;
+    bool mainOpenWhileUp = true;
+    scene.boxes.onNextBox([&](const testkit::ScriptedMessageBox::Box&) {
+        whileUp = otherRecord(scene.db);
+        mainOpenWhileUp = Forms::find<frmMain>() != nullptr;
+    });
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+
+    QCOMPARE(scene.boxes.boxes.size(), 1);
+    QCOMPARE(scene.boxes.boxes.at(0).text,
+             QStringLiteral("Remember your password and your username!\r\r\rUsername =  Ann Lee \rPassword = s3cr'T pw "));
+    QCOMPARE(scene.boxes.boxes.at(0).title, QStringLiteral("Warning"));
+    QCOMPARE(scene.boxes.boxes.at(0).style, 64);
+    QVERIFY(!mainOpenWhileUp);
+
+    const QVariantList after = otherRecord(scene.db);
+    QCOMPARE(whileUp, after);
+    QCOMPARE(after.at(0).toInt(), 0);  // FirstRun is not this window's business
+    QCOMPARE(after.at(1).toString(), QStringLiteral("Yes"));
+    QCOMPARE(after.at(2).toString(), QStringLiteral(" Ann Lee "));
+    const QString stored = after.at(3).toString();
+    QVERIFY2(!stored.contains(QStringLiteral("s3cr")), qPrintable(stored));
+    QVERIFY(hashVerifies(stored, QStringLiteral("s3cr'T pw ")));
+    QVERIFY(!hashVerifies(stored, QStringLiteral("s3cr'T pw")));
+
+    QVERIFY(isShown<frmMain>());
+    QVERIFY(!Forms::find<frmPasswordProtected>());
+    settle();
+    QVERIFY(!app::hasEnded());
+}
+
+void tst_protect::logIn_data()
+{
+    QTest::addColumn<QVariant>("storedUser");
+    QTest::addColumn<QVariant>("storedPassword");  // stored as given
+    QTest::addColumn<QString>("typedUser");
+    QTest::addColumn<QString>("typedPassword");
+    QTest::addColumn<bool>("succeeds");
+
+    const QVariant null;
+    const QVariant hashed(Credentials::hashPassword(QStringLiteral("Pa ss")));
+    const QVariant hashedEmpty(Credentials::hashPassword(QString()));
+    QTest::newRow("both right") << QVariant("Ann") << hashed << "Ann"
+                                << "Pa ss" << true;
+    QTest::newRow("wrong password") << QVariant("Ann") << hashed << "Ann"
+                                    << "Pa s" << false;
+    QTest::newRow("password in other case") << QVariant("Ann") << hashed << "Ann"
+                                            << "pa ss" << false;
+    QTest::newRow("user in other case") << QVariant("Ann") << hashed << "ann"
+                                        << "Pa ss" << false;
+    QTest::newRow("user with trailing blank") << QVariant("Ann") << hashed << "Ann "
+                                              << "Pa ss" << false;
+    QTest::newRow("empty boxes, empty hashed password") << QVariant("") << hashedEmpty << ""
+                                                        << "" << true;
+    QTest::newRow("empty boxes, empty text") << QVariant("") << QVariant("") << ""
+                                             << "" << true;
+    QTest::newRow("empty boxes, Null user") << null << hashedEmpty << ""
+                                            << "" << false;
+    QTest::newRow("empty boxes, Null password") << QVariant("") << null << ""
+                                                << "" << false;
+    QTest::newRow("typed password for a Null one") << QVariant("Ann") << null << "Ann"
+                                                   << "Pa ss" << false;
+    // Ten characters can never be a hash, even when they look like its start.
+    QTest::newRow("plain text like a hash prefix") << QVariant("Ann") << QVariant("$argon2id$") << "Ann"
+                                                   << "$argon2id$" << true;
+    QTest::newRow("plain text password wrong") << QVariant("Ann") << QVariant("pw") << "Ann"
+                                               << "PW" << false;
+}
+
+void tst_protect::logIn()
+{
+    QFETCH(QVariant, storedUser);
+    QFETCH(QVariant, storedPassword);
+    QFETCH(QString, typedUser);
+    QFETCH(QString, typedPassword);
+    QFETCH(bool, succeeds);
+
+    Scene scene;
+    scene.db.setOther(1, QStringLiteral("Yes"), storedUser, storedPassword);
+    frmLogIn* form = Forms::show<frmLogIn>();
+    QVERIFY(activate(form));
+    QTest::keyClicks(QApplication::focusWidget(), typedUser);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClicks(QApplication::focusWidget(), typedPassword);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), form->Command2);
+    QTest::keyClick(form->Command2, Qt::Key_Space);  // presses the focused Ok
+
+    if (succeeds) {
+        QVERIFY(scene.boxes.boxes.isEmpty());
+        QVERIFY(isShown<frmMain>());
+        QVERIFY(!Forms::find<frmLogIn>());
+        settle();
+        QVERIFY(!app::hasEnded());
+        return;
+    }
+    QCOMPARE(scene.boxes.boxes.size(), 1);
+    QCOMPARE(scene.boxes.boxes.at(0).text, QStringLiteral("Wrong username or password!"));
+    QCOMPARE(scene.boxes.boxes.at(0).title, QStringLiteral("Warning"));
+    QCOMPARE(scene.boxes.boxes.at(0).style, 16);
+    QCOMPARE(Forms::find<frmLogIn>(), form);
+    QVERIFY(form->isVisible());
+    QCOMPARE(form->txtus->text(), typedUser);
+    QCOMPARE(form->txtp->text(), typedPassword);
+    QCOMPARE(QApplication::focusWidget(), form->Command2);
+    QVERIFY(!Forms::find<frmMain>());
+    QCOMPARE(otherRecord(scene.db), QVariantList({1, "Yes", storedUser, storedPassword}));
+}
+
+void tst_protect::logIn_legacyPlainPasswordIsReplacedByHash()
+{
+    Scene scene;
+    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), QStringLiteral("plain pw"));
+    frmLogIn* form = Forms::show<frmLogIn>();
+
+    // A failed attempt leaves the clear text where it is.
+    QTest::keyClicks(form->txtus, QStringLiteral("ann"));
+    QTest::keyClicks(form->txtp, QStringLiteral("plain"));
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QCOMPARE(scene.boxes.boxes.size(), 1);
+    QCOMPARE(scene.db.other("Password").toString(), QStringLiteral("plain pw"));
+
+    QTest::keyClicks(form->txtp, QStringLiteral(" pw"));
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QCOMPARE(scene.boxes.boxes.size(), 1);
+    QVERIFY(isShown<frmMain>());
+    const QString stored = scene.db.other("Password").toString();
+    QVERIFY2(hashVerifies(stored, QStringLiteral("plain pw")), qPrintable(stored));
+    QCOMPARE(otherRecord(scene.db), QVariantList({1, "Yes", "ann", stored}));
+    testkit::resetApplication();
+
+    // The next log-in goes through the hash.
+    frmLogIn* again = Forms::show<frmLogIn>();
+    QTest::keyClicks(again->txtus, QStringLiteral("ann"));
+    QTest::keyClicks(again->txtp, QStringLiteral("plain pw"));
+    QTest::mouseClick(again->Command2, Qt::LeftButton);
+    QCOMPARE(scene.boxes.boxes.size(), 1);
+    QVERIFY(isShown<frmMain>());
+    QCOMPARE(scene.db.other("Password").toString(), stored);
+}
+
+void tst_protect::logIn_readsRecordAfreshEveryAttempt()
+{
+    Scene scene;
+    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("one"));
+    frmLogIn* form = Forms::show<frmLogIn>();
+    QTest::keyClicks(form->txtus, QStringLiteral("ann"));
+    QTest::keyClicks(form->txtp, QStringLiteral("two"));
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QCOMPARE(scene.boxes.boxes.size(), 1);
+
+    // Changed meanwhile, as another copy of the program could do.
+    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("two"));
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QCOMPARE(scene.boxes.boxes.size(), 1);
+    QVERIFY(isShown<frmMain>());
+}
+
+void tst_protect::logIn_enterInEitherBoxPressesOk_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::newRow("txtus") << "txtus";
+    QTest::newRow("txtp") << "txtp";
+}
+
+void tst_protect::logIn_enterInEitherBoxPressesOk()
+{
+    QFETCH(QString, box);
+
+    Scene scene;
+    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("pw"));
+    frmLogIn* form = Forms::show<frmLogIn>();
+    QVERIFY(activate(form));
+    QTest::keyClicks(form->txtus, QStringLiteral("ann"));
+    QTest::keyClicks(form->txtp, QStringLiteral("bad"));
+    auto* target = form->findChild<QLineEdit*>(box);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_Return);
+    QCOMPARE(scene.boxes.texts(), QStringList{"Wrong username or password!"});
+    QCOMPARE(QApplication::focusWidget(), target);
+
+    form->txtp->clear();
+    QTest::keyClicks(form->txtp, QStringLiteral("pw"));
+    QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(scene.boxes.boxes.size(), 1);
+    QVERIFY(isShown<frmMain>());
+}
+
+void tst_protect::logIn_exitEndsWithoutMainWindow()
+{
+    Scene scene;
+    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), QStringLiteral("pw"));
+    const QByteArray before = scene.db.bytes();
+    QPointer<frmLogIn> form = Forms::show<frmLogIn>();
+    QTest::keyClicks(form->txtus, QStringLiteral("ann"));
+    QTest::keyClicks(form->txtp, QStringLiteral("pw"));
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+
+    // At once, not on a later turn of the event loop.
+    QVERIFY(app::hasEnded());
+    QCOMPARE(app::exitCode(), 0);
+    QVERIFY(!Forms::find<frmMain>());
+    QVERIFY(!Forms::find<frmLogIn>());
+    QVERIFY(form.isNull() || !form->isVisible());
+    QVERIFY(scene.boxes.boxes.isEmpty());
+    QCOMPARE(scene.db.bytes(), before);
+}
+
+void tst_protect::options_okWritesNothing()
+{
+    Scene scene;
+    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), QStringLiteral("pw"));
+    const QByteArray before = scene.db.bytes();
+    QPointer<frmMain> main = Forms::show<frmMain>();
+    testkit::triggerAction(main->mnuOptions, "mnuOptions");
+    frmOptions* options = Forms::find<frmOptions>();
+    QVERIFY(options && options->isVisible());
+    QCOMPARE(options->Label1->text(), QStringLiteral("Options"));
+    QVERIFY(options->Label1->font().bold());
+    QVERIFY(options->Label1->font().pointSize() > options->Command1->font().pointSize());
+    QCOMPARE(options->Command1->text(), QStringLiteral("Program Protection"));
+
+    // The focus starts on Ok, so Enter presses it.
+    QVERIFY(activate(options));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(!Forms::find<frmOptions>());
+    settle();
+    QVERIFY(!app::hasEnded());
+    QVERIFY(main && main->isVisible());
+    QCOMPARE(scene.db.bytes(), before);
+    QVERIFY(scene.boxes.boxes.isEmpty());
+}
+
+void tst_protect::options_protectionNoKeepsCredentials()
+{
+    Scene scene;
+    const QString stored = Credentials::hashPassword(QStringLiteral("pw"));
+    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), stored);
+    QPointer<frmMain> main = Forms::show<frmMain>();
+    testkit::triggerAction(main->mnuOptions, "mnuOptions");
+    QTest::mouseClick(Forms::find<frmOptions>()->Command1, Qt::LeftButton);
+    QVERIFY(!Forms::find<frmOptions>());
+    frmPassword* choice = Forms::find<frmPassword>();
+    QVERIFY(choice && choice->isVisible());
+
+    QTest::mouseClick(choice->Command2, Qt::LeftButton);
+    QCOMPARE(otherRecord(scene.db), QVariantList({1, "No", "ann", stored}));
+    // Still the one main window.
+    QCOMPARE(Forms::find<frmMain>(), main.data());
+    QVERIFY(main->isVisible());
+    settle();
+    QVERIFY(!app::hasEnded());
+}
+
+void tst_protect::options_protectionYesReplacesCredentials()
+{
+    Scene scene;
+    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("old"));
+    QPointer<frmMain> main = Forms::show<frmMain>();
+    testkit::triggerAction(main->mnuOptions, "mnuOptions");
+    QTest::mouseClick(Forms::find<frmOptions>()->Command1, Qt::LeftButton);
+    QTest::mouseClick(Forms::find<frmPassword>()->Command1, Qt::LeftButton);
+    frmPasswordProtected* credentials = Forms::find<frmPasswordProtected>();
+    QVERIFY(credentials);
+    QTest::keyClicks(credentials->txtus, QStringLiteral("bob"));
+    QTest::keyClicks(credentials->txtp, QStringLiteral("new"));
+    QTest::keyClicks(credentials->txtp2, QStringLiteral("new"));
+    QTest::mouseClick(credentials->Command2, Qt::LeftButton);
+
+    QCOMPARE(scene.db.other("Username").toString(), QStringLiteral("bob"));
+    const QString stored = scene.db.other("Password").toString();
+    QVERIFY(hashVerifies(stored, QStringLiteral("new")));
+    QVERIFY(!hashVerifies(stored, QStringLiteral("old")));
+    QCOMPARE(Forms::find<frmMain>(), main.data());
+    settle();
+    QVERIFY(!app::hasEnded());
+
+    // The old credentials no longer open the program; the new ones do.
+    frmLogIn* logIn = Forms::show<frmLogIn>();
+    QTest::keyClicks(logIn->txtus, QStringLiteral("ann"));
+    QTest::keyClicks(logIn->txtp, QStringLiteral("old"));
+    QTest::mouseClick(logIn->Command2, Qt::LeftButton);
+    QCOMPARE(scene.boxes.texts().last(), QStringLiteral("Wrong username or password!"));
+    logIn->txtus->clear();
+    logIn->txtp->clear();
+    QTest::keyClicks(logIn->txtus, QStringLiteral("bob"));
+    QTest::keyClicks(logIn->txtp, QStringLiteral("new"));
+    QTest::mouseClick(logIn->Command2, Qt::LeftButton);
+    QVERIFY(!Forms::find<frmLogIn>());
+}
+
+QTEST_MAIN(tst_protect)
+#include "tst_protect.moc"

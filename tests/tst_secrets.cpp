@@ -1,0 +1,74 @@
+// What the file gives away: after credentials are set through the real windows, the decrypted
+// settings hold no clear-text password, and the raw file holds neither password nor user name.
+#include "app/Forms.h"
+#include "forms/protect/frmLogIn.h"
+#include "forms/protect/frmPasswordProtected.h"
+#include "testkit/TestKit.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+bool holds(const QByteArray& bytes, const QString& text)
+{
+    const QByteArray utf16(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return bytes.contains(text.toUtf8()) || bytes.contains(utf16) || bytes.contains(text.toLatin1());
+}
+
+}  // namespace
+
+class TestSecrets : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { testkit::resetApplication(); }
+
+    void credentialsNeverLieInTheFileInClear()
+    {
+        const QString user = QStringLiteral("zq-user-Kx9");
+        const QString password = QStringLiteral("Pw7!qzR");
+        testkit::TempLinksDb db;
+        db.setOther(1, QStringLiteral("No"));
+        db.addLinks({{"a", "u"}});
+        testkit::FakeInstanceGuard guard;
+        testkit::ScriptedMessageBox boxes;
+
+        frmPasswordProtected* form = Forms::show<frmPasswordProtected>();
+        QVERIFY(form);
+        QTest::keyClicks(form->txtus, user);
+        QTest::keyClicks(form->txtp, password);
+        QTest::keyClicks(form->txtp2, password);
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QCOMPARE(db.other(QStringLiteral("PasswordProtected")).toString(), QStringLiteral("Yes"));
+        QCOMPARE(db.other(QStringLiteral("Username")).toString(), user);
+
+        // Decrypted: the stored password is a salted hash, and no field carries the clear text.
+        const QString stored = db.other(QStringLiteral("Password")).toString();
+        QVERIFY2(stored.startsWith(QLatin1String("$argon2id$")), qPrintable(stored));
+        for (const char* field : {"FirstRun", "PasswordProtected", "Username", "Password"})
+            QVERIFY(!db.other(QLatin1String(field)).toString().contains(password));
+
+        // Raw: encrypted pages hold neither the password nor the user name, nor does a journal.
+        QVERIFY(!holds(db.bytes(), password));
+        QVERIFY(!holds(db.bytes(), user));
+        QVERIFY(!QFile::exists(db.path() + QStringLiteral("-journal")));
+
+        // The hash still lets the owner in, and only the owner.
+        testkit::resetApplication();
+        frmLogIn* login = Forms::show<frmLogIn>();
+        QVERIFY(login);
+        QTest::keyClicks(login->txtus, user);
+        QTest::keyClicks(login->txtp, password.toLower());
+        QTest::mouseClick(login->Command2, Qt::LeftButton);
+        QCOMPARE(boxes.texts().last(), QStringLiteral("Wrong username or password!"));
+        login->txtp->setText(password);
+        QTest::mouseClick(login->Command2, Qt::LeftButton);
+        QVERIFY(!Forms::find<frmLogIn>());
+    }
+};
+
+QTEST_MAIN(TestSecrets)
+#include "tst_secrets.moc"
