@@ -15,7 +15,6 @@
 #include <QStringListModel>
 #include <algorithm>
 #include <memory>
-#include <numeric>
 #include <vector>
 
 namespace bench {
@@ -32,22 +31,23 @@ QCollator listCollator()
     return collator;
 }
 
-// Collator order, equal names in stored order. Keys once per name beat comparing with the
-// collator n log n times.
+// Collator order, equal names in stored order: one collation key per name, then the keys sorted
+// (faster here than comparing names with the collator n log n times).
 void sortNames(QStringList& names)
 {
     const QCollator collator = listCollator();
-    std::vector<QCollatorSortKey> keys;
+    std::vector<std::pair<QCollatorSortKey, int>> keys;
     keys.reserve(names.size());
-    for (const QString& name : std::as_const(names))
-        keys.push_back(collator.sortKey(name));
-    std::vector<int> order(names.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&keys](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+    for (int i = 0; i < names.size(); ++i)
+        keys.emplace_back(collator.sortKey(names[i]), i);
+    std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
+        const int c = a.first.compare(b.first);
+        return c < 0 || (c == 0 && a.second < b.second);
+    });
     QStringList sorted;
     sorted.reserve(names.size());
-    for (int i : order)
-        sorted.append(std::move(names[i]));
+    for (const auto& key : keys)
+        sorted.append(std::move(names[key.second]));
     names = std::move(sorted);
 }
 
