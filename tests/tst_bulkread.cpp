@@ -28,72 +28,58 @@ int errorOf(const std::function<void()>& body)
     return 0;
 }
 
-// What a cursor stands on, as a caller can see it.
-QString whereIs(Recordset& rs)
+// What was read, the failure number, and where the cursor stood afterwards.
+QString outcome(Recordset& rs, const QStringList& texts, const QList<qint64>& ids, int error)
 {
-    if (!rs.hasCurrentRecord())
-        return QStringLiteral("no record");
-    return QStringLiteral("%1:%2").arg(rs.id()).arg(rs.text(QStringLiteral("SiteName")));
+    QStringList parts{QString::number(error)};
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        parts << QStringLiteral("%1=%2").arg(ids.value(i)).arg(texts[i]);
+    parts << (rs.hasCurrentRecord() ? QStringLiteral("on %1").arg(rs.id()) : QStringLiteral("on no record"));
+    return parts.join(QLatin1Char('|'));
 }
 
-struct Read {
+// The plain loop: count times read the field and move on; a failure keeps nothing.
+QString byLoop(Recordset& rs, const QString& field, int count)
+{
     QStringList texts;
     QList<qint64> ids;
-    int error = 0;
-    QString after;
-};
-
-// The plain loop: count times read the field and move on.
-Read byLoop(Recordset& rs, const QString& field, int count)
-{
-    Read r;
-    r.error = errorOf([&] {
+    const int error = errorOf([&] {
         for (int i = 0; i < count; ++i) {
-            r.texts.append(rs.text(field));
-            r.ids.append(rs.id());
+            texts.append(rs.text(field));
+            ids.append(rs.id());
             rs.moveNext();
         }
     });
-    if (r.error) {
-        r.texts.clear();
-        r.ids.clear();
+    if (error) {
+        texts.clear();
+        ids.clear();
     }
-    r.after = whereIs(rs);
-    return r;
+    return outcome(rs, texts, ids, error);
 }
 
-Read inOnePass(Recordset& rs, const QString& field, int count)
+// The same in one pass, appending after what the caller holds and keeping it on a failure.
+QString inOnePass(Recordset& rs, const QString& field, int count)
 {
-    Read r;
-    r.error = errorOf([&] { rs.readTexts(field, count, r.texts, r.ids); });
-    r.after = whereIs(rs);
-    return r;
-}
-
-void sameRead(const Read& a, const Read& b)
-{
-    QCOMPARE(a.error, b.error);
-    QCOMPARE(a.texts, b.texts);
-    QCOMPARE(a.ids, b.ids);
-    QCOMPARE(a.after, b.after);
+    QStringList texts{QStringLiteral("held")};
+    QList<qint64> ids{-7};
+    const int error = errorOf([&] { rs.readTexts(field, count, texts, ids); });
+    if (texts.value(0) != QLatin1String("held") || ids.value(0) != -7)
+        return QStringLiteral("lost what the caller held");
+    return outcome(rs, texts.mid(1), ids.mid(1), error);
 }
 
 QList<Link> manyLinks(int count)
 {
     QList<Link> links;
     for (int i = 0; i < count; ++i)
-        links.append(
-            {QStringLiteral("Site %1 %2").arg(i % 7 ? QStringLiteral("Café") : QStringLiteral("o'neil")).arg(i),
-             QStringLiteral("https://example.com/%1").arg(i)});
+        links.append({QStringLiteral("Site %1 %2").arg(QString::fromUtf8(i % 7 ? "Café" : "o'neil")).arg(i),
+                      QStringLiteral("https://example.com/%1").arg(i)});
     return links;
 }
 
 QStringList sortedNames(const QList<Link>& links)
 {
-    QLocale locale;
-    if (locale.language() == QLocale::C)
-        locale = QLocale(QLocale::English, QLocale::UnitedStates);
-    QCollator collator(locale);
+    QCollator collator(QLocale(QLocale::English, QLocale::UnitedStates));
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     QStringList names;
     for (const Link& l : links)
@@ -117,17 +103,18 @@ class tst_bulkread : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
     // From any start and for any count, one pass reads and leaves the cursor as the loop does,
-    // past chunk borders and up to the end.
+    // across read-ahead chunks, up to the end and one past it.
     void onePassReadsWhatTheLoopReads_data()
     {
         QTest::addColumn<int>("skip");
         QTest::addColumn<int>("count");
         QTest::newRow("first only") << 0 << 1;
-        QTest::newRow("two") << 0 << 2;
         QTest::newRow("all") << 0 << 300;
         QTest::newRow("all but the last") << 0 << 299;
-        QTest::newRow("from the middle, across read-ahead chunks") << 70 << 200;
+        QTest::newRow("from the middle, across chunks") << 70 << 200;
         QTest::newRow("the last") << 299 << 1;
         QTest::newRow("one too many") << 0 << 301;
         QTest::newRow("from the last, two") << 299 << 2;
@@ -147,65 +134,44 @@ private Q_SLOTS:
             a.moveNext();
             b.moveNext();
         }
-        sameRead(inOnePass(a, QStringLiteral("SiteName"), count), byLoop(b, QStringLiteral("SiteName"), count));
+        QCOMPARE(inOnePass(a, QStringLiteral("SiteName"), count), byLoop(b, QStringLiteral("SiteName"), count));
         // Both go on alike.
         QCOMPARE(errorOf([&] { a.moveNext(); }), errorOf([&] { b.moveNext(); }));
-        QCOMPARE(whereIs(a), whereIs(b));
+        QCOMPARE(outcome(a, {}, {}, 0), outcome(b, {}, {}, 0));
     }
 
-    // Field names ignore case; numbers and Null read as text() reads them; a query cursor and a
+    // Field names ignore case; numbers and Null read as text() reads them; query cursors and a
     // cursor on no record behave as the loop does.
     void onePassOnOtherFieldsAndCursors()
     {
         TempLinksDb file;
         file.setOther(1, QStringLiteral("No"), QVariant(), QStringLiteral("pw"));
+        file.addLinks(manyLinks(40));
         Database db = file.open();
         db.execute(
             QStringLiteral("INSERT INTO Other (FirstRun, PasswordProtected) VALUES (NULL, 'Yes'), (2.5, NULL)"));
-        for (const QString& field :
-             {QStringLiteral("firstrun"), QStringLiteral("PasswordProtected"), QStringLiteral("Username")}) {
+        for (const char* field : {"firstrun", "PasswordProtected", "Username"}) {
             Recordset a = db.openRecordset(QStringLiteral("Other"), RecordsetType::Table);
             Recordset b = db.openRecordset(QStringLiteral("Other"), RecordsetType::Table);
-            sameRead(inOnePass(a, field, 3), byLoop(b, field, 3));
+            QCOMPARE(inOnePass(a, field, 3), byLoop(b, field, 3));
         }
-        Recordset a = db.openRecordset(QStringLiteral("Other"), RecordsetType::Table);
+        Recordset other = db.openRecordset(QStringLiteral("Other"), RecordsetType::Table);
         QStringList texts;
         QList<qint64> ids;
-        a.readTexts(QStringLiteral("FirstRun"), 3, texts, ids);
+        other.readTexts(QStringLiteral("FirstRun"), 3, texts, ids);
         QCOMPARE(texts, (QStringList{"1", QString(), "2.5"}));
-        QCOMPARE(errorOf([&] { a.readTexts(QStringLiteral("NoSuchField"), 1, texts, ids); }),
+        QCOMPARE(errorOf([&] { other.readTexts(QStringLiteral("NoSuchField"), 1, texts, ids); }),
                  DbErr::FieldNotFound);
 
-        file.addLinks(manyLinks(40));
-        Recordset q1 = db.openRecordset(QStringLiteral("SELECT * FROM links WHERE SiteName LIKE 's' & '*'"));
-        Recordset q2 = db.openRecordset(QStringLiteral("SELECT * FROM links WHERE SiteName LIKE 's' & '*'"));
-        sameRead(inOnePass(q1, QStringLiteral("SiteName"), 41), byLoop(q2, QStringLiteral("SiteName"), 41));
-        Recordset q3 = db.openRecordset(QStringLiteral("SELECT * FROM links WHERE SiteName LIKE 's' & '*'"));
-        Recordset q4 = db.openRecordset(QStringLiteral("SELECT * FROM links WHERE SiteName LIKE 's' & '*'"));
-        sameRead(inOnePass(q3, QStringLiteral("SiteName"), 40), byLoop(q4, QStringLiteral("SiteName"), 40));
-
-        Recordset empty = db.openRecordset(QStringLiteral("Select * from links where SiteName = 'nothing'"));
-        QCOMPARE(errorOf([&] { empty.readTexts(QStringLiteral("SiteName"), 1, texts, ids); }),
+        for (int count : {40, 41}) {
+            const QString text = QStringLiteral("SELECT * FROM links WHERE SiteName LIKE 's' & '*'");
+            Recordset a = db.openRecordset(text);
+            Recordset b = db.openRecordset(text);
+            QCOMPARE(inOnePass(a, "SiteName", count), byLoop(b, "SiteName", count));
+        }
+        Recordset none = db.openRecordset(QStringLiteral("Select * from links where SiteName = 'nothing'"));
+        QCOMPARE(errorOf([&] { none.readTexts(QStringLiteral("SiteName"), 1, texts, ids); }),
                  DbErr::NoCurrentRecord);
-    }
-
-    // A pass that fails appends nothing to what the caller already holds.
-    void failedPassAppendsNothing()
-    {
-        TempLinksDb file;
-        file.addLinks(manyLinks(5));
-        Recordset rs = file.open().openRecordset(QStringLiteral("links"), RecordsetType::Table);
-        QStringList texts{"kept"};
-        QList<qint64> ids{42};
-        QCOMPARE(errorOf([&] { rs.readTexts(QStringLiteral("SiteName"), 6, texts, ids); }),
-                 DbErr::NoCurrentRecord);
-        QCOMPARE(texts, QStringList{"kept"});
-        QCOMPARE(ids, QList<qint64>{42});
-        QVERIFY(!rs.hasCurrentRecord());
-        // Appends after what is there.
-        rs.moveFirst();
-        rs.readTexts(QStringLiteral("SiteName"), 2, texts, ids);
-        QCOMPARE(texts, (QStringList{"kept", manyLinks(5)[0].first, manyLinks(5)[1].first}));
     }
 
     // Writes made after the cursor read ahead are seen, as the loop sees them.
@@ -228,31 +194,29 @@ private Q_SLOTS:
             writer.setValue(QStringLiteral("URL"), QStringLiteral("u"));
             writer.update();
         }
-        const Read one = inOnePass(a, QStringLiteral("SiteName"), 10);
-        sameRead(one, byLoop(b, QStringLiteral("SiteName"), 10));
-        QCOMPARE(one.texts.first(), QStringLiteral("first, renamed"));
-        QCOMPARE(one.texts.last(), QStringLiteral("added"));
-        QVERIFY(!one.texts.contains(manyLinks(10)[1].first));
+        const QString read = inOnePass(a, QStringLiteral("SiteName"), 10);
+        QCOMPARE(read, byLoop(b, QStringLiteral("SiteName"), 10));
+        QVERIFY(read.contains(QLatin1String("first, renamed")) && read.contains(QLatin1String("added")));
+        QVERIFY(!read.contains(manyLinks(10)[1].first));
     }
 
-    // The main list's fill: every link once, in list order, with its identity, and the cursor
-    // past its end; refills after changes to the file agree with a full sort each time.
+    // The main list's fill: every link once, in list order, each entry with its own record, the
+    // cursor past its end; refills after changes to the file agree with a full sort each time.
     void fillListsEveryLinkInListOrder()
     {
         TempLinksDb file;
-        QList<Link> links = manyLinks(1500);
-        links += QList<Link>{{"Éclair", "e1"}, {"eclair", "e2"}, {"ECLAIR", "e3"}, {" lead", "l"}, {"Zulu", "z"}};
-        file.addLinks(links);
+        file.addLinks(
+            manyLinks(1500) +
+            QList<Link>{{"Éclair", "e1"}, {"eclair", "e2"}, {"ECLAIR", "e3"}, {" lead", "l"}, {"Zulu", "z"}});
         ListBox list(true);
         Database db = file.open();
         Recordset rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
         fillLinkList(&list, rs, rs.recordCount());
         QCOMPARE(entries(list), sortedNames(file.links()));
         QVERIFY(!rs.hasCurrentRecord());
-        for (int i = 0; i < list.ListCount(); ++i) {
-            Recordset one = db.openRecord(QStringLiteral("links"), list.ItemData(i));
-            QCOMPARE(one.text(QStringLiteral("SiteName")), list.List(i));
-        }
+        for (int i = 0; i < list.ListCount(); i += 97)
+            QCOMPARE(db.openRecord(QStringLiteral("links"), list.ItemData(i)).text(QStringLiteral("SiteName")),
+                     list.List(i));
 
         // Add, rename, re-case and delete, then refill, as the windows do after each command.
         db.execute(QStringLiteral("INSERT INTO links (SiteName, URL) VALUES ('aardvark', 'a'), ('Éclair', 'e4')"));
@@ -262,9 +226,7 @@ private Q_SLOTS:
         rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
         fillLinkList(&list, rs, rs.recordCount());
         QCOMPARE(entries(list), sortedNames(file.links()));
-        QCOMPARE(list.ListIndex(), -1);
 
-        // An empty table empties the list.
         db.execute(QStringLiteral("DELETE FROM links"));
         rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
         fillLinkList(&list, rs, rs.recordCount());
@@ -290,7 +252,6 @@ private Q_SLOTS:
             link.setValue(QStringLiteral("SiteName"), QStringLiteral("Home"));
             link.setValue(QStringLiteral("URL"), QStringLiteral("https://home.example.com/"));
             link.update();
-            QCOMPARE(link.text(QStringLiteral("SiteName")), QStringLiteral("Home"));
         }
         QVERIFY(file.bytes() == before);
 
@@ -298,7 +259,6 @@ private Q_SLOTS:
             Recordset link = file.open().openRecordset(QStringLiteral("links"), RecordsetType::Table);
             link.edit();
             link.setValue(QStringLiteral("SiteName"), QStringLiteral("HOME"));
-            link.setValue(QStringLiteral("URL"), QStringLiteral("https://home.example.com/"));
             link.update();
         }
         QVERIFY(file.bytes() != before);
