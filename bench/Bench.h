@@ -20,7 +20,6 @@ const char* measureName(int measure);
 struct Outcome {
     Times ms;
     QStringList problems;
-    QStringList notes; // what could not be measured yet, and why
 };
 
 // Counts the paint events of one list's viewport, wherever and whenever that list appears.

@@ -13,7 +13,6 @@
 #include "testkit/TestKit.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -41,15 +40,6 @@ frmMain* startUp(const PaintWatch& watch, Outcome& out)
     timer.start();
     app::start();
     frmMain* form = Forms::find<frmMain>();
-    if (!form && !app::hasEnded()) {
-        // Without the start-up road the welcome window stays up: open the main window directly.
-        out.notes << QStringLiteral("the start-up road does not reach the main window yet: start-up is timed "
-                                    "from showing frmMain");
-        for (QWidget* w : QApplication::topLevelWidgets())
-            w->hide();
-        timer.restart();
-        form = Forms::show<frmMain>();
-    }
     if (!form || app::hasEnded()) {
         out.problems << QStringLiteral("the main window did not open");
         return nullptr;

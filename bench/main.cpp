@@ -177,7 +177,7 @@ QString verdict(int measure, double program, double floor, bool& allMet)
 int runTable(const QList<int>& sizes, int runs)
 {
     const QLocale english(QLocale::English);
-    QStringList problems, notes;
+    QStringList problems;
     QList<Row> rows;
     for (int n : sizes) {
         QTextStream(stderr) << "links " << n << ": writing the file\n";
@@ -203,9 +203,6 @@ int runTable(const QList<int>& sizes, int runs)
             }
             for (const QString& problem : po.problems + fo.problems)
                 problems << QStringLiteral("%1 links: %2").arg(n).arg(problem);
-            for (const QString& note : po.notes)
-                if (!notes.contains(note))
-                    notes << note;
         }
         for (int m = 0; m < MeasureCount; ++m) {
             row.program[m] = median(p[m]);
@@ -281,8 +278,6 @@ int runTable(const QList<int>& sizes, int runs)
                   << " |\n";
         }
     }
-    for (const QString& note : std::as_const(notes))
-        out() << "\nNote: " << note << "\n";
     for (const QString& problem : std::as_const(problems))
         out() << "\nPROBLEM: " << problem << "\n";
     out() << "\n"
