@@ -16,7 +16,7 @@ enum Measure { StartUp, Select, Add, Save, DeleteSelected, DeleteAll, MeasureCou
 using Times = std::array<double, MeasureCount>;
 const char* measureName(int measure);
 
-// What a run saw that it should not have: empty when everything behaved.
+// The figures of one run, and what it saw that it should not have (empty when all behaved).
 struct Outcome {
     Times ms;
     QStringList problems;
