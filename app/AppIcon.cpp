@@ -22,4 +22,4 @@ QIcon windowIcon()
     return icon;
 }
 
-}  // namespace app
+} // namespace app

@@ -7,4 +7,4 @@ namespace app {
 // The program's window icon, drawn at 16, 32 and 48 pixels; every window carries it.
 QIcon windowIcon();
 
-}  // namespace app
+} // namespace app

@@ -10,7 +10,7 @@ std::map<std::type_index, QPointer<Form>>& registry()
     static std::map<std::type_index, QPointer<Form>> forms;
     return forms;
 }
-}  // namespace
+} // namespace
 
 Form* findByType(std::type_index type)
 {
@@ -51,4 +51,4 @@ void discardAll()
     forms.clear();
 }
 
-}  // namespace Forms
+} // namespace Forms

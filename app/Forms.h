@@ -13,16 +13,14 @@ Form* findByType(std::type_index type);
 void remember(std::type_index type, Form* form);
 
 // The loaded window of class T, or nullptr.
-template <typename T>
-T* find()
+template <typename T> T* find()
 {
     return static_cast<T*>(findByType(typeid(T)));
 }
 
 // Creates and loads T when it is not loaded yet (Form_Load runs now); does not show it.
 // May return nullptr when Form_Load unloaded the window again.
-template <typename T>
-T* load()
+template <typename T> T* load()
 {
     if (T* existing = find<T>())
         return existing;
@@ -35,8 +33,7 @@ T* load()
 // Shows T modeless: loads it first when needed, otherwise brings the window to the front with
 // its contents unchanged.
 void showForm(Form* form);
-template <typename T>
-T* show()
+template <typename T> T* show()
 {
     T* form = load<T>();
     if (form)
@@ -50,4 +47,4 @@ bool anyLoaded();
 // Every loaded window, for ending the application.
 void discardAll();
 
-}  // namespace Forms
+} // namespace Forms

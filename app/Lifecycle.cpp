@@ -11,7 +11,7 @@ namespace {
 bool g_ended = false;
 int g_exitCode = 0;
 int g_life = 0;
-}  // namespace
+} // namespace
 
 void endApplication(int code)
 {
@@ -55,4 +55,4 @@ void failUnexpected(int number, const QString& description)
     endApplication(1);
 }
 
-}  // namespace app
+} // namespace app

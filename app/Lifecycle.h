@@ -25,8 +25,7 @@ int life();
 void failUnexpected(int number, const QString& description);
 
 // Runs a handler body; no exception leaves it (none may cross Qt's event loop).
-template <typename F>
-void guarded(F&& body) noexcept
+template <typename F> void guarded(F&& body) noexcept
 {
     try {
         std::forward<F>(body)();
@@ -46,4 +45,4 @@ void onEvent(Sender* sender, Signal signal, Receiver* receiver, void (Receiver::
     QObject::connect(sender, signal, receiver, [receiver, handler] { guarded([&] { (receiver->*handler)(); }); });
 }
 
-}  // namespace app
+} // namespace app

@@ -31,7 +31,7 @@ struct SortedEntries {
     QStringList texts;
     QList<qint64> data;
     std::vector<int> given;
-    QString collation;  // the collator's locale; another one orders differently
+    QString collation; // the collator's locale; another one orders differently
 };
 
 // The input positions `rows` (ascending) in list order; equal texts keep their input order.
@@ -164,7 +164,7 @@ SortedEntries sortEntries(QStringList texts, QList<qint64> data, const SortedEnt
     return sorted;
 }
 
-}  // namespace
+} // namespace
 
 class ListBoxModel : public QAbstractListModel {
 public:
@@ -192,7 +192,7 @@ public:
     void append(const QString& text, qint64 data)
     {
         if (!m_pending)
-            m_entries.given.clear();  // the entries are an input again, no longer a sorted result
+            m_entries.given.clear(); // the entries are an input again, no longer a sorted result
         m_entries.texts.append(text);
         m_entries.data.append(data);
         m_pending = true;
@@ -348,8 +348,8 @@ void ListBox::keyPressEvent(QKeyEvent* event)
 {
     // With nothing selected, an arrow key selects the entry the focus stands on (the first one)
     // rather than moving past it.
-    if ((event->key() == Qt::Key_Down || event->key() == Qt::Key_Up) && event->modifiers() == Qt::NoModifier
-        && ListIndex() < 0 && ListCount() > 0) {
+    if ((event->key() == Qt::Key_Down || event->key() == Qt::Key_Up) && event->modifiers() == Qt::NoModifier &&
+        ListIndex() < 0 && ListCount() > 0) {
         setListIndex(currentIndex().isValid() ? currentIndex().row() : 0);
         event->accept();
         return;

@@ -44,4 +44,4 @@ void setTextColour(QWidget* widget, const QColor& colour)
     widget->setPalette(palette);
 }
 
-}  // namespace Look
+} // namespace Look

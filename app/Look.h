@@ -9,8 +9,8 @@ class QWidget;
 namespace Look {
 
 inline const QColor Background{0, 192, 192};  // every window
-inline const QColor EntryYellow{255, 255, 0};  // lists and entry boxes
-inline const QColor DarkRed{192, 0, 0};        // values shown next to their captions
+inline const QColor EntryYellow{255, 255, 0}; // lists and entry boxes
+inline const QColor DarkRed{192, 0, 0};       // values shown next to their captions
 
 // "MS Sans Serif" and "Arial": the nearest installed sans-serif face.
 QFont sansSerif(qreal pointSize, bool bold = false, bool underline = false);
@@ -21,4 +21,4 @@ QFont display(qreal pointSize, bool bold = false);
 void setBackground(QWidget* widget, const QColor& colour);
 void setTextColour(QWidget* widget, const QColor& colour);
 
-}  // namespace Look
+} // namespace Look

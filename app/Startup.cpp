@@ -26,4 +26,4 @@ bool start()
     return false;
 }
 
-}  // namespace app
+} // namespace app

@@ -1,7 +1,7 @@
 #include "app/frmMain.h"
 
-#include "app/LinkList.h"
 #include "app/Lifecycle.h"
+#include "app/LinkList.h"
 #include "app/ListBox.h"
 #include "app/Look.h"
 #include "data/LinksDb.h"
@@ -42,14 +42,14 @@ QAction* makeAction(QWidget* owner, const char* name, const QString& caption, co
     return action;
 }
 
-}  // namespace
+} // namespace
 
 frmMain::frmMain()
 {
     setObjectName(QStringLiteral("frmMain"));
     // Resizable, with a minimise button and no maximise button.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     Look::setBackground(this, Look::Background);
     setMouseTracking(true);
 
@@ -110,14 +110,17 @@ frmMain::frmMain()
 
     mnuContacts = menuBar->addMenu(QStringLiteral("&Sites"));
     mnuContacts->setObjectName(QStringLiteral("mnuContacts"));
-    mnuNewContact = makeAction(this, "mnuNewContact", QStringLiteral("New Site Link"), QKeySequence(Qt::CTRL | Qt::Key_N));
-    mnuEditSite = makeAction(this, "mnuEditSite", QStringLiteral("Edit Site Link"), QKeySequence(Qt::CTRL | Qt::Key_E));
+    mnuNewContact =
+        makeAction(this, "mnuNewContact", QStringLiteral("New Site Link"), QKeySequence(Qt::CTRL | Qt::Key_N));
+    mnuEditSite =
+        makeAction(this, "mnuEditSite", QStringLiteral("Edit Site Link"), QKeySequence(Qt::CTRL | Qt::Key_E));
     mnuVBLINE = makeAction(this, "mnuVBLINE", QString());
     mnuVBLINE->setSeparator(true);
     mnuDeleteAllContacts = makeAction(this, "mnuDeleteAllContacts", QStringLiteral("Delete All Site Links"),
                                       QKeySequence(Qt::CTRL | Qt::Key_D));
-    mnuDeleteSelectedContact = makeAction(this, "mnuDeleteSelectedContact", QStringLiteral("Delete Selected Site Link"),
-                                          QKeySequence(Qt::CTRL | Qt::Key_X));
+    mnuDeleteSelectedContact =
+        makeAction(this, "mnuDeleteSelectedContact", QStringLiteral("Delete Selected Site Link"),
+                   QKeySequence(Qt::CTRL | Qt::Key_X));
     mnuOptions = makeAction(this, "mnuOptions", QStringLiteral("Options"), QKeySequence(Qt::CTRL | Qt::Key_O));
     mnuExit = makeAction(this, "mnuExit", QStringLiteral("EXIT"), QKeySequence(Qt::Key_Delete));
     mnuContacts->addActions({mnuNewContact, mnuEditSite, mnuVBLINE, mnuDeleteAllContacts, mnuDeleteSelectedContact,
@@ -167,7 +170,8 @@ void frmMain::Form_Load()
         return;
     }
 
-    setWindowTitle(QStringLiteral(" Orvane Tessary V/ %1. %2. %3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision));
+    setWindowTitle(
+        QStringLiteral(" Orvane Tessary V/ %1. %2. %3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision));
 
     db = LinksDb::open();
     rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);

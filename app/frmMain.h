@@ -26,7 +26,7 @@ public:
 
     // Controls, with their designer names; other windows use some of them directly.
     QMenuBar* menuBar = nullptr;
-    QWidget* client = nullptr;  // the client area below the menu bar; controls live in it
+    QWidget* client = nullptr; // the client area below the menu bar; controls live in it
     ListBox* List1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* lblSiteName = nullptr;
@@ -37,13 +37,13 @@ public:
     QLabel* lblTotalContacts = nullptr;
     QLabel* lblupdate = nullptr;
 
-    QMenu* mnuContacts = nullptr;  // "&Sites", also the list's right-click menu
+    QMenu* mnuContacts = nullptr; // "&Sites", also the list's right-click menu
     QAction* mnuNewContact = nullptr;
     QAction* mnuVBLINE = nullptr;
     QAction* mnuDeleteAllContacts = nullptr;
     QAction* mnuDeleteSelectedContact = nullptr;
-    QAction* mnuEditSite = nullptr;  // opens the choose-a-link window
-    QAction* mnuOptions = nullptr;   // opens the options window
+    QAction* mnuEditSite = nullptr; // opens the choose-a-link window
+    QAction* mnuOptions = nullptr;  // opens the options window
     QAction* mnuExit = nullptr;
     QAction* mnuAbout = nullptr;
     QMenu* mnuSupport = nullptr;
@@ -65,16 +65,16 @@ public:
     void List1_MouseMove();
     void Form_MouseMove();
     void Command1_Click();
-    void mnuNewContact_Click();             // forms/edit/
-    void mnuDeleteAllContacts_Click();      // forms/edit/DeleteLinks.cpp
-    void mnuDeleteSelectedContact_Click();  // forms/edit/DeleteLinks.cpp
-    void mnuEditSite_Click();               // forms/edit/
-    void mnuOptions_Click();                // forms/protect/
+    void mnuNewContact_Click();            // forms/edit/
+    void mnuDeleteAllContacts_Click();     // forms/edit/DeleteLinks.cpp
+    void mnuDeleteSelectedContact_Click(); // forms/edit/DeleteLinks.cpp
+    void mnuEditSite_Click();              // forms/edit/
+    void mnuOptions_Click();               // forms/protect/
     void mnuExit_Click();
-    void mnuAbout_Click();                  // forms/about/
-    void mnuUpdates_Click();                // online/
-    void mnuFourm_Click();                  // online/
-    void mnuEmail_Click();                  // online/
+    void mnuAbout_Click();   // forms/about/
+    void mnuUpdates_Click(); // online/
+    void mnuFourm_Click();   // online/
+    void mnuEmail_Click();   // online/
 
 protected:
     void Form_Load() override;

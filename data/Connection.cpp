@@ -48,7 +48,7 @@ std::map<std::pair<QString, QString>, std::weak_ptr<Connection>>& openConnection
     return conns;
 }
 
-}  // namespace
+} // namespace
 
 QString quoteIdentifier(const QString& name)
 {
@@ -82,11 +82,13 @@ std::shared_ptr<Connection> Connection::get(const QString& path, const QString& 
     if (size == 0)
         throw DbError(DbErr::NotADatabase, QStringLiteral("'%1' is empty: it is not a links database.").arg(path));
     if (fileHead(path, 16) == QByteArray("SQLite format 3\0", 16))
-        throw DbError(DbErr::NotADatabase,
-                      QStringLiteral("'%1' is an unprotected database, not a links database of this program.").arg(path));
+        throw DbError(
+            DbErr::NotADatabase,
+            QStringLiteral("'%1' is an unprotected database, not a links database of this program.").arg(path));
     if (size % PageSize != 0)
-        throw DbError(DbErr::NotADatabase,
-                      QStringLiteral("'%1' is not a links database of this program (or it is damaged).").arg(path));
+        throw DbError(
+            DbErr::NotADatabase,
+            QStringLiteral("'%1' is not a links database of this program (or it is damaged).").arg(path));
     if (password.isEmpty())
         throw DbError(DbErr::WrongPassword, QStringLiteral("A password is required to open '%1'.").arg(path));
 
@@ -95,8 +97,8 @@ std::shared_ptr<Connection> Connection::get(const QString& path, const QString& 
     const QByteArray utf8Path = QFile::encodeName(path);
     int rc = sqlite3_open_v2(utf8Path.constData(), &conn->m_db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK)
-        throw DbError(DbErr::CannotOpen, QStringLiteral("Could not open '%1': %2.")
-                                             .arg(path, QString::fromUtf8(sqlite3_errstr(rc))));
+        throw DbError(DbErr::CannotOpen,
+                      QStringLiteral("Could not open '%1': %2.").arg(path, QString::fromUtf8(sqlite3_errstr(rc))));
     const QByteArray pwd = password.toUtf8();
     sqlite3_key(conn->m_db, pwd.constData(), int(pwd.size()));
     sqlite3_busy_timeout(conn->m_db, 5000);
@@ -186,8 +188,9 @@ void Connection::fail(int rc) const
     case SQLITE_CORRUPT:
         throw DbError(DbErr::Corrupt, QStringLiteral("'%1' is damaged: %2.").arg(m_path, detail));
     case SQLITE_NOTADB:
-        throw DbError(DbErr::NotADatabase,
-                      QStringLiteral("'%1' is not a links database of this program (or it is damaged).").arg(m_path));
+        throw DbError(
+            DbErr::NotADatabase,
+            QStringLiteral("'%1' is not a links database of this program (or it is damaged).").arg(m_path));
     case SQLITE_READONLY:
     case SQLITE_PERM:
     case SQLITE_CANTOPEN:

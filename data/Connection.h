@@ -40,7 +40,7 @@ public:
         Statement& operator=(const Statement&) = delete;
 
         void bind(int index, const QVariant& value);
-        bool step();  // true while a row is there; throws DbError on failure
+        bool step(); // true while a row is there; throws DbError on failure
         QVariant column(int index) const;
         // The column as text without a QVariant in between: Null is the null text, a number
         // reads as QVariant's toString() would.

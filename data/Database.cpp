@@ -36,8 +36,7 @@ QString passwordFrom(const QString& connect)
     return {};
 }
 
-template <typename T>
-void appendAll(QList<T>& to, QList<T>&& from)
+template <typename T> void appendAll(QList<T>& to, QList<T>&& from)
 {
     if (to.isEmpty())
         to = std::move(from);
@@ -45,7 +44,7 @@ void appendAll(QList<T>& to, QList<T>&& from)
         to.append(std::move(from));
 }
 
-}  // namespace
+} // namespace
 
 // A cursor: the records of a table in stored order (row id order), or the matches of a query.
 // A table cursor reads ahead in chunks so a pass over a large table costs one scan; a query
@@ -110,16 +109,17 @@ public:
             if (columns[i].compare(field, Qt::CaseInsensitive) == 0)
                 return i;
         }
-        throw DbError(DbErr::FieldNotFound, QStringLiteral("Item not found in this collection: there is no field '%1' "
-                                                           "in table '%2'.")
-                                                .arg(field, table));
+        throw DbError(DbErr::FieldNotFound,
+                      QStringLiteral("Item not found in this collection: there is no field '%1' "
+                                     "in table '%2'.")
+                          .arg(field, table));
     }
 
     // Reads the record with this identity; false when it is gone.
     bool fetch(qint64 id, Row& row) const
     {
-        Connection::Statement st = conn->prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?1")
-                                                     .arg(selectList(), quoteIdentifier(table)));
+        Connection::Statement st = conn->prepare(
+            QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?1").arg(selectList(), quoteIdentifier(table)));
         st.bind(1, id);
         if (!st.step())
             return false;
@@ -247,7 +247,8 @@ Recordset Database::openRecordset(const QString& source, RecordsetType type) con
     }
 
     const QString field = d->columns.value(d->columnIndex(query.field));
-    const QString test = query.op == ParsedQuery::Op::Equal ? QStringLiteral("tess_equals") : QStringLiteral("tess_like");
+    const QString test =
+        query.op == ParsedQuery::Op::Equal ? QStringLiteral("tess_equals") : QStringLiteral("tess_like");
     Connection::Statement st = conn->prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2(%3, ?1) ORDER BY rowid")
                                                  .arg(quoteIdentifier(d->table), test, quoteIdentifier(field)));
     st.bind(1, query.operand);
@@ -581,8 +582,8 @@ void Recordset::deleteRecord()
         noCurrentRecord();
     const qint64 id = d->readable().id;
     d->editMode = RecordsetPrivate::EditMode::None;
-    const int changed = d->conn->run(QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(quoteIdentifier(d->table)),
-                                     {id});
+    const int changed =
+        d->conn->run(QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(quoteIdentifier(d->table)), {id});
     d->conn->wrote();
     d->currentDeleted = true;
     if (changed == 0)

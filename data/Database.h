@@ -13,17 +13,17 @@
 // costs a key derivation, far too slow for every click). Writes are durable when the call
 // returns. A write transaction, when one is open, is shared by every Database of the file.
 
-class Connection;  // the shared keyed connection; defined in Database.cpp
+class Connection; // the shared keyed connection; defined in Database.cpp
 class Recordset;
 
 enum class RecordsetType {
-    Default,  // a query cursor for a query text (an updatable dynaset)
-    Table,    // dbOpenTable: a table cursor on a whole table in stored order
+    Default, // a query cursor for a query text (an updatable dynaset)
+    Table,   // dbOpenTable: a table cursor on a whole table in stored order
 };
 
 class Database {
 public:
-    Database();  // holds nothing; every call but isOpen() throws
+    Database(); // holds nothing; every call but isOpen() throws
     ~Database();
     Database(Database&&) noexcept;
     Database& operator=(Database&&) noexcept;
@@ -80,7 +80,7 @@ class RecordsetPrivate;
 
 class Recordset {
 public:
-    Recordset();  // holds nothing; every call throws NoCurrentRecord
+    Recordset(); // holds nothing; every call throws NoCurrentRecord
     ~Recordset();
     Recordset(Recordset&&) noexcept;
     Recordset& operator=(Recordset&&) noexcept;
@@ -94,9 +94,9 @@ public:
     // after moveLast().
     int recordCount() const;
 
-    void moveFirst();  // throws NoCurrentRecord on a cursor without records
-    void moveNext();   // past the last record stands past the end; throws when already there
-    void moveLast();   // throws NoCurrentRecord on a cursor without records
+    void moveFirst(); // throws NoCurrentRecord on a cursor without records
+    void moveNext();  // past the last record stands past the end; throws when already there
+    void moveLast();  // throws NoCurrentRecord on a cursor without records
 
     // Fields(name).Value of the current record (names ignore case). Throws NoCurrentRecord when
     // the cursor stands on no record, RecordDeleted on a deleted one, FieldNotFound.
@@ -112,13 +112,13 @@ public:
     // Fields(name).Value = v, into the buffer opened by addNew() or edit().
     void setValue(const QString& field, const QVariant& value);
 
-    void addNew();        // opens a buffer for a new record (fields not set keep the table's defaults)
-    void edit();          // opens a buffer on the current record; throws NoCurrentRecord
-    void update();        // writes the buffer at once; throws NoEditInProgress without one
-    void deleteRecord();  // Delete: removes the current record at once; the cursor stays on it
+    void addNew();       // opens a buffer for a new record (fields not set keep the table's defaults)
+    void edit();         // opens a buffer on the current record; throws NoCurrentRecord
+    void update();       // writes the buffer at once; throws NoEditInProgress without one
+    void deleteRecord(); // Delete: removes the current record at once; the cursor stays on it
 
-    bool hasCurrentRecord() const;  // on a record that can be read (not before/after, not deleted)
-    qint64 id() const;              // identity of the current record; throws NoCurrentRecord
+    bool hasCurrentRecord() const; // on a record that can be read (not before/after, not deleted)
+    qint64 id() const;             // identity of the current record; throws NoCurrentRecord
 
 private:
     friend class Database;

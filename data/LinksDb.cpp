@@ -34,4 +34,4 @@ void setFolder(const QString& folder)
     g_folder = folder;
 }
 
-}  // namespace LinksDb
+} // namespace LinksDb

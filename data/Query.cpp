@@ -39,7 +39,8 @@ public:
             return {Kind::Word, bracketed()};
         if (c.isLetter() || c == QLatin1Char('_')) {
             const qsizetype start = m_pos;
-            while (m_pos < m_text.size() && (m_text[m_pos].isLetterOrNumber() || m_text[m_pos] == QLatin1Char('_')))
+            while (m_pos < m_text.size() &&
+                   (m_text[m_pos].isLetterOrNumber() || m_text[m_pos] == QLatin1Char('_')))
                 ++m_pos;
             return {Kind::Word, m_text.mid(start, m_pos - start)};
         }
@@ -107,16 +108,20 @@ struct PatternItem {
     bool matches(char32_t c) const
     {
         switch (kind) {
-        case Kind::Char: return c == ch;
-        case Kind::Any: return true;
-        case Kind::Digit: return c >= U'0' && c <= U'9';
+        case Kind::Char:
+            return c == ch;
+        case Kind::Any:
+            return true;
+        case Kind::Digit:
+            return c >= U'0' && c <= U'9';
         case Kind::Set: {
             bool in = false;
             for (const auto& [lo, hi] : ranges)
                 in = in || (c >= lo && c <= hi);
             return in != negated;
         }
-        case Kind::Star: return false;
+        case Kind::Star:
+            return false;
         }
         return false;
     }
@@ -144,7 +149,8 @@ std::vector<PatternItem> compilePattern(const QList<uint>& p)
             }
             for (; j < close; ++j) {
                 if (j + 2 < close && p[j + 1] == U'-') {
-                    set.ranges.emplace_back(std::min<char32_t>(p[j], p[j + 2]), std::max<char32_t>(p[j], p[j + 2]));
+                    set.ranges.emplace_back(std::min<char32_t>(p[j], p[j + 2]),
+                                            std::max<char32_t>(p[j], p[j + 2]));
                     j += 2;
                 } else {
                     set.ranges.emplace_back(p[j], p[j]);
@@ -159,7 +165,7 @@ std::vector<PatternItem> compilePattern(const QList<uint>& p)
     return items;
 }
 
-}  // namespace
+} // namespace
 
 ParsedQuery parseQuery(const QString& text)
 {

@@ -10,7 +10,7 @@ struct ParsedQuery {
     QString table;
     QString field;
     enum class Op { Equal, Like } op = Op::Equal;
-    QString operand;  // the joined literal text
+    QString operand; // the joined literal text
 };
 
 // Throws DbError(SyntaxError) on a text outside the dialect.

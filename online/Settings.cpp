@@ -4,7 +4,7 @@ namespace online {
 
 namespace {
 QString g_webHost;
-}  // namespace
+} // namespace
 
 QString webHost()
 {
@@ -26,4 +26,4 @@ QString downloadPageUrl()
     return QStringLiteral("http://") + webHost() + QStringLiteral("/tessary.asp");
 }
 
-}  // namespace online
+} // namespace online

@@ -15,7 +15,7 @@ QString webHost();
 // Points the update check at another host, e.g. "127.0.0.1:8080"; an empty text restores the default.
 void setWebHost(const QString& host);
 
-QString versionFileUrl();   // holds the newest release's number
-QString downloadPageUrl();  // where a newer release is downloaded
+QString versionFileUrl();  // holds the newest release's number
+QString downloadPageUrl(); // where a newer release is downloaded
 
-}  // namespace online
+} // namespace online

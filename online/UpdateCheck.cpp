@@ -36,7 +36,7 @@ std::optional<double> releaseNumber(QString text)
     return text.toDouble();
 }
 
-}  // namespace
+} // namespace
 
 void frmMain::mnuUpdates_Click()
 {

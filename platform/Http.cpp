@@ -46,7 +46,7 @@ public:
 
 HttpClient* g_client = nullptr;
 
-}  // namespace
+} // namespace
 
 HttpReply httpGet(const QUrl& url, int timeoutMs)
 {
@@ -59,4 +59,4 @@ void setHttpClient(HttpClient* client)
     g_client = client;
 }
 
-}  // namespace platform
+} // namespace platform

@@ -8,10 +8,10 @@
 namespace platform {
 
 struct HttpReply {
-    bool ok = false;       // a reply with a success status (2xx) arrived in time
-    int status = 0;        // the HTTP status, 0 when none arrived
-    QString body;          // the body as text (UTF-8)
-    QString error;         // what went wrong, for a failure
+    bool ok = false; // a reply with a success status (2xx) arrived in time
+    int status = 0;  // the HTTP status, 0 when none arrived
+    QString body;    // the body as text (UTF-8)
+    QString error;   // what went wrong, for a failure
 };
 
 class HttpClient {
@@ -25,4 +25,4 @@ HttpReply httpGet(const QUrl& url, int timeoutMs);
 // Replaces the real client (nullptr restores it). The client stays owned by the caller.
 void setHttpClient(HttpClient* client);
 
-}  // namespace platform
+} // namespace platform

@@ -20,11 +20,21 @@ public:
         box.setText(shown);
         box.setTextFormat(Qt::PlainText);
         switch (style & 0x70) {
-        case MsgStyle::Critical: box.setIcon(QMessageBox::Critical); break;
-        case MsgStyle::Question: box.setIcon(QMessageBox::Question); break;
-        case MsgStyle::Exclamation: box.setIcon(QMessageBox::Warning); break;
-        case MsgStyle::Information: box.setIcon(QMessageBox::Information); break;
-        default: box.setIcon(QMessageBox::NoIcon); break;
+        case MsgStyle::Critical:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MsgStyle::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MsgStyle::Exclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MsgStyle::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
         }
         if ((style & 0x0F) == MsgStyle::YesNo) {
             QPushButton* yes = box.addButton(QMessageBox::Yes);
@@ -43,7 +53,7 @@ public:
 
 MessageBoxProvider* g_provider = nullptr;
 
-}  // namespace
+} // namespace
 
 QString applicationTitle()
 {
@@ -62,4 +72,4 @@ void setMessageBoxProvider(MessageBoxProvider* provider)
     g_provider = provider;
 }
 
-}  // namespace platform
+} // namespace platform

@@ -13,13 +13,13 @@ constexpr int Critical = 16;
 constexpr int Question = 32;
 constexpr int Exclamation = 48;
 constexpr int Information = 64;
-}  // namespace MsgStyle
+} // namespace MsgStyle
 
 namespace MsgAnswer {
 constexpr int Ok = 1;
 constexpr int Yes = 6;
 constexpr int No = 7;
-}  // namespace MsgAnswer
+} // namespace MsgAnswer
 
 class MessageBoxProvider {
 public:
@@ -36,4 +36,4 @@ int MsgBox(const QString& text, int style = MsgStyle::OkOnly, const QString& tit
 // Replaces the real boxes (nullptr restores them). The provider stays owned by the caller.
 void setMessageBoxProvider(MessageBoxProvider* provider);
 
-}  // namespace platform
+} // namespace platform

@@ -17,7 +17,7 @@ public:
 
 Opener* g_opener = nullptr;
 
-}  // namespace
+} // namespace
 
 QString openerArgument(const QString& target)
 {
@@ -38,4 +38,4 @@ void setOpener(Opener* opener)
     g_opener = opener;
 }
 
-}  // namespace platform
+} // namespace platform

@@ -21,4 +21,4 @@ QString openerArgument(const QString& target);
 // Replaces the real opener (nullptr restores it). The opener stays owned by the caller.
 void setOpener(Opener* opener);
 
-}  // namespace platform
+} // namespace platform

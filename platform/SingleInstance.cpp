@@ -16,7 +16,7 @@ public:
     bool anotherCopyRunning() override
     {
         if (m_lock)
-            return false;  // this copy already holds it
+            return false; // this copy already holds it
         const QString path = instanceLockPath();
         QDir().mkpath(QFileInfo(path).absolutePath());
         auto lock = std::make_unique<QLockFile>(path);
@@ -42,7 +42,7 @@ LockFileGuard& realGuard()
 
 InstanceGuard* g_guard = nullptr;
 
-}  // namespace
+} // namespace
 
 QString instanceLockPath()
 {
@@ -68,4 +68,4 @@ void releaseInstanceLock()
     realGuard().release();
 }
 
-}  // namespace platform
+} // namespace platform

@@ -25,4 +25,4 @@ QString instanceLockPath();
 // Releases the lock this process holds, if any (tests that start the program twice in-process).
 void releaseInstanceLock();
 
-}  // namespace platform
+} // namespace platform

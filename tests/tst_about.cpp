@@ -52,7 +52,7 @@ struct Session {
     QPointer<frmMain> main;
 };
 
-}  // namespace
+} // namespace
 
 class tst_about : public QObject {
     Q_OBJECT

@@ -28,12 +28,13 @@ bool runShell(const QString& path, const QByteArray& script)
     return shell.waitForFinished() && shell.exitCode() == 0 && shell.readAllStandardError().isEmpty();
 }
 
-const QByteArray kSchema = "CREATE TABLE links (SiteName TEXT NOT NULL, URL TEXT NOT NULL);\n"
-                           "CREATE TABLE Other (FirstRun INTEGER, PasswordProtected TEXT, Username TEXT, Password TEXT);\n"
-                           "INSERT INTO Other VALUES (1, 'No', '', '');\n"
-                           "INSERT INTO links VALUES ('a', 'u');\n";
+const QByteArray kSchema =
+    "CREATE TABLE links (SiteName TEXT NOT NULL, URL TEXT NOT NULL);\n"
+    "CREATE TABLE Other (FirstRun INTEGER, PasswordProtected TEXT, Username TEXT, Password TEXT);\n"
+    "INSERT INTO Other VALUES (1, 'No', '', '');\n"
+    "INSERT INTO links VALUES ('a', 'u');\n";
 
-}  // namespace
+} // namespace
 
 class TestBadFiles : public QObject {
     Q_OBJECT
@@ -111,9 +112,9 @@ private Q_SLOTS:
         QCOMPARE(boxes[0].style, 16);
         const QString prefix = QStringLiteral("Run-time error '%1':\\n\\n").arg(number);
         QVERIFY2(boxes[0].text.startsWith(prefix), qPrintable(boxes[0].text));
-        QVERIFY(boxes[0].text.size() > prefix.size() + 10);  // a description follows the number
+        QVERIFY(boxes[0].text.size() > prefix.size() + 10); // a description follows the number
 
-        QCOMPARE(QFile::exists(db.path()), existed);  // a missing file is never created
+        QCOMPARE(QFile::exists(db.path()), existed); // a missing file is never created
         if (existed)
             QVERIFY(db.bytes() == before);
     }
@@ -134,7 +135,8 @@ private Q_SLOTS:
         QCOMPARE(program.exitCode(), 1);
         QCOMPARE(program.windowsShown(), QStringList());
         QCOMPARE(program.boxes().size(), 1);
-        QVERIFY(program.boxes()[0].text.startsWith(QStringLiteral("Run-time error '%1':").arg(DbErr::TableNotFound)));
+        QVERIFY(
+            program.boxes()[0].text.startsWith(QStringLiteral("Run-time error '%1':").arg(DbErr::TableNotFound)));
         QCOMPARE(db.other(QStringLiteral("FirstRun")).toInt(), 1);
         QCOMPARE(db.other(QStringLiteral("PasswordProtected")).toString(), QStringLiteral("No"));
         QCOMPARE(db.other(QStringLiteral("Username")).toString(), QStringLiteral("kept"));

@@ -15,11 +15,11 @@
 #include <QPushButton>
 #include <QTest>
 
-using testkit::entries;
-using testkit::openMain;
-using testkit::clickEntry;
-using testkit::Link;
 using platform::MsgAnswer::No;
+using testkit::clickEntry;
+using testkit::entries;
+using testkit::Link;
+using testkit::openMain;
 
 namespace {
 
@@ -55,7 +55,7 @@ void pressCtrl(frmMain* main, Qt::Key key)
     QTest::keyClick(main, key, Qt::ControlModifier);
 }
 
-}  // namespace
+} // namespace
 
 class tst_delete : public QObject {
     Q_OBJECT
@@ -111,7 +111,8 @@ void tst_delete::deleteSelected_removesExactlyTheShownRecord()
     testkit::ScriptedMessageBox boxes;
     testkit::FakeInstanceGuard guard;
     // Names a lookup by the trimmed name would miss or confuse.
-    file.addLinks({{"Dup", "first"}, {"Dup", "second"}, {" padded ", "blanks"}, {"O'Brien", "quote"}, {"dup", "lower"}});
+    file.addLinks(
+        {{"Dup", "first"}, {"Dup", "second"}, {" padded ", "blanks"}, {"O'Brien", "quote"}, {"dup", "lower"}});
     frmMain* main = openMain();
     QVERIFY(main);
 

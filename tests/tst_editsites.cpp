@@ -21,10 +21,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
-using testkit::entries;
-using testkit::openMain;
 using testkit::clickEntry;
+using testkit::entries;
 using testkit::Link;
+using testkit::openMain;
 
 namespace {
 
@@ -74,7 +74,7 @@ MainState stateOf(const frmMain* main)
             main->lblTotalContacts->text()};
 }
 
-}  // namespace
+} // namespace
 
 class tst_editsites : public QObject {
     Q_OBJECT
@@ -138,7 +138,7 @@ void tst_editsites::chooser_letterFilterAndShowAll()
     testkit::ScriptedMessageBox boxes;
     testkit::FakeInstanceGuard guard;
     const QList<Link> links{{"Banana", "1"}, {"apple", "2"}, {"berry", "3"}, {" Bob", "4"},
-                            {"Cherry", "5"},  {"B", "6"},     {"ab", "7"}};
+                            {"Cherry", "5"}, {"B", "6"},     {"ab", "7"}};
     file.addLinks(links);
     frmMain* main = openMain();
     QVERIFY(main);
@@ -474,8 +474,9 @@ void tst_editsites::save_afterRecordDeletedWritesNothingAndKeepsRunning()
 
     QTest::mouseClick(editor->Command2, Qt::LeftButton);
     QCOMPARE(boxes.boxes.size(), 1);
-    QCOMPARE(boxes.boxes[0].text,
-             QStringLiteral("This site link no longer exists. It may have been deleted while you were editing it."));
+    QCOMPARE(
+        boxes.boxes[0].text,
+        QStringLiteral("This site link no longer exists. It may have been deleted while you were editing it."));
     QCOMPARE(boxes.boxes[0].title, QStringLiteral("Warning"));
     QCOMPARE(boxes.boxes[0].style, 48);
     QVERIFY(!Forms::find<frmEditThisSite>());

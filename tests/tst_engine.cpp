@@ -65,7 +65,7 @@ QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-}  // namespace
+} // namespace
 
 class tst_engine : public QObject {
     Q_OBJECT
@@ -129,8 +129,8 @@ void tst_engine::refusesFilesItCannotOpen_data()
     QTest::newRow("text") << QByteArray("These are my links, typed by hand.\n") << DbErr::NotADatabase;
     QTest::newRow("random pages") << random << DbErr::WrongPassword;
     QTest::newRow("random odd size") << random.left(3000) << DbErr::NotADatabase;
-    QTest::newRow("plain database header") << QByteArray("SQLite format 3\0", 16) + QByteArray(1008, '\0')
-                                          << DbErr::NotADatabase;
+    QTest::newRow("plain database header")
+        << QByteArray("SQLite format 3\0", 16) + QByteArray(1008, '\0') << DbErr::NotADatabase;
 }
 
 void tst_engine::refusesFilesItCannotOpen()
@@ -141,7 +141,7 @@ void tst_engine::refusesFilesItCannotOpen()
     const QString path = dir.filePath(QStringLiteral("links.mdb"));
     writeFile(path, bytes);
     QCOMPARE(errorOf([&] { Database::open(path, LinksDb::connect()); }), error);
-    QCOMPARE(readFile(path), bytes);  // left exactly as it was
+    QCOMPARE(readFile(path), bytes); // left exactly as it was
 
     // A missing file is refused and never created.
     const QString missing = dir.filePath(QStringLiteral("missing/links.mdb"));
@@ -226,7 +226,7 @@ void tst_engine::moveNextStandsPastTheEndOnce()
     Recordset rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
     rs.moveLast();
     QCOMPARE(rs.text(QStringLiteral("SiteName")), QStringLiteral("two"));
-    rs.moveNext();  // past the end, without failing
+    rs.moveNext(); // past the end, without failing
     QVERIFY(!rs.hasCurrentRecord());
     QCOMPARE(errorOf([&] { rs.value(QStringLiteral("SiteName")); }), DbErr::NoCurrentRecord);
     QCOMPARE(errorOf([&] { rs.moveNext(); }), DbErr::NoCurrentRecord);
@@ -242,7 +242,7 @@ void tst_engine::deleteDropsTheCountAndStaysOnTheGoneRecord()
                    {QStringLiteral("c"), QStringLiteral("3")}});
     Database db = file.open();
     Recordset rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
-    rs.moveNext();  // on "b"
+    rs.moveNext(); // on "b"
     rs.deleteRecord();
     QCOMPARE(rs.recordCount(), 2);
     QCOMPARE(errorOf([&] { rs.value(QStringLiteral("SiteName")); }), DbErr::RecordDeleted);
@@ -250,7 +250,8 @@ void tst_engine::deleteDropsTheCountAndStaysOnTheGoneRecord()
     QCOMPARE(errorOf([&] { rs.deleteRecord(); }), DbErr::RecordDeleted);
     rs.moveNext();
     QCOMPARE(rs.text(QStringLiteral("SiteName")), QStringLiteral("c"));
-    QCOMPARE(file.links(), (QList<Link>{{QStringLiteral("a"), QStringLiteral("1")}, {QStringLiteral("c"), QStringLiteral("3")}}));
+    QCOMPARE(file.links(), (QList<Link>{{QStringLiteral("a"), QStringLiteral("1")},
+                                        {QStringLiteral("c"), QStringLiteral("3")}}));
 }
 
 void tst_engine::deleteAllLoopEndsAtZero()
@@ -311,18 +312,26 @@ void tst_engine::leadingBlankIsNotFoundByTrimmedText()
     file.addLinks({{QStringLiteral(" Spaced "), QStringLiteral("1")}});
     Database db = file.open();
     QCOMPARE(query(db, QStringLiteral("Select * from links where SiteName = 'Spaced'")), QStringList());
-    QCOMPARE(query(db, QStringLiteral("Select * from links where SiteName = ' spaced '")), QStringList{" Spaced "});
+    QCOMPARE(query(db, QStringLiteral("Select * from links where SiteName = ' spaced '")),
+             QStringList{" Spaced "});
 }
 
 void tst_engine::hostileNamesAreStoredAndFoundExactly()
 {
-    const QStringList hostile{QStringLiteral("O'Brien's"),      QStringLiteral("say \"hi\""),
-                              QStringLiteral("100%"),           QStringLiteral("a_b"),
-                              QStringLiteral("*"),              QStringLiteral("?"),
-                              QStringLiteral("[abc]"),          QStringLiteral("back\\slash"),
-                              QStringLiteral("'; DROP TABLE links; --"), QStringLiteral("a & b"),
-                              QStringLiteral("#1"),             QStringLiteral("\u05e9\u05dc\u05d5\u05dd"),
-                              QStringLiteral("\U0001F600 smile"), QStringLiteral("e\u0301")};
+    const QStringList hostile{QStringLiteral("O'Brien's"),
+                              QStringLiteral("say \"hi\""),
+                              QStringLiteral("100%"),
+                              QStringLiteral("a_b"),
+                              QStringLiteral("*"),
+                              QStringLiteral("?"),
+                              QStringLiteral("[abc]"),
+                              QStringLiteral("back\\slash"),
+                              QStringLiteral("'; DROP TABLE links; --"),
+                              QStringLiteral("a & b"),
+                              QStringLiteral("#1"),
+                              QStringLiteral("\u05e9\u05dc\u05d5\u05dd"),
+                              QStringLiteral("\U0001F600 smile"),
+                              QStringLiteral("e\u0301")};
     TempLinksDb file;
     QList<Link> links;
     for (const QString& name : hostile)
@@ -366,7 +375,8 @@ void tst_engine::queryCountCountsVisitedMatches()
 void tst_engine::recordIdentitySurvivesEqualNames()
 {
     TempLinksDb file;
-    file.addLinks({{QStringLiteral("twin"), QStringLiteral("first")}, {QStringLiteral("twin"), QStringLiteral("second")}});
+    file.addLinks(
+        {{QStringLiteral("twin"), QStringLiteral("first")}, {QStringLiteral("twin"), QStringLiteral("second")}});
     Database db = file.open();
     Recordset all = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
     all.moveNext();
@@ -378,7 +388,8 @@ void tst_engine::recordIdentitySurvivesEqualNames()
     one.edit();
     one.setValue(QStringLiteral("URL"), QStringLiteral("changed"));
     one.update();
-    QCOMPARE(file.links(), (QList<Link>{{QStringLiteral("twin"), QStringLiteral("first")}, {QStringLiteral("twin"), QStringLiteral("changed")}}));
+    QCOMPARE(file.links(), (QList<Link>{{QStringLiteral("twin"), QStringLiteral("first")},
+                                        {QStringLiteral("twin"), QStringLiteral("changed")}}));
 
     one.deleteRecord();
     Recordset gone = db.openRecord(QStringLiteral("links"), secondId);
@@ -396,7 +407,8 @@ void tst_engine::updateOfAGoneRecordWritesNothing()
     editor.edit();
     editor.setValue(QStringLiteral("SiteName"), QStringLiteral("renamed"));
     {
-        Recordset other = LinksDb::open().openRecordset(QStringLiteral("Select * from links where SiteName = 'lose'"));
+        Recordset other =
+            LinksDb::open().openRecordset(QStringLiteral("Select * from links where SiteName = 'lose'"));
         other.deleteRecord();
     }
     QCOMPARE(errorOf([&] { editor.update(); }), DbErr::RecordDeleted);
@@ -428,7 +440,7 @@ void tst_engine::writesOfAnotherProcessAreSeenAndNotBlocked()
     TempLinksDb file;
     file.addLinks({{QStringLiteral("mine"), QStringLiteral("1")}});
     Database db = file.open();
-    Recordset held = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);  // held open meanwhile
+    Recordset held = db.openRecordset(QStringLiteral("links"), RecordsetType::Table); // held open meanwhile
     QCOMPARE(held.text(QStringLiteral("SiteName")), QStringLiteral("mine"));
 
     QProcess shell;
@@ -489,15 +501,18 @@ void tst_engine::dialectAcceptsTheProgramsQueries_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<bool>("like");
     QTest::addColumn<QString>("operand");
-    QTest::newRow("lookup") << "Select * from links where SiteName = 'Home'" << "SiteName" << false << "Home";
-    QTest::newRow("filter") << "SELECT * FROM links WHERE SiteName LIKE 'B'& '*'" << "SiteName" << true << "B*";
-    QTest::newRow("apostrophes") << "select * FROM links WHERE SiteName = 'O''Brien''s'" << "SiteName" << false
-                                 << "O'Brien's";
-    QTest::newRow("brackets and ;") << "SELECT * FROM [links] WHERE [SiteName] = \"a\"\"b\";" << "SiteName" << false
-                                    << "a\"b";
-    QTest::newRow("joined") << "SELECT * FROM links WHERE URL LIKE 'http' & '://' & '*'" << "URL" << true
-                            << "http://*";
-    QTest::newRow("empty literal") << "Select * from links where SiteName = ''" << "SiteName" << false << "";
+    QTest::newRow("lookup") << "Select * from links where SiteName = 'Home'"
+                            << "SiteName" << false << "Home";
+    QTest::newRow("filter") << "SELECT * FROM links WHERE SiteName LIKE 'B'& '*'"
+                            << "SiteName" << true << "B*";
+    QTest::newRow("apostrophes") << "select * FROM links WHERE SiteName = 'O''Brien''s'"
+                                 << "SiteName" << false << "O'Brien's";
+    QTest::newRow("brackets and ;") << "SELECT * FROM [links] WHERE [SiteName] = \"a\"\"b\";"
+                                    << "SiteName" << false << "a\"b";
+    QTest::newRow("joined") << "SELECT * FROM links WHERE URL LIKE 'http' & '://' & '*'"
+                            << "URL" << true << "http://*";
+    QTest::newRow("empty literal") << "Select * from links where SiteName = ''"
+                                   << "SiteName" << false << "";
 }
 
 void tst_engine::dialectAcceptsTheProgramsQueries()
@@ -539,23 +554,40 @@ void tst_engine::likePatterns_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<bool>("matches");
-    QTest::newRow("star") << "Banana" << "b*" << true;
-    QTest::newRow("star middle") << "Banana" << "b*na" << true;
-    QTest::newRow("star no") << "Banana" << "c*" << false;
-    QTest::newRow("question") << "cat" << "c?t" << true;
-    QTest::newRow("question too short") << "ct" << "c?t" << false;
-    QTest::newRow("digit") << "R2D2" << "R#D#" << true;
-    QTest::newRow("digit no") << "RXD2" << "R#D#" << false;
-    QTest::newRow("set") << "bat" << "[abc]at" << true;
-    QTest::newRow("range") << "mat" << "[a-z]at" << true;
-    QTest::newRow("negated") << "bat" << "[!b]at" << false;
-    QTest::newRow("literal star in set") << "*x" << "[*]x" << true;
-    QTest::newRow("unclosed bracket literal") << "[x" << "[x" << true;
-    QTest::newRow("case") << "ÉCOLE" << "é*" << true;
-    QTest::newRow("emoji one char") << "\U0001F600" << "?" << true;
-    QTest::newRow("percent is literal") << "100" << "1%" << false;
-    QTest::newRow("many stars") << "aaaaaaaaaaaaaaaaaaaaaaaaaaaaab" << "*a*a*a*a*a*a*c" << false;
-    QTest::newRow("empty") << "" << "*" << true;
+    QTest::newRow("star") << "Banana"
+                          << "b*" << true;
+    QTest::newRow("star middle") << "Banana"
+                                 << "b*na" << true;
+    QTest::newRow("star no") << "Banana"
+                             << "c*" << false;
+    QTest::newRow("question") << "cat"
+                              << "c?t" << true;
+    QTest::newRow("question too short") << "ct"
+                                        << "c?t" << false;
+    QTest::newRow("digit") << "R2D2"
+                           << "R#D#" << true;
+    QTest::newRow("digit no") << "RXD2"
+                              << "R#D#" << false;
+    QTest::newRow("set") << "bat"
+                         << "[abc]at" << true;
+    QTest::newRow("range") << "mat"
+                           << "[a-z]at" << true;
+    QTest::newRow("negated") << "bat"
+                             << "[!b]at" << false;
+    QTest::newRow("literal star in set") << "*x"
+                                         << "[*]x" << true;
+    QTest::newRow("unclosed bracket literal") << "[x"
+                                              << "[x" << true;
+    QTest::newRow("case") << "ÉCOLE"
+                          << "é*" << true;
+    QTest::newRow("emoji one char") << "\U0001F600"
+                                    << "?" << true;
+    QTest::newRow("percent is literal") << "100"
+                                        << "1%" << false;
+    QTest::newRow("many stars") << "aaaaaaaaaaaaaaaaaaaaaaaaaaaaab"
+                                << "*a*a*a*a*a*a*c" << false;
+    QTest::newRow("empty") << ""
+                           << "*" << true;
 }
 
 void tst_engine::likePatterns()

@@ -29,18 +29,30 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("url");
-        QTest::newRow("apostrophes") << "O'Brien's 'quoted'" << "http://x.example/?q='1'";
-        QTest::newRow("double quotes") << "\"Best\" \"\"site\"\"" << "http://x.example/\"a\"";
-        QTest::newRow("like wildcards") << "100% _under_ *star* ?q? #1 [a-z] [!b]" << "http://x.example/%20_*?";
-        QTest::newRow("backslashes") << "back\\slash\\\\" << "file:\\\\server\\share";
-        QTest::newRow("SQL") << "'; DROP TABLE links; --" << "x'); DELETE FROM Other; --";
-        QTest::newRow("right-to-left") << QString::fromUtf8("مرحبا بالعالم \u202Eevil") << QString::fromUtf8("http://مثال.example/");
-        QTest::newRow("emoji") << QString::fromUtf8("😀🔗 links 👩‍💻") << QString::fromUtf8("http://x.example/😀");
-        QTest::newRow("combining marks") << QString::fromUtf8("e\u0301te\u0301 Z\u0351\u0352") << "http://x.example/e\u0301";
-        QTest::newRow("blanks only") << "   " << "   ";
-        QTest::newRow("outer blanks") << "  padded  " << " http://x.example/ ";
-        QTest::newRow("markup") << "<b>bold</b> &amp;" << "<a href=x>y</a>";
-        QTest::newRow("100,000 characters") << QString(100000, QLatin1Char('n')) << QString(100000, QLatin1Char('u'));
+        QTest::newRow("apostrophes") << "O'Brien's 'quoted'"
+                                     << "http://x.example/?q='1'";
+        QTest::newRow("double quotes") << "\"Best\" \"\"site\"\""
+                                       << "http://x.example/\"a\"";
+        QTest::newRow("like wildcards") << "100% _under_ *star* ?q? #1 [a-z] [!b]"
+                                        << "http://x.example/%20_*?";
+        QTest::newRow("backslashes") << "back\\slash\\\\"
+                                     << "file:\\\\server\\share";
+        QTest::newRow("SQL") << "'; DROP TABLE links; --"
+                             << "x'); DELETE FROM Other; --";
+        QTest::newRow("right-to-left") << QString::fromUtf8("مرحبا بالعالم \u202Eevil")
+                                       << QString::fromUtf8("http://مثال.example/");
+        QTest::newRow("emoji") << QString::fromUtf8("😀🔗 links 👩‍💻")
+                               << QString::fromUtf8("http://x.example/😀");
+        QTest::newRow("combining marks")
+            << QString::fromUtf8("e\u0301te\u0301 Z\u0351\u0352") << "http://x.example/e\u0301";
+        QTest::newRow("blanks only") << "   "
+                                     << "   ";
+        QTest::newRow("outer blanks") << "  padded  "
+                                      << " http://x.example/ ";
+        QTest::newRow("markup") << "<b>bold</b> &amp;"
+                                << "<a href=x>y</a>";
+        QTest::newRow("100,000 characters")
+            << QString(100000, QLatin1Char('n')) << QString(100000, QLatin1Char('u'));
     }
 
     void storedListedOpenedEditedAndDeletedExactly()

@@ -32,7 +32,7 @@ QString integrityOf(const Database& db)
     return lines.join(QLatin1Char('\n'));
 }
 
-}  // namespace
+} // namespace
 
 class TestKills : public QObject {
     Q_OBJECT
@@ -100,11 +100,13 @@ private Q_SLOTS:
                     QVERIFY2(QStringList({"k1", "k2", "k3"}).contains(link.first), qPrintable(link.first));
             }
             for (auto it = groups.cbegin(); it != groups.cend(); ++it)
-                QVERIFY2(it.value() == kBulk, qPrintable(QStringLiteral("%1 holds %2 links").arg(it.key()).arg(it.value())));
+                QVERIFY2(it.value() == kBulk,
+                         qPrintable(QStringLiteral("%1 holds %2 links").arg(it.key()).arg(it.value())));
             QCOMPARE(db.other(QStringLiteral("PasswordProtected")).toString(), QStringLiteral("No"));
         }
         QVERIFY2(commandsDone > 50, "the program hardly ran between the kills");
-        qInfo() << "50 kills, commands completed:" << commandsDone << "last completed before each kill:" << killedDuring;
+        qInfo() << "50 kills, commands completed:" << commandsDone
+                << "last completed before each kill:" << killedDuring;
     }
 };
 

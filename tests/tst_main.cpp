@@ -16,9 +16,9 @@
 #include <QPushButton>
 #include <QTest>
 
-using testkit::Link;
 using testkit::clickEntry;
 using testkit::entries;
+using testkit::Link;
 using testkit::openMain;
 
 class TestMain : public QObject {
@@ -56,10 +56,12 @@ private Q_SLOTS:
         QCOMPARE(bar, (QStringList{"&Sites", "About", "Support"}));
         QStringList sites;
         for (QAction* action : form->mnuContacts->actions())
-            sites.append(action->isSeparator() ? QStringLiteral("-")
-                                               : action->text() + QLatin1Char('|') + action->shortcut().toString());
-        QCOMPARE(sites, (QStringList{"New Site Link|Ctrl+N", "Edit Site Link|Ctrl+E", "-", "Delete All Site Links|Ctrl+D",
-                                     "Delete Selected Site Link|Ctrl+X", "Options|Ctrl+O", "EXIT|Del"}));
+            sites.append(action->isSeparator()
+                             ? QStringLiteral("-")
+                             : action->text() + QLatin1Char('|') + action->shortcut().toString());
+        QCOMPARE(sites,
+                 (QStringList{"New Site Link|Ctrl+N", "Edit Site Link|Ctrl+E", "-", "Delete All Site Links|Ctrl+D",
+                              "Delete Selected Site Link|Ctrl+X", "Options|Ctrl+O", "EXIT|Del"}));
         QStringList support;
         for (QAction* action : form->mnuSupport->actions())
             support.append(action->text());
@@ -93,7 +95,11 @@ private Q_SLOTS:
     void listsSortedWithoutRegardToCaseAndSelectsFirst()
     {
         testkit::TempLinksDb db;
-        db.addLinks({{"beta", "http://b"}, {"Zulu", "z"}, {"Alpha", "http://a"}, {"gamma", "g"}, {"eclair", "e"},
+        db.addLinks({{"beta", "http://b"},
+                     {"Zulu", "z"},
+                     {"Alpha", "http://a"},
+                     {"gamma", "g"},
+                     {"eclair", "e"},
                      {"Éclair", "É"}});
         frmMain* form = openMain();
         QVERIFY(form);
@@ -110,8 +116,13 @@ private Q_SLOTS:
     void selectionShowsTheExactRecord()
     {
         testkit::TempLinksDb db;
-        db.addLinks({{" lead", "u-lead"}, {"Same", "u-Same"}, {"same", "u-same"}, {"Dup", "u-dup1"},
-                     {"Dup", "u-dup2"}, {"O'Brien <b>x</b>", "u-obrien"}, {"None here", "None"}});
+        db.addLinks({{" lead", "u-lead"},
+                     {"Same", "u-Same"},
+                     {"same", "u-same"},
+                     {"Dup", "u-dup1"},
+                     {"Dup", "u-dup2"},
+                     {"O'Brien <b>x</b>", "u-obrien"},
+                     {"None here", "None"}});
         frmMain* form = openMain();
         QVERIFY(form);
         QSet<QString> urls;
@@ -174,12 +185,12 @@ private Q_SLOTS:
         QCOMPARE(form->lblTotalContacts->text(), QStringLiteral("3"));
         QCOMPARE(form->List1->ListIndex(), -1);
         QVERIFY(!form->rs.hasCurrentRecord());
-        QVERIFY(form->mnuDeleteSelectedContact->isEnabled());  // not re-evaluated yet
+        QVERIFY(form->mnuDeleteSelectedContact->isEnabled()); // not re-evaluated yet
 
         QTest::mouseMove(form->List1->viewport(), QPoint(5, 5));
         QTRY_VERIFY(!form->mnuDeleteSelectedContact->isEnabled());
         clickEntry(form->List1, 2);
-        QVERIFY(!form->mnuDeleteSelectedContact->isEnabled());  // still lags behind the selection
+        QVERIFY(!form->mnuDeleteSelectedContact->isEnabled()); // still lags behind the selection
         QTest::mouseMove(form->client, QPoint(300, 300));
         QTRY_VERIFY(form->mnuDeleteSelectedContact->isEnabled());
     }
@@ -191,12 +202,12 @@ private Q_SLOTS:
         testkit::ScriptedMessageBox boxes;
         frmMain* form = openMain();
         QVERIFY(form);
-        form->PutInTheListTheRecords();  // nothing selected
+        form->PutInTheListTheRecords(); // nothing selected
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form));
         form->List1->setFocus();
         QTest::keyClick(form->List1, Qt::Key_Down);
-        QCOMPARE(form->List1->ListIndex(), 0);  // the first arrow picks the first entry
+        QCOMPARE(form->List1->ListIndex(), 0); // the first arrow picks the first entry
         QCOMPARE(form->lblURL->text(), QStringLiteral("ua"));
         QTest::keyClick(form->List1, Qt::Key_Down);
         QCOMPARE(form->List1->ListIndex(), 1);
@@ -212,7 +223,7 @@ private Q_SLOTS:
         clickEntry(form->List1, 1);
         db.open().execute(QStringLiteral("UPDATE links SET URL = 'changed' WHERE SiteName = 'b'"));
         clickEntry(form->List1, 0, Qt::RightButton);
-        QCOMPARE(form->List1->ListIndex(), 1);  // a right-click does not move the selection
+        QCOMPARE(form->List1->ListIndex(), 1); // a right-click does not move the selection
         QCOMPARE(form->lblURL->text(), QStringLiteral("changed"));
         QTRY_VERIFY(form->mnuContacts->isVisible());
         QVERIFY(form->mnuContacts->actions().contains(form->mnuDeleteSelectedContact));

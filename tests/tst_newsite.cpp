@@ -18,8 +18,8 @@
 #include <QTest>
 
 using testkit::entries;
-using testkit::openMain;
 using testkit::Link;
+using testkit::openMain;
 
 namespace {
 
@@ -43,7 +43,7 @@ void fill(frmNewSite* form, const QString& name, const QString& url)
     QTest::keyClicks(QApplication::focusWidget(), url);
 }
 
-}  // namespace
+} // namespace
 
 class tst_newsite : public QObject {
     Q_OBJECT
@@ -152,8 +152,8 @@ void tst_newsite::exactDuplicateRefusedWhileCaseAndBlankVariantsAreAdded()
         QTest::mouseClick(form->Command2, Qt::LeftButton);
         QVERIFY2(!Forms::find<frmNewSite>(), qPrintable(variant));
     }
-    QCOMPARE(file.links(), QList<Link>({{"Alpha", "a"}, {"O'Brien's", "o"}, {"alpha", "v"}, {"Alpha ", "v"},
-                                        {" Alpha", "v"}}));
+    QCOMPARE(file.links(),
+             QList<Link>({{"Alpha", "a"}, {"O'Brien's", "o"}, {"alpha", "v"}, {"Alpha ", "v"}, {" Alpha", "v"}}));
     QCOMPARE(boxes.boxes.size(), 1);
 }
 

@@ -66,8 +66,7 @@ public:
     void open(const QString&) override { throw std::runtime_error("no desktop opener"); }
 };
 
-
-}  // namespace
+} // namespace
 
 class tst_online : public QObject {
     Q_OBJECT
@@ -101,7 +100,7 @@ void tst_online::updateCheck_replies_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("caption");  // lblupdate afterwards
+    QTest::addColumn<QString>("caption"); // lblupdate afterwards
 
     QTest::newRow("same build") << 200 << QByteArray("100") << NoUpgrades << "100";
     QTest::newRow("trailing line break") << 200 << QByteArray("100\n") << NoUpgrades << "100\n";

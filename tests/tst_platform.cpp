@@ -40,7 +40,7 @@ void answerRealBoxWith(Qt::Key key, SeenBox* seen)
     QTimer::singleShot(0, [key, seen] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box)
-            return;  // the test sees an empty SeenBox and fails there
+            return; // the test sees an empty SeenBox and fails there
         seen->title = box->windowTitle();
         seen->text = box->text();
         seen->icon = box->icon();
@@ -52,8 +52,7 @@ void answerRealBoxWith(Qt::Key key, SeenBox* seen)
     });
 }
 
-
-}  // namespace
+} // namespace
 
 class tst_platform : public QObject {
     Q_OBJECT
@@ -284,14 +283,14 @@ void tst_platform::singleInstance_liveHolderBlocksKilledHolderIsTakenOver()
     QVERIFY(other.waitForReadyRead(10000));
     QCOMPARE(other.readLine(), QByteArray("locked\n"));
     QVERIFY(anotherCopyRunning());
-    QVERIFY(anotherCopyRunning());  // asking again does not take it either
+    QVERIFY(anotherCopyRunning()); // asking again does not take it either
 
     // Killed without a chance to clean up: its lock file stays, but no longer counts.
     other.kill();
     QVERIFY(other.waitForFinished(10000));
     QVERIFY(QFile::exists(lockPath));
     QVERIFY(!anotherCopyRunning());
-    QVERIFY(!anotherCopyRunning());  // this copy holds it now
+    QVERIFY(!anotherCopyRunning()); // this copy holds it now
 
     // While we hold it, a further copy is refused; once we let go, it gets the lock.
     QProcess third;
@@ -305,7 +304,7 @@ void tst_platform::singleInstance_liveHolderBlocksKilledHolderIsTakenOver()
     QVERIFY(fourth.waitForReadyRead(10000));
     QCOMPARE(fourth.readLine(), QByteArray("locked\n"));
     QVERIFY(anotherCopyRunning());
-    fourth.closeWriteChannel();  // its stdin closes: it lets go and ends normally
+    fourth.closeWriteChannel(); // its stdin closes: it lets go and ends normally
     QVERIFY(fourth.waitForFinished(10000));
     QCOMPARE(fourth.exitCode(), 0);
     QVERIFY(!anotherCopyRunning());

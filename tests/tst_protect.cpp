@@ -73,7 +73,7 @@ Form* showWindow(const QString& name)
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 class tst_protect : public QObject {
     Q_OBJECT
@@ -123,15 +123,19 @@ void tst_protect::windowDesign_data()
     // The focus at opening, then where each Tab leads, round to the start.
     QTest::addColumn<QStringList>("tabOrder");
 
-    QTest::newRow("welcome") << "frmFirstTime" << "Orvane Tessary" << false << "Next" << QStringList{"Command1"};
-    QTest::newRow("choice") << "frmPassword" << "Password protected?" << false << "Yes"
+    QTest::newRow("welcome") << "frmFirstTime"
+                             << "Orvane Tessary" << false << "Next" << QStringList{"Command1"};
+    QTest::newRow("choice") << "frmPassword"
+                            << "Password protected?" << false << "Yes"
                             << QStringList{"Command1", "Command2", "Command1"};
-    QTest::newRow("credentials") << "frmPasswordProtected" << "Password Protected" << false << "Ok"
+    QTest::newRow("credentials") << "frmPasswordProtected"
+                                 << "Password Protected" << false << "Ok"
                                  << QStringList{"txtus", "txtp", "txtp2", "Command2", "txtus"};
-    QTest::newRow("log-in") << "frmLogIn" << "Log - In" << false << "Ok"
+    QTest::newRow("log-in") << "frmLogIn"
+                            << "Log - In" << false << "Ok"
                             << QStringList{"txtus", "txtp", "Command2", "Command1", "txtus"};
-    QTest::newRow("options") << "frmOptions" << "Options" << true << "Ok"
-                             << QStringList{"Command2", "Command1", "Command2"};
+    QTest::newRow("options") << "frmOptions"
+                             << "Options" << true << "Ok" << QStringList{"Command2", "Command1", "Command2"};
 }
 
 void tst_protect::windowDesign()
@@ -151,8 +155,8 @@ void tst_protect::windowDesign()
 
     const Qt::WindowFlags flags = form->windowFlags();
     QVERIFY(flags.testFlag(Qt::WindowTitleHint));
-    for (Qt::WindowType button : {Qt::WindowCloseButtonHint, Qt::WindowSystemMenuHint, Qt::WindowMinimizeButtonHint,
-                                  Qt::WindowMaximizeButtonHint})
+    for (Qt::WindowType button : {Qt::WindowCloseButtonHint, Qt::WindowSystemMenuHint,
+                                  Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint})
         QVERIFY2(!flags.testFlag(button), "no title-bar buttons");
     QCOMPARE(form->minimumSize() != form->maximumSize(), sizable);
     QVERIFY(form->autoFillBackground());
@@ -357,14 +361,15 @@ void tst_protect::credentials_storeHashAndRemind()
 
     QCOMPARE(scene.boxes.boxes.size(), 1);
     QCOMPARE(scene.boxes.boxes.at(0).text,
-             QStringLiteral("Remember your password and your username!\r\r\rUsername =  Ann Lee \rPassword = s3cr'T pw "));
+             QStringLiteral(
+                 "Remember your password and your username!\r\r\rUsername =  Ann Lee \rPassword = s3cr'T pw "));
     QCOMPARE(scene.boxes.boxes.at(0).title, QStringLiteral("Warning"));
     QCOMPARE(scene.boxes.boxes.at(0).style, 64);
     QVERIFY(!mainOpenWhileUp);
 
     const QVariantList after = otherRecord(scene.db);
     QCOMPARE(whileUp, after);
-    QCOMPARE(after.at(0).toInt(), 0);  // FirstRun is not this window's business
+    QCOMPARE(after.at(0).toInt(), 0); // FirstRun is not this window's business
     QCOMPARE(after.at(1).toString(), QStringLiteral("Yes"));
     QCOMPARE(after.at(2).toString(), QStringLiteral(" Ann Lee "));
     const QString stored = after.at(3).toString();
@@ -381,7 +386,7 @@ void tst_protect::credentials_storeHashAndRemind()
 void tst_protect::logIn_data()
 {
     QTest::addColumn<QVariant>("storedUser");
-    QTest::addColumn<QVariant>("storedPassword");  // stored as given
+    QTest::addColumn<QVariant>("storedPassword"); // stored as given
     QTest::addColumn<QString>("typedUser");
     QTest::addColumn<QString>("typedPassword");
     QTest::addColumn<bool>("succeeds");
@@ -433,7 +438,7 @@ void tst_protect::logIn()
     QTest::keyClicks(QApplication::focusWidget(), typedPassword);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), form->Command2);
-    QTest::keyClick(form->Command2, Qt::Key_Space);  // presses the focused Ok
+    QTest::keyClick(form->Command2, Qt::Key_Space); // presses the focused Ok
 
     if (succeeds) {
         QVERIFY(scene.boxes.boxes.isEmpty());

@@ -18,7 +18,7 @@ bool holds(const QByteArray& bytes, const QString& text)
     return bytes.contains(text.toUtf8()) || bytes.contains(utf16) || bytes.contains(text.toLatin1());
 }
 
-}  // namespace
+} // namespace
 
 class TestSecrets : public QObject {
     Q_OBJECT

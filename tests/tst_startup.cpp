@@ -62,7 +62,7 @@ QString describe(const QVariant& v)
     return v.toString();
 }
 
-}  // namespace
+} // namespace
 
 class tst_startup : public QObject {
     Q_OBJECT
@@ -175,7 +175,8 @@ void tst_startup::damagedRecord()
     QCOMPARE(app::exitCode(), 1);
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.boxes.at(0).text,
-             QStringLiteral("The settings record in links.mdb is damaged: PasswordProtected must be \"Yes\" or \"No\"."));
+             QStringLiteral(
+                 "The settings record in links.mdb is damaged: PasswordProtected must be \"Yes\" or \"No\"."));
     QCOMPARE(boxes.boxes.at(0).title, QStringLiteral("Orvane Tessary"));
     QCOMPARE(boxes.boxes.at(0).style, 16);
     QVERIFY(windows.classes.isEmpty());
@@ -195,7 +196,7 @@ void tst_startup::damagedRecord_realBoxEndsWithCodeOne()
     QTimer::singleShot(0, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box)
-            return;  // the comparison below fails
+            return; // the comparison below fails
         // Give deferred work a chance to run while the box is up.
         settle();
         seenText = box->text();
@@ -204,7 +205,8 @@ void tst_startup::damagedRecord_realBoxEndsWithCodeOne()
     });
     QVERIFY(!app::start());
     QCOMPARE(seenText,
-             QStringLiteral("The settings record in links.mdb is damaged: PasswordProtected must be \"Yes\" or \"No\"."));
+             QStringLiteral(
+                 "The settings record in links.mdb is damaged: PasswordProtected must be \"Yes\" or \"No\"."));
     QVERIFY(stillRunningWhileUp);
     QVERIFY(app::hasEnded());
     QCOMPARE(app::exitCode(), 1);
@@ -229,8 +231,9 @@ void tst_startup::welcome_nextOpensChoiceWithoutEnding()
     frmFirstTime* welcome = Forms::find<frmFirstTime>();
     QVERIFY(welcome && welcome->isVisible());
     QCOMPARE(welcome->windowTitle(), QStringLiteral("Orvane Tessary"));
-    QCOMPARE(welcome->Label1->text(),
-             QStringLiteral("This is the first time you have run Orvane Tessary.  Thank you for using our software!"));
+    QCOMPARE(
+        welcome->Label1->text(),
+        QStringLiteral("This is the first time you have run Orvane Tessary.  Thank you for using our software!"));
     QCOMPARE(welcome->Command1->text(), QStringLiteral("Next"));
     QVERIFY(welcome->Command1->isDefault());
     // The first start is on record while the welcome is still on screen.
@@ -300,7 +303,7 @@ void tst_startup::closingLastWindow_endsAndWritesNothing()
     QVERIFY(last);
     QCOMPARE(QString::fromLatin1(last->metaObject()->className()), window);
 
-    last->close();  // as Alt+F4 does
+    last->close(); // as Alt+F4 does
     settle();
     QVERIFY(app::hasEnded());
     QCOMPARE(app::exitCode(), 0);
@@ -405,7 +408,8 @@ void tst_startup::secondCopy_meetsTheInstanceRuleOnlyAtTheMainWindow()
     QCOMPARE(app::exitCode(), 0);
     QVERIFY(!Forms::find<frmMain>());
     QCOMPARE(db.other("FirstRun").toInt(), 1);
-    QCOMPARE(db.other("PasswordProtected").toString(), protectedStart ? QStringLiteral("Yes") : QStringLiteral("No"));
+    QCOMPARE(db.other("PasswordProtected").toString(),
+             protectedStart ? QStringLiteral("Yes") : QStringLiteral("No"));
 }
 
 QTEST_MAIN(tst_startup)

@@ -46,7 +46,7 @@ QByteArray exchange(quint16 port, const QList<QByteArray>& pieces)
     return closed ? answer + socket.readAll() : "still open: " + answer;
 }
 
-}  // namespace
+} // namespace
 
 class tst_testkit : public QObject {
     Q_OBJECT
@@ -138,7 +138,7 @@ void tst_testkit::tempLinksDb_freshInstalledCopyEachTime()
     QCOMPARE(second.linkCount(), 0);
     QCOMPARE(second.other("FirstRun").toInt(), 0);
     QCOMPARE(second.other("PasswordProtected").toString(), QStringLiteral("No"));
-    QVERIFY(!second.bytes().startsWith("SQLite format 3"));  // encrypted, not a plain database
+    QVERIFY(!second.bytes().startsWith("SQLite format 3")); // encrypted, not a plain database
 }
 
 void tst_testkit::tempLinksDb_writesAndReadsBack()

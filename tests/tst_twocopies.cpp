@@ -25,7 +25,7 @@ QStringList adds(const QString& prefix, int count)
     return lines;
 }
 
-}  // namespace
+} // namespace
 
 class TestTwoCopies : public QObject {
     Q_OBJECT
@@ -48,19 +48,20 @@ private Q_SLOTS:
         testkit::Harness first(db.folder(), sessionA.path());
         first.setEnv(QStringLiteral("TESSARY_HARNESS_SCRIPT"),
                      writeScript(work.filePath(QStringLiteral("a.txt")),
-                                 QStringList{"waitfile\t" + go} + adds(QStringLiteral("a"), 40)
-                                     + QStringList{"report", "waitfile\t" + goAgain,
-                                                                              "add\tlast\thttp://last", "report", "exit"}));
+                                 QStringList{"waitfile\t" + go} + adds(QStringLiteral("a"), 40) +
+                                     QStringList{"report", "waitfile\t" + goAgain, "add\tlast\thttp://last",
+                                                 "report", "exit"}));
         first.start();
         QVERIFY(!first.waitForLine(QStringLiteral("WINDOWS")).isEmpty());
 
         // The second copy runs its start-up, writing FirstRun, while the first holds its main
         // window's connection and cursor.
         testkit::Harness second(db.folder(), sessionB.path());
-        second.setEnv(QStringLiteral("TESSARY_HARNESS_SCRIPT"),
-                      writeScript(work.filePath(QStringLiteral("b.txt")),
-                                  QStringList{"waitfile\t" + go} + adds(QStringLiteral("b"), 40)
-                                      + QStringList{"edit\tstart0\tstart0 renamed\thttp://renamed", "report", "exit"}));
+        second.setEnv(
+            QStringLiteral("TESSARY_HARNESS_SCRIPT"),
+            writeScript(work.filePath(QStringLiteral("b.txt")),
+                        QStringList{"waitfile\t" + go} + adds(QStringLiteral("b"), 40) +
+                            QStringList{"edit\tstart0\tstart0 renamed\thttp://renamed", "report", "exit"}));
         second.start();
         QVERIFY(!second.waitForLine(QStringLiteral("WINDOWS")).isEmpty());
         QVERIFY(QFile(go).open(QIODevice::WriteOnly));
@@ -87,7 +88,8 @@ private Q_SLOTS:
         QCOMPARE(db.other(QStringLiteral("FirstRun")).toInt(), 1);
         bool renamed = false;
         for (const auto& link : db.links())
-            renamed = renamed || (link.first == QLatin1String("start0 renamed") && link.second == QLatin1String("http://renamed"));
+            renamed = renamed || (link.first == QLatin1String("start0 renamed") &&
+                                  link.second == QLatin1String("http://renamed"));
         QVERIFY(renamed);
     }
 };

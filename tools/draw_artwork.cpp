@@ -178,7 +178,7 @@ bool save(const QImage& image, const QString& path, const char* format, int qual
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char* argv[])
 {

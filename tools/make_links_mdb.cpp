@@ -38,7 +38,7 @@ bool write(const QString& path, const QByteArray& password)
     return rc == SQLITE_OK;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char* argv[])
 {

@@ -36,7 +36,7 @@ QLabel* makeRowLabel(QWidget* parent, const char* name, const QString& caption)
     return label;
 }
 
-}  // namespace
+} // namespace
 
 frmAbout::frmAbout()
 {

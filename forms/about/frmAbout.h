@@ -13,7 +13,7 @@ class frmAbout : public Form {
 public:
     frmAbout();
 
-    QWidget* client = nullptr;  // the client area inside the thin border
+    QWidget* client = nullptr; // the client area inside the thin border
     QLabel* Label1 = nullptr;
     QLabel* Picture1 = nullptr;
     QLabel* Label2 = nullptr;

@@ -55,8 +55,9 @@ bool refuseEmptyName(const QLineEdit* txtname)
 
 void sayLinkIsGone()
 {
-    platform::MsgBox(QStringLiteral("This site link no longer exists. It may have been deleted while you were editing it."),
-                     platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
+    platform::MsgBox(
+        QStringLiteral("This site link no longer exists. It may have been deleted while you were editing it."),
+        platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
 }
 
 frmMain* rebuildMainList(Recordset& rs)
@@ -70,4 +71,4 @@ frmMain* rebuildMainList(Recordset& rs)
     return main;
 }
 
-}  // namespace LinkWindow
+} // namespace LinkWindow

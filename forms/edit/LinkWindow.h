@@ -29,4 +29,4 @@ void sayLinkIsGone();
 // main window (nullptr when it is not open).
 frmMain* rebuildMainList(Recordset& rs);
 
-}  // namespace LinkWindow
+} // namespace LinkWindow

@@ -4,12 +4,12 @@
 #include "app/Lifecycle.h"
 #include "app/LinkList.h"
 #include "app/ListBox.h"
+#include "app/Look.h"
 #include "app/frmMain.h"
 #include "data/LinksDb.h"
-#include "platform/MessageBox.h"
-#include "app/Look.h"
 #include "forms/edit/LinkWindow.h"
 #include "forms/edit/frmEditThisSite.h"
+#include "platform/MessageBox.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -21,8 +21,7 @@ namespace {
 const QString showAll = QStringLiteral("Show All My Contacts");
 
 // Runs one step of the letter filter; a failing step is passed over and the next one runs.
-template <typename F>
-void skipOnFailure(F&& step)
+template <typename F> void skipOnFailure(F&& step)
 {
     try {
         step();
@@ -30,7 +29,7 @@ void skipOnFailure(F&& step)
     }
 }
 
-}  // namespace
+} // namespace
 
 frmEditSites::frmEditSites()
 {

@@ -19,7 +19,7 @@ public:
     QLabel* Label2 = nullptr;
     QComboBox* Combo1 = nullptr;
     ListBox* List1 = nullptr;
-    QPushButton* Command1 = nullptr;  // "Cancel"
+    QPushButton* Command1 = nullptr; // "Cancel"
 
     // Refills List1 with the links whose name begins with the letter chosen in Combo1.
     void PutInTheListTheRecords();

@@ -21,7 +21,8 @@ frmEditThisSite::frmEditThisSite()
     setClientSizeTwips(7050, 2385);
     Look::setBackground(this, Look::Background);
 
-    Label1 = LinkWindow::label(this, "Label1", QStringLiteral("Edit Link Information"), Look::sansSerif(18, true, true));
+    Label1 = LinkWindow::label(this, "Label1", QStringLiteral("Edit Link Information"),
+                               Look::sansSerif(18, true, true));
     Label2 = LinkWindow::label(this, "Label2", QStringLiteral("Site Name :"), Look::sansSerif(12, true));
     Label9 = LinkWindow::label(this, "Label9", QStringLiteral("URL :"), Look::sansSerif(12, true));
     txtname = LinkWindow::entryBox(this, "txtname", QStringLiteral("Site Name"));

@@ -19,8 +19,8 @@ public:
     QLabel* Label9 = nullptr;
     QLineEdit* txtname = nullptr;
     QLineEdit* txtURL = nullptr;
-    QPushButton* Command2 = nullptr;  // "Save", the default button
-    QPushButton* Command1 = nullptr;  // "Cancel"
+    QPushButton* Command2 = nullptr; // "Save", the default button
+    QPushButton* Command1 = nullptr; // "Cancel"
 
     // The link this window edits: its stored name (letter case and blanks kept) and its identity.
     // Filling the boxes is the opener's; editing txtname leaves both unchanged.

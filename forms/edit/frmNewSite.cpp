@@ -18,7 +18,8 @@ namespace {
 // it narrows the table to the candidates and each candidate is compared exactly here.
 bool nameTaken(const Database& db, const QString& name)
 {
-    Recordset candidates = db.openRecordset(QStringLiteral("Select * from links where SiteName = ") + sqlQuote(name));
+    Recordset candidates =
+        db.openRecordset(QStringLiteral("Select * from links where SiteName = ") + sqlQuote(name));
     if (candidates.recordCount() == 0)
         return false;
     candidates.moveLast();
@@ -32,7 +33,7 @@ bool nameTaken(const Database& db, const QString& name)
     return false;
 }
 
-}  // namespace
+} // namespace
 
 frmNewSite::frmNewSite()
 {
@@ -42,7 +43,8 @@ frmNewSite::frmNewSite()
     setClientSizeTwips(7035, 2565);
     Look::setBackground(this, Look::Background);
 
-    Label1 = LinkWindow::label(this, "Label1", QStringLiteral("New Link Information"), Look::sansSerif(18, true, true));
+    Label1 =
+        LinkWindow::label(this, "Label1", QStringLiteral("New Link Information"), Look::sansSerif(18, true, true));
     Label2 = LinkWindow::label(this, "Label2", QStringLiteral("Site Name :"), Look::sansSerif(12, true));
     Label9 = LinkWindow::label(this, "Label9", QStringLiteral("URL :"), Look::sansSerif(12, true));
     txtname = LinkWindow::entryBox(this, "txtname", QStringLiteral("Site Name"));

@@ -19,8 +19,8 @@ public:
     QLabel* Label9 = nullptr;
     QLineEdit* txtname = nullptr;
     QLineEdit* txtURL = nullptr;
-    QPushButton* Command2 = nullptr;  // "Ok"
-    QPushButton* Command1 = nullptr;  // "Cancel"
+    QPushButton* Command2 = nullptr; // "Ok"
+    QPushButton* Command1 = nullptr; // "Cancel"
 
     void Command2_Click();
     void Command1_Click();

@@ -22,7 +22,7 @@ bool isNull(const QVariant& value)
     return !value.isValid() || value.isNull();
 }
 
-}  // namespace
+} // namespace
 
 QString hashPassword(const QString& password)
 {
@@ -57,9 +57,9 @@ PasswordCheck checkPassword(const QVariant& stored, const QString& typed)
     ensureSodium();
     const QByteArray hash = text.toLatin1();
     const QByteArray bytes = typed.toUtf8();
-    const bool same =
-        crypto_pwhash_str_verify(hash.constData(), bytes.constData(), static_cast<unsigned long long>(bytes.size())) == 0;
+    const bool same = crypto_pwhash_str_verify(hash.constData(), bytes.constData(),
+                                               static_cast<unsigned long long>(bytes.size())) == 0;
     return {same, false};
 }
 
-}  // namespace Credentials
+} // namespace Credentials

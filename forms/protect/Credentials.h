@@ -28,4 +28,4 @@ struct PasswordCheck {
 // The stored Password (a hash, or plain text from an older file) against what was typed.
 PasswordCheck checkPassword(const QVariant& stored, const QString& typed);
 
-}  // namespace Credentials
+} // namespace Credentials

@@ -71,8 +71,8 @@ void ProtectForm::keyPressEvent(QKeyEvent* event)
 {
     // Text boxes pass Enter on to their window; a focused button has already taken it.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && m_defaultButton && m_defaultButton->isEnabled() &&
-        m_defaultButton->isVisible()) {
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && m_defaultButton &&
+        m_defaultButton->isEnabled() && m_defaultButton->isVisible()) {
         event->accept();
         m_defaultButton->click();
         return;

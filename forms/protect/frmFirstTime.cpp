@@ -29,15 +29,15 @@ bool holds(const QVariant& value, const QString& expected)
     return value.isValid() && !value.isNull() && value.toString() == expected;
 }
 
-}  // namespace
+} // namespace
 
 frmFirstTime::frmFirstTime() : ProtectForm(QStringLiteral("Orvane Tessary"), Frame::Fixed, 4800, 1800)
 {
     setObjectName(QStringLiteral("frmFirstTime"));
 
-    Label1 = makeLabel(QStringLiteral("Label1"),
-                       QStringLiteral("This is the first time you have run Orvane Tessary.  "
-                                      "Thank you for using our software!"));
+    Label1 =
+        makeLabel(QStringLiteral("Label1"), QStringLiteral("This is the first time you have run Orvane Tessary.  "
+                                                           "Thank you for using our software!"));
     Label1->setWordWrap(true);
     placeTwips(Label1, 240, 240, 4320, 615);
 
@@ -63,7 +63,8 @@ void frmFirstTime::Form_Load()
     // as open, so the application cannot end underneath it.
     if (isOne(firstRun) && !yes && !no) {
         platform::MsgBox(
-            QStringLiteral("The settings record in links.mdb is damaged: PasswordProtected must be \"Yes\" or \"No\"."),
+            QStringLiteral(
+                "The settings record in links.mdb is damaged: PasswordProtected must be \"Yes\" or \"No\"."),
             platform::MsgStyle::Critical, QStringLiteral("Orvane Tessary"));
         app::endApplication(1);
         return;

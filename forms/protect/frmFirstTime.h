@@ -13,7 +13,7 @@ public:
     frmFirstTime();
 
     QLabel* Label1 = nullptr;
-    QPushButton* Command1 = nullptr;  // "Next"
+    QPushButton* Command1 = nullptr; // "Next"
 
     void Command1_Click();
 

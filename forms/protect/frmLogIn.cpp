@@ -45,8 +45,8 @@ void frmLogIn::Command2_Click()
     // Read afresh on every attempt: another copy may have changed the credentials meanwhile.
     Database db = LinksDb::open();
     Recordset rs = db.openRecordset(QStringLiteral("Other"), RecordsetType::Table);
-    const Credentials::PasswordCheck password = Credentials::checkPassword(rs.value(QStringLiteral("Password")),
-                                                                           txtp->text());
+    const Credentials::PasswordCheck password =
+        Credentials::checkPassword(rs.value(QStringLiteral("Password")), txtp->text());
     const bool user = Credentials::userNameMatches(rs.value(QStringLiteral("Username")), txtus->text());
 
     if (!password.matches || !user) {

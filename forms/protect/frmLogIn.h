@@ -17,8 +17,8 @@ public:
     QLineEdit* txtus = nullptr;
     QLabel* Label2 = nullptr;
     QLineEdit* txtp = nullptr;
-    QPushButton* Command2 = nullptr;  // "Ok"
-    QPushButton* Command1 = nullptr;  // "Exit"
+    QPushButton* Command2 = nullptr; // "Ok"
+    QPushButton* Command1 = nullptr; // "Exit"
 
     void Command1_Click();
     void Command2_Click();

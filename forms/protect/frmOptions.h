@@ -13,8 +13,8 @@ public:
     frmOptions();
 
     QLabel* Label1 = nullptr;
-    QPushButton* Command1 = nullptr;  // "Program Protection"
-    QPushButton* Command2 = nullptr;  // "Ok"
+    QPushButton* Command1 = nullptr; // "Program Protection"
+    QPushButton* Command2 = nullptr; // "Ok"
 
     void Command1_Click();
     void Command2_Click();

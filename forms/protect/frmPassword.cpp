@@ -13,7 +13,8 @@ frmPassword::frmPassword() : ProtectForm(QStringLiteral("Password protected?"), 
 {
     setObjectName(QStringLiteral("frmPassword"));
 
-    Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("Do you wish to make this program password protected ?"));
+    Label1 = makeLabel(QStringLiteral("Label1"),
+                       QStringLiteral("Do you wish to make this program password protected ?"));
     Label1->setWordWrap(true);
     placeTwips(Label1, 240, 240, 4320, 495);
 

@@ -13,8 +13,8 @@ public:
     frmPassword();
 
     QLabel* Label1 = nullptr;
-    QPushButton* Command1 = nullptr;  // "Yes"
-    QPushButton* Command2 = nullptr;  // "No"
+    QPushButton* Command1 = nullptr; // "Yes"
+    QPushButton* Command2 = nullptr; // "No"
 
     void Command1_Click();
     void Command2_Click();

@@ -46,7 +46,8 @@ frmPasswordProtected::frmPasswordProtected()
 void frmPasswordProtected::Command2_Click()
 {
     if (txtp->text() != txtp2->text()) {
-        platform::MsgBox(QStringLiteral("links don't match!"), platform::MsgStyle::Critical, QStringLiteral("Warning!"));
+        platform::MsgBox(QStringLiteral("links don't match!"), platform::MsgStyle::Critical,
+                         QStringLiteral("Warning!"));
         txtp->clear();
         txtp2->clear();
         return;

@@ -19,7 +19,7 @@ public:
     QLineEdit* txtp = nullptr;
     QLabel* Label3 = nullptr;
     QLineEdit* txtp2 = nullptr;
-    QPushButton* Command2 = nullptr;  // "Ok"
+    QPushButton* Command2 = nullptr; // "Ok"
 
     void Command2_Click();
 };

@@ -28,7 +28,7 @@ void readAll(const Database& db, const QString& table, const QStringList& fields
     }
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } catch (const DbError&) {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly) || f.readAll() != bytes)
-            std::abort();  // a refused file must be left as it was
+            std::abort(); // a refused file must be left as it was
     }
     return 0;
 }

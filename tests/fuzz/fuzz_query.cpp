@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     try {
         const ParsedQuery q = parseQuery(text);
         if (q.table.isEmpty() || q.field.isEmpty())
-            std::abort();  // a parsed query always names its table and field
+            std::abort(); // a parsed query always names its table and field
     } catch (const DbError& e) {
         if (e.number() != DbErr::SyntaxError)
             std::abort();

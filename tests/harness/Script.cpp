@@ -108,7 +108,8 @@ bool HarnessScript::run(const QStringList& f)
         Transaction transaction(db);
         for (int i = 0; i < f[2].toInt(); ++i) {
             const QString name = QStringLiteral("%1-%2").arg(f[1]).arg(i);
-            db.execute(QStringLiteral("INSERT INTO links (SiteName, URL) VALUES (?1, ?2)"), {name, scriptUrlFor(name)});
+            db.execute(QStringLiteral("INSERT INTO links (SiteName, URL) VALUES (?1, ?2)"),
+                       {name, scriptUrlFor(name)});
         }
         transaction.commit();
         return true;

@@ -36,7 +36,8 @@ class PrintingMessageBox : public platform::MessageBoxProvider {
 public:
     PrintingMessageBox()
     {
-        for (const QString& answer : qEnvironmentVariable("TESSARY_HARNESS_ANSWERS").split(u',', Qt::SkipEmptyParts))
+        for (const QString& answer :
+             qEnvironmentVariable("TESSARY_HARNESS_ANSWERS").split(u',', Qt::SkipEmptyParts))
             m_answers.push_back(answer.trimmed().toInt());
     }
 
@@ -71,7 +72,7 @@ void writeVisibleWindows()
     writeLine({QStringLiteral("WINDOWS"), names.join(QLatin1Char(' '))});
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char* argv[])
 {

@@ -5,7 +5,8 @@
 
 namespace testkit {
 
-Harness::Harness(const QString& folder, const QString& runtimeDir) : m_env(QProcessEnvironment::systemEnvironment())
+Harness::Harness(const QString& folder, const QString& runtimeDir)
+    : m_env(QProcessEnvironment::systemEnvironment())
 {
     m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     m_env.insert(QStringLiteral("TESSARY_HARNESS_FOLDER"), folder);
@@ -133,4 +134,4 @@ RuntimeDir::RuntimeDir()
     QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
-}  // namespace testkit
+} // namespace testkit

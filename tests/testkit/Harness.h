@@ -17,13 +17,13 @@ public:
     struct Box {
         int style = 0;
         QString title;
-        QString text;  // CR and LF come back as the two characters \r and \n
+        QString text; // CR and LF come back as the two characters \r and \n
     };
 
     // folder holds the links.mdb the program opens; runtimeDir is the user's runtime folder (the
     // single-instance lock lives there): give two copies the same one to make them meet.
     Harness(const QString& folder, const QString& runtimeDir);
-    ~Harness();  // kills the process if it still runs
+    ~Harness(); // kills the process if it still runs
 
     void setAnswers(const QList<int>& answers);
     void setEnv(const QString& name, const QString& value);
@@ -37,9 +37,9 @@ public:
 
     QStringList lines();
     QList<Box> boxes();
-    QStringList windowsShown();  // the names on the first WINDOWS line, empty when none came
+    QStringList windowsShown(); // the names on the first WINDOWS line, empty when none came
     int exitCode() const;
-    bool crashed() const;  // ended by a signal
+    bool crashed() const; // ended by a signal
     QString stderrText();
 
 private:
@@ -62,4 +62,4 @@ private:
     QTemporaryDir m_dir;
 };
 
-}  // namespace testkit
+} // namespace testkit

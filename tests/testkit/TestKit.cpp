@@ -67,7 +67,7 @@ QString templateFile()
     return path;
 }
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // TempLinksDb
@@ -289,7 +289,7 @@ QByteArray reasonPhrase(int status)
     }
 }
 
-}  // namespace
+} // namespace
 
 struct LocalHttpServer::Impl {
     struct Answer {
@@ -319,7 +319,7 @@ struct LocalHttpServer::Impl {
         if (socket->property("handled").toBool())
             return;
         if (!buffer.contains("\r\n\r\n")) {
-            socket->setProperty("request", buffer);  // headers not complete yet
+            socket->setProperty("request", buffer); // headers not complete yet
             return;
         }
         socket->setProperty("handled", true);
@@ -350,7 +350,7 @@ struct LocalHttpServer::Impl {
         reply += "Connection: close\r\n\r\n";
         reply += body;
         socket->write(reply);
-        socket->disconnectFromHost();  // after the pending bytes are written
+        socket->disconnectFromHost(); // after the pending bytes are written
     }
 };
 
@@ -437,4 +437,4 @@ void triggerAction(QAction* action, const char* name)
     action->trigger();
 }
 
-}  // namespace testkit
+} // namespace testkit

@@ -27,7 +27,7 @@ class QWidget;
 
 namespace testkit {
 
-using Link = QPair<QString, QString>;  // SiteName, URL
+using Link = QPair<QString, QString>; // SiteName, URL
 
 // A fresh copy of the installed links.mdb (written by the real tool) in its own temporary folder.
 // While it lives, the program's LinksDb points at that folder. A database failure inside a helper
@@ -39,7 +39,7 @@ public:
     ~TempLinksDb();
 
     QString folder() const;
-    QString path() const;  // folder + "/links.mdb"
+    QString path() const; // folder + "/links.mdb"
     Database open() const;
 
     // Appends links in this order (stored order = this order), in one transaction.
@@ -49,11 +49,11 @@ public:
     int linkCount() const;
 
     // The one record of table Other. A null QVariant writes Null.
-    void setOther(const QVariant& firstRun, const QVariant& passwordProtected, const QVariant& username = QString(),
-                  const QVariant& password = QString()) const;
+    void setOther(const QVariant& firstRun, const QVariant& passwordProtected,
+                  const QVariant& username = QString(), const QVariant& password = QString()) const;
     QVariant other(const QString& field) const;
 
-    QByteArray bytes() const;  // the raw file
+    QByteArray bytes() const; // the raw file
 
 private:
     QTemporaryDir m_dir;
@@ -115,7 +115,7 @@ public:
                const QByteArray& contentType = "text/plain");
     void silent(const QString& path);
     quint16 port() const;
-    QString host() const;  // "127.0.0.1:<port>"
+    QString host() const; // "127.0.0.1:<port>"
     QStringList requestedPaths;
 
 private:
@@ -136,4 +136,4 @@ void resetApplication();
 // where what follows would crash.
 void triggerAction(QAction* action, const char* name);
 
-}  // namespace testkit
+} // namespace testkit

@@ -58,4 +58,4 @@ ScopedEnv::~ScopedEnv()
         qunsetenv(m_name);
 }
 
-}  // namespace testkit
+} // namespace testkit

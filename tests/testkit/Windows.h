@@ -17,8 +17,7 @@ namespace testkit {
 void settle();
 
 // Whether a window of class T is loaded and visible.
-template <typename T>
-bool isShown()
+template <typename T> bool isShown()
 {
     T* form = Forms::find<T>();
     return form && form->isVisible();
@@ -48,4 +47,4 @@ private:
     bool m_wasSet;
 };
 
-}  // namespace testkit
+} // namespace testkit
