@@ -27,7 +27,7 @@ frmEditThisSite::frmEditThisSite()
     Label9 = LinkWindow::label(this, "Label9", QStringLiteral("URL :"), Look::sansSerif(12, true));
     txtname = LinkWindow::entryBox(this, "txtname", QStringLiteral("Site Name"));
     txtURL = LinkWindow::entryBox(this, "txtURL", QStringLiteral("URL"));
-    // As on the desktop the program comes from: Enter on a focused button presses that button.
+    // Enter on a focused button presses that button, as users of desktop dialogs expect.
     Command2 = LinkWindow::button(this, "Command2", QStringLiteral("Save"), true);
     Command1 = LinkWindow::button(this, "Command1", QStringLiteral("Cancel"), true);
     Command2->setDefault(true);
