@@ -13,18 +13,6 @@
 
 namespace {
 
-// Alphabetical without regard to letter case, accents beside their letters ("Éclair" by
-// "eclair"). The plain C locale has no alphabet of its own, so it sorts as English.
-QCollator makeCollator()
-{
-    QLocale locale;
-    if (locale.language() == QLocale::C)
-        locale = QLocale(QLocale::English, QLocale::UnitedStates);
-    QCollator collator(locale);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    return collator;
-}
-
 // Entries in list order: alphabetical by the collator, equal texts in the order they were given.
 // `given` remembers where each entry stood in the input, so the next sort can reuse this order.
 struct SortedEntries {
@@ -143,7 +131,7 @@ bool reuseOrder(const QCollator& collator, const QStringList& texts, const QList
 // most of the work.
 SortedEntries sortEntries(QStringList texts, QList<qint64> data, const SortedEntries& previous)
 {
-    const QCollator collator = makeCollator();
+    const QCollator collator = ListBox::collator();
     const QString collation = collator.locale().name();
     const qsizetype n = texts.size();
     std::vector<int> order;
@@ -241,6 +229,17 @@ private:
     int m_shown = 0;
     SortedEntries m_entries;
 };
+
+// The plain C locale has no alphabet of its own, so it sorts as English.
+QCollator ListBox::collator()
+{
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
 
 ListBox::ListBox(bool sorted, QWidget* parent) : QListView(parent), m_model(new ListBoxModel(sorted, this))
 {

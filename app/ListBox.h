@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCollator>
 #include <QListView>
 #include <QString>
 #include <memory>
@@ -33,6 +34,10 @@ public:
     // emits Click() as a user's selection does; -1 clears the selection.
     int ListIndex() const;
     void setListIndex(int index);
+
+    // The order of a sorted list box: alphabetical without regard to letter case, accents beside
+    // their letters.
+    static QCollator collator();
 
     // The text of the selected entry, the empty text when nothing is selected.
     QString Text() const;

@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "app/Controls.h"
 #include "app/Lifecycle.h"
 #include "app/LinkList.h"
 #include "app/ListBox.h"
@@ -25,13 +26,7 @@ constexpr int VersionRevision = 0;
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, qreal pointSize)
 {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setAccessibleName(QLatin1String(name));
-    label->setFont(Look::sansSerif(pointSize, true));
-    // Stored names and addresses are shown as typed, never read as markup.
-    label->setTextFormat(Qt::PlainText);
-    return label;
+    return Controls::label(parent, name, caption, Look::sansSerif(pointSize, true));
 }
 
 QAction* makeAction(QWidget* owner, const char* name, const QString& caption, const QKeySequence& shortcut = {})
@@ -88,10 +83,7 @@ frmMain::frmMain()
     Look::setTextColour(lblURL, Look::DarkRed);
     placeTwips(lblURL, 840, 3240, 4425, 300);
 
-    Command1 = new QPushButton(QStringLiteral("Open Link"), client);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setAccessibleName(QStringLiteral("Open Link"));
-    Command1->setFont(Look::display(14.25));
+    Command1 = Controls::button(client, "Command1", QStringLiteral("Open Link"), Look::display(14.25), false);
     placeTwips(Command1, 0, 3600, 5295, 495);
 
     Label15 = makeLabel(client, "Label15", QStringLiteral("Total Links :"), 12);

@@ -4,6 +4,7 @@
 // sizes, pre-sorted). Writes are single autocommitted statements, as durable as the program's.
 #include "bench/Bench.h"
 
+#include "app/ListBox.h"
 #include "app/Look.h"
 #include "data/Connection.h"
 #include "data/LinksDb.h"
@@ -21,21 +22,11 @@ namespace bench {
 
 namespace {
 
-QCollator listCollator()
-{
-    QLocale locale;
-    if (locale.language() == QLocale::C)
-        locale = QLocale(QLocale::English, QLocale::UnitedStates);
-    QCollator collator(locale);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    return collator;
-}
-
 // Collator order, equal names in stored order: one collation key per name, then the keys sorted
 // (faster here than comparing names with the collator n log n times).
 void sortNames(QStringList& names)
 {
-    const QCollator collator = listCollator();
+    const QCollator collator = ListBox::collator();
     std::vector<std::pair<QCollatorSortKey, int>> keys;
     keys.reserve(names.size());
     for (int i = 0; i < names.size(); ++i)

@@ -1,5 +1,6 @@
 #include "forms/about/frmAbout.h"
 
+#include "app/Controls.h"
 #include "app/Forms.h"
 #include "app/Lifecycle.h"
 #include "app/Look.h"
@@ -25,13 +26,9 @@ namespace {
 // The thin fixed border drawn around the client area, one pixel on each side.
 constexpr int Border = 1;
 
-QLabel* makeRowLabel(QWidget* parent, const char* name, const QString& caption)
+QLabel* rowLabel(QWidget* parent, const char* name, const QString& caption)
 {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setAccessibleName(caption);
-    label->setFont(Look::sansSerif(12, true));
-    label->setTextFormat(Qt::PlainText);
+    QLabel* label = Controls::label(parent, name, caption, Look::sansSerif(12, true));
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
@@ -53,11 +50,7 @@ frmAbout::frmAbout()
     client->setObjectName(QStringLiteral("client"));
     client->setGeometry(Border, Border, twips(8880), twips(3015));
 
-    Label1 = new QLabel(QStringLiteral("Orvane Tessary"), client);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setAccessibleName(QStringLiteral("Orvane Tessary"));
-    Label1->setFont(Look::display(26.25, true));
-    Label1->setTextFormat(Qt::PlainText);
+    Label1 = Controls::label(client, "Label1", QStringLiteral("Orvane Tessary"), Look::display(26.25, true));
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     placeTwips(Label1, 1425, 120, 6045, 585);
 
@@ -71,23 +64,19 @@ frmAbout::frmAbout()
     Picture1->setPixmap(QPixmap(QStringLiteral(":/about/Picture1.jpg")));
     placeTwips(Picture1, 240, 720, 2280, 2160);
 
-    Label2 = makeRowLabel(client, "Label2", QStringLiteral("Programmer :"));
+    Label2 = rowLabel(client, "Label2", QStringLiteral("Programmer :"));
     placeTwips(Label2, 3240, 840, 1620, 300);
-    Label3 = makeRowLabel(client, "Label3", QStringLiteral("Valdric"));
+    Label3 = rowLabel(client, "Label3", QStringLiteral("Valdric"));
     placeTwips(Label3, 4920, 840, 1935, 300);
-    Label6 = makeRowLabel(client, "Label6", QStringLiteral("E-Mail :"));
+    Label6 = rowLabel(client, "Label6", QStringLiteral("E-Mail :"));
     placeTwips(Label6, 3960, 1800, 915, 300);
-    Label7 = makeRowLabel(client, "Label7", online::SupportEmail);
+    Label7 = rowLabel(client, "Label7", online::SupportEmail);
     // Wider than the classic 3330 twips, up to the picture's margin on the right: our address is
     // longer than that box and a clipped address would show a wrong one.
     placeTwips(Label7, 4920, 1800, 3720, 300);
 
-    Command1 = new QPushButton(QStringLiteral("Close"), client);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setAccessibleName(QStringLiteral("Close"));
-    Command1->setFont(Look::sansSerif(14.25, true));
-    // As on the classic desktop, Enter presses the focused button.
-    Command1->setAutoDefault(true);
+    // Enter presses the focused button.
+    Command1 = Controls::button(client, "Command1", QStringLiteral("Close"), Look::sansSerif(14.25, true), true);
     placeTwips(Command1, 4080, 2280, 1695, 495);
     // The only control that takes the focus.
     Command1->setFocus();

@@ -16,7 +16,7 @@ void frmMain::mnuDeleteSelectedContact_Click()
         return;
 
     rs.deleteRecord();
-    rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
+    // The refill points the current-link cursor at the whole table again.
     PutInTheListTheRecords();
     lblSiteName->setText(QString());
     lblURL->setText(QString());

@@ -9,19 +9,9 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <limits>
 
 namespace LinkWindow {
-
-QLabel* label(QWidget* window, const char* name, const QString& caption, const QFont& font)
-{
-    auto* l = new QLabel(caption, window);
-    l->setObjectName(QLatin1String(name));
-    l->setAccessibleName(caption);
-    l->setFont(font);
-    return l;
-}
 
 QLineEdit* entryBox(QWidget* window, const char* name, const QString& accessibleName)
 {
@@ -32,16 +22,6 @@ QLineEdit* entryBox(QWidget* window, const char* name, const QString& accessible
     t->setMaxLength(std::numeric_limits<int>::max());
     Look::setBackground(t, Look::EntryYellow);
     return t;
-}
-
-QPushButton* button(QWidget* window, const char* name, const QString& caption, bool autoDefault)
-{
-    auto* b = new QPushButton(caption, window);
-    b->setObjectName(QLatin1String(name));
-    b->setAccessibleName(caption);
-    b->setFont(Look::sansSerif(14.25, true));
-    b->setAutoDefault(autoDefault);
-    return b;
 }
 
 bool refuseEmptyName(const QLineEdit* txtname)

@@ -2,22 +2,17 @@
 
 #include <QString>
 
-class QFont;
-class QLabel;
 class QLineEdit;
-class QPushButton;
 class QWidget;
 class Recordset;
 class frmMain;
 
-// The pieces the New Site and Edit This Site windows share: their controls and the rebuild of
-// the main window's list and count after a change.
+// The pieces the New Site and Edit This Site windows share: their entry boxes, their messages and
+// the rebuild of the main window's list and count after a change.
 namespace LinkWindow {
 
-QLabel* label(QWidget* window, const char* name, const QString& caption, const QFont& font);
 // A yellow one-line box without a length limit: a name or an address is kept whole.
 QLineEdit* entryBox(QWidget* window, const char* name, const QString& accessibleName);
-QPushButton* button(QWidget* window, const char* name, const QString& caption, bool autoDefault);
 
 // The empty-name refusal both windows make before anything else.
 bool refuseEmptyName(const QLineEdit* txtname);

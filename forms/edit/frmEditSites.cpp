@@ -1,5 +1,6 @@
 #include "forms/edit/frmEditSites.h"
 
+#include "app/Controls.h"
 #include "app/Forms.h"
 #include "app/Lifecycle.h"
 #include "app/LinkList.h"
@@ -40,14 +41,9 @@ frmEditSites::frmEditSites()
     setClientSizeTwips(5640, 4935);
     Look::setBackground(this, Look::Background);
 
-    Label1 = new QLabel(QStringLiteral("Select the site that you wish to edit :"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setAccessibleName(Label1->text());
-    Label1->setFont(Look::sansSerif(13.5, true));
-    Label2 = new QLabel(QStringLiteral("Fast Search :"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setAccessibleName(Label2->text());
-    Label2->setFont(Look::sansSerif(13.5, true));
+    Label1 = Controls::label(this, "Label1", QStringLiteral("Select the site that you wish to edit :"),
+                             Look::sansSerif(13.5, true));
+    Label2 = Controls::label(this, "Label2", QStringLiteral("Fast Search :"), Look::sansSerif(13.5, true));
 
     Combo1 = new QComboBox(this);
     Combo1->setObjectName(QStringLiteral("Combo1"));
@@ -64,10 +60,7 @@ frmEditSites::frmEditSites()
     List1->setAccessibleName(QStringLiteral("Sites"));
     List1->setFont(Look::sansSerif(8.25, true));
 
-    Command1 = new QPushButton(QStringLiteral("Cancel"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setAccessibleName(QStringLiteral("Cancel"));
-    Command1->setFont(Look::sansSerif(14.25, true));
+    Command1 = Controls::button(this, "Command1", QStringLiteral("Cancel"), Look::sansSerif(14.25, true), false);
 
     placeTwips(Label1, 240, 120, 5010, 360);
     placeTwips(Label2, 240, 960, 1860, 360);

@@ -1,5 +1,6 @@
 #include "forms/edit/frmEditThisSite.h"
 
+#include "app/Controls.h"
 #include "app/Forms.h"
 #include "app/Lifecycle.h"
 #include "app/ListBox.h"
@@ -21,15 +22,15 @@ frmEditThisSite::frmEditThisSite()
     setClientSizeTwips(7050, 2385);
     Look::setBackground(this, Look::Background);
 
-    Label1 = LinkWindow::label(this, "Label1", QStringLiteral("Edit Link Information"),
-                               Look::sansSerif(18, true, true));
-    Label2 = LinkWindow::label(this, "Label2", QStringLiteral("Site Name :"), Look::sansSerif(12, true));
-    Label9 = LinkWindow::label(this, "Label9", QStringLiteral("URL :"), Look::sansSerif(12, true));
+    Label1 =
+        Controls::label(this, "Label1", QStringLiteral("Edit Link Information"), Look::sansSerif(18, true, true));
+    Label2 = Controls::label(this, "Label2", QStringLiteral("Site Name :"), Look::sansSerif(12, true));
+    Label9 = Controls::label(this, "Label9", QStringLiteral("URL :"), Look::sansSerif(12, true));
     txtname = LinkWindow::entryBox(this, "txtname", QStringLiteral("Site Name"));
     txtURL = LinkWindow::entryBox(this, "txtURL", QStringLiteral("URL"));
     // Enter on a focused button presses that button, as users of desktop dialogs expect.
-    Command2 = LinkWindow::button(this, "Command2", QStringLiteral("Save"), true);
-    Command1 = LinkWindow::button(this, "Command1", QStringLiteral("Cancel"), true);
+    Command2 = Controls::button(this, "Command2", QStringLiteral("Save"), Look::sansSerif(14.25, true), true);
+    Command1 = Controls::button(this, "Command1", QStringLiteral("Cancel"), Look::sansSerif(14.25, true), true);
     Command2->setDefault(true);
 
     placeTwips(Label1, 960, 120, 3585, 435);

@@ -1,5 +1,6 @@
 #include "forms/edit/frmNewSite.h"
 
+#include "app/Controls.h"
 #include "app/Forms.h"
 #include "app/Lifecycle.h"
 #include "app/Look.h"
@@ -44,14 +45,14 @@ frmNewSite::frmNewSite()
     Look::setBackground(this, Look::Background);
 
     Label1 =
-        LinkWindow::label(this, "Label1", QStringLiteral("New Link Information"), Look::sansSerif(18, true, true));
-    Label2 = LinkWindow::label(this, "Label2", QStringLiteral("Site Name :"), Look::sansSerif(12, true));
-    Label9 = LinkWindow::label(this, "Label9", QStringLiteral("URL :"), Look::sansSerif(12, true));
+        Controls::label(this, "Label1", QStringLiteral("New Link Information"), Look::sansSerif(18, true, true));
+    Label2 = Controls::label(this, "Label2", QStringLiteral("Site Name :"), Look::sansSerif(12, true));
+    Label9 = Controls::label(this, "Label9", QStringLiteral("URL :"), Look::sansSerif(12, true));
     txtname = LinkWindow::entryBox(this, "txtname", QStringLiteral("Site Name"));
     txtURL = LinkWindow::entryBox(this, "txtURL", QStringLiteral("URL"));
     // Neither button answers Enter.
-    Command2 = LinkWindow::button(this, "Command2", QStringLiteral("Ok"), false);
-    Command1 = LinkWindow::button(this, "Command1", QStringLiteral("Cancel"), false);
+    Command2 = Controls::button(this, "Command2", QStringLiteral("Ok"), Look::sansSerif(14.25, true), false);
+    Command1 = Controls::button(this, "Command1", QStringLiteral("Cancel"), Look::sansSerif(14.25, true), false);
 
     placeTwips(Label1, 1560, 120, 3690, 435);
     placeTwips(Label2, 240, 960, 1410, 300);

@@ -1,5 +1,6 @@
 #include "forms/protect/ProtectForm.h"
 
+#include "app/Controls.h"
 #include "app/Look.h"
 
 #include <QKeyEvent>
@@ -14,11 +15,7 @@ ProtectForm::ProtectForm(const QString& caption, Frame frame, int widthTwips, in
     setWindowTitle(caption);
     setAccessibleName(caption);
 
-    // Only the window's own colour: the text boxes keep their white.
-    QPalette teal = palette();
-    teal.setColor(QPalette::Window, Look::Background);
-    setPalette(teal);
-    setAutoFillBackground(true);
+    Look::setBackground(this, Look::Background);
     setFont(Look::sansSerif(8));
 
     if (frame == Frame::Fixed)
@@ -37,18 +34,12 @@ void ProtectForm::setDefaultButton(QPushButton* button)
 
 QPushButton* ProtectForm::makeButton(const QString& name, const QString& caption)
 {
-    auto* button = new QPushButton(caption, this);
-    button->setObjectName(name);
-    button->setAccessibleName(caption);
-    button->setAutoDefault(true);
-    return button;
+    return Controls::button(this, name, caption, font(), true);
 }
 
 QLabel* ProtectForm::makeLabel(const QString& name, const QString& caption)
 {
-    auto* label = new QLabel(caption, this);
-    label->setObjectName(name);
-    label->setAccessibleName(caption);
+    QLabel* label = Controls::label(this, name, caption, font());
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
