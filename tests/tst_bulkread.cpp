@@ -13,20 +13,11 @@
 
 #include <functional>
 
+using testkit::errorOf;
 using testkit::Link;
 using testkit::TempLinksDb;
 
 namespace {
-
-int errorOf(const std::function<void()>& body)
-{
-    try {
-        body();
-    } catch (const DbError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 // What was read, the failure number, and where the cursor stood afterwards.
 QString outcome(Recordset& rs, const QStringList& texts, const QList<qint64>& ids, int error)

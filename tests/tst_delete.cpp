@@ -19,7 +19,9 @@ using platform::MsgAnswer::No;
 using testkit::clickEntry;
 using testkit::entries;
 using testkit::Link;
+using testkit::MainState;
 using testkit::openMain;
+using testkit::stateOf;
 
 namespace {
 
@@ -37,19 +39,6 @@ bool selectByAddress(frmMain* main, const QString& url)
     return false;
 }
 
-struct MainState {
-    QStringList list;
-    int index;
-    QString name, url, count;
-    bool operator==(const MainState&) const = default;
-};
-
-MainState stateOf(const frmMain* main)
-{
-    return {entries(main->List1), main->List1->ListIndex(), main->lblSiteName->text(), main->lblURL->text(),
-            main->lblTotalContacts->text()};
-}
-
 void pressCtrl(frmMain* main, Qt::Key key)
 {
     QTest::keyClick(main, key, Qt::ControlModifier);
@@ -61,13 +50,7 @@ class tst_delete : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup()
-    {
-        // A window unloaded by the test leaves a pending "end when nothing is loaded" check: let it
-        // run while the main window still stands, not after the reset.
-        QCoreApplication::processEvents();
-        testkit::resetApplication();
-    }
+    void cleanup() { testkit::resetApplication(); }
 
     void deleteSelected_onlyLinkLeavesAnEmptyWindow();
     void deleteSelected_removesExactlyTheShownRecord();

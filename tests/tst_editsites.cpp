@@ -24,7 +24,9 @@
 using testkit::clickEntry;
 using testkit::entries;
 using testkit::Link;
+using testkit::MainState;
 using testkit::openMain;
+using testkit::stateOf;
 
 namespace {
 
@@ -61,32 +63,13 @@ frmEditThisSite* openEditorAt(frmMain* main, int row)
     return Forms::find<frmEditThisSite>();
 }
 
-struct MainState {
-    QStringList list;
-    int index;
-    QString name, url, count;
-    bool operator==(const MainState&) const = default;
-};
-
-MainState stateOf(const frmMain* main)
-{
-    return {entries(main->List1), main->List1->ListIndex(), main->lblSiteName->text(), main->lblURL->text(),
-            main->lblTotalContacts->text()};
-}
-
 } // namespace
 
 class tst_editsites : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup()
-    {
-        // A window unloaded by the test leaves a pending "end when nothing is loaded" check: let it
-        // run while the main window still stands, not after the reset.
-        QCoreApplication::processEvents();
-        testkit::resetApplication();
-    }
+    void cleanup() { testkit::resetApplication(); }
 
     void chooser_opensWithEveryLinkInStoredOrderAndNoLetterChosen();
     void chooser_letterFilterAndShowAll();

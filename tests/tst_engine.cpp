@@ -13,21 +13,11 @@
 
 #include <functional>
 
+using testkit::errorOf;
 using testkit::Link;
 using testkit::TempLinksDb;
 
 namespace {
-
-// Runs body and returns the number of the DbError it throws (0 when it throws none).
-int errorOf(const std::function<void()>& body)
-{
-    try {
-        body();
-    } catch (const DbError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 QStringList namesOf(Recordset& rs)
 {

@@ -89,9 +89,6 @@ void tst_online::cleanup()
 {
     online::setWebHost(QString());
     platform::setHttpClient(nullptr);
-    // An unloaded main window posts its "was that the last window?" check: let it run before the
-    // reset, or it would end the next test's application.
-    QCoreApplication::processEvents();
     testkit::resetApplication();
 }
 

@@ -402,6 +402,16 @@ quint16 refusedPort()
 // ---------------------------------------------------------------------------------------------
 // Application helpers
 
+int errorOf(const std::function<void()>& body)
+{
+    try {
+        body();
+    } catch (const DbError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
 void resetApplication()
 {
     app::resetForTests();

@@ -126,6 +126,9 @@ private:
 // A port on 127.0.0.1 where nothing listens (connections are refused).
 quint16 refusedPort();
 
+// Runs body and returns the number of the DbError it throws (0 when it throws none).
+int errorOf(const std::function<void()>& body);
+
 // Puts the application back to "not started": every window gone, no end recorded, no instance
 // lock held, and local event loops able to run again. Call it from a test function (or cleanup()),
 // not from inside a running event loop.

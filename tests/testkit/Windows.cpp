@@ -4,6 +4,7 @@
 #include "app/ListBox.h"
 #include "app/frmMain.h"
 
+#include <QLabel>
 #include <QTest>
 
 namespace testkit {
@@ -42,6 +43,12 @@ void clickEntry(ListBox* list, int row, Qt::MouseButton button)
     const QModelIndex index = list->model()->index(row, 0);
     list->scrollTo(index);
     QTest::mouseClick(list->viewport(), button, {}, list->visualRect(index).center());
+}
+
+MainState stateOf(const frmMain* main)
+{
+    return {entries(main->List1), main->List1->ListIndex(), main->lblSiteName->text(), main->lblURL->text(),
+            main->lblTotalContacts->text()};
 }
 
 ScopedEnv::ScopedEnv(const char* name, const QByteArray& value)

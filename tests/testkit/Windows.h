@@ -33,6 +33,15 @@ int indexOf(const ListBox* list, const QString& text);
 // A mouse click on that entry.
 void clickEntry(ListBox* list, int row, Qt::MouseButton button = Qt::LeftButton);
 
+// What the main window shows: its list, selection, details and count.
+struct MainState {
+    QStringList list;
+    int index;
+    QString name, url, count;
+    bool operator==(const MainState&) const = default;
+};
+MainState stateOf(const frmMain* main);
+
 // Sets an environment variable for one test and puts the old value back however the test ends.
 class ScopedEnv {
 public:
