@@ -50,6 +50,16 @@ std::map<std::pair<QString, QString>, std::weak_ptr<Connection>>& openConnection
 
 } // namespace
 
+int keyConnection(sqlite3* db, const QByteArray& password)
+{
+    int rc = sqlite3_key(db, password.constData(), int(password.size()));
+    // Newer SQLCipher applies its cipher settings at the first page read, so they must be in
+    // place before any statement touches the file; version 3 settings are what our files use.
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "PRAGMA cipher_compatibility = 3", nullptr, nullptr, nullptr);
+    return rc;
+}
+
 QString quoteIdentifier(const QString& name)
 {
     QString quoted = name;
@@ -99,8 +109,8 @@ std::shared_ptr<Connection> Connection::get(const QString& path, const QString& 
     if (rc != SQLITE_OK)
         throw DbError(DbErr::CannotOpen,
                       QStringLiteral("Could not open '%1': %2.").arg(path, QString::fromUtf8(sqlite3_errstr(rc))));
-    const QByteArray pwd = password.toUtf8();
-    sqlite3_key(conn->m_db, pwd.constData(), int(pwd.size()));
+    if (keyConnection(conn->m_db, password.toUtf8()) != SQLITE_OK)
+        conn->fail(sqlite3_errcode(conn->m_db));
     sqlite3_busy_timeout(conn->m_db, 5000);
     sqlite3_extended_result_codes(conn->m_db, 0);
 
@@ -114,7 +124,6 @@ std::shared_ptr<Connection> Connection::get(const QString& path, const QString& 
     if (rc != SQLITE_OK)
         conn->fail(rc);
 
-    conn->run(QStringLiteral("PRAGMA cipher_compatibility = 3"));
     conn->run(QStringLiteral("PRAGMA synchronous = FULL"));
     // Room for the decrypted pages of a large list, so a rebuild reads no page twice.
     conn->run(QStringLiteral("PRAGMA cache_size = -32768"));

@@ -76,5 +76,9 @@ private:
     QHash<QString, sqlite3_stmt*> m_cache;
 };
 
+// Keys a freshly opened connection and applies every cipher setting before anything reads the
+// file. Returns an SQLite result code.
+int keyConnection(sqlite3* db, const QByteArray& password);
+
 // The SQL text for an identifier: "name" with inner quotes doubled.
 QString quoteIdentifier(const QString& name);

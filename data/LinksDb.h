@@ -12,6 +12,11 @@ QString connect();  // ";PWD=" + the built-in password
 // Opens links.mdb the way every window does.
 Database open();
 
+// Writes a fresh installed file at path: the two tables and the settings record of a first start.
+// It is written beside path and renamed into place, so no half-written file ever stands there;
+// a file already at path is left as it is. On failure returns false with the reason in *error.
+bool create(const QString& path, QString* error);
+
 // Tests and tools point the program at another folder.
 void setFolder(const QString& folder);
 

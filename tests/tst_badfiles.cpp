@@ -91,7 +91,7 @@ private Q_SLOTS:
             QVERIFY(runShell(db.path(), kSchema));
         } else if (kind == QLatin1String("password")) {
             QVERIFY(file.remove());
-            QVERIFY(runShell(db.path(), "PRAGMA key = 'not-the-password';\n" + kSchema));
+            QVERIFY(runShell(db.path(), "PRAGMA key = 'not-the-password';\nPRAGMA cipher_compatibility = 3;\n" + kSchema));
         } else if (kind == QLatin1String("noother")) {
             db.open().execute(QStringLiteral("DROP TABLE Other"));
         } else if (kind == QLatin1String("norecord")) {

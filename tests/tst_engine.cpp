@@ -9,7 +9,10 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
+
 #include <QtTest>
+#include <sqlcipher/sqlite3.h>
 
 #include <functional>
 
@@ -62,6 +65,7 @@ class tst_engine : public QObject {
 
 private Q_SLOTS:
     void opensTheInstalledFile();
+    void cipherSettingsComeBeforeAnyRead();
     void refusesFilesItCannotOpen_data();
     void refusesFilesItCannotOpen();
     void refusesAWrongPassword();
@@ -105,6 +109,49 @@ void tst_engine::opensTheInstalledFile()
     // Field names ignore case, as the program's callers expect.
     QCOMPARE(other.text(QStringLiteral("passwordprotected")), QStringLiteral("No"));
     QCOMPARE(errorOf([&] { other.value(QStringLiteral("NoSuchField")); }), DbErr::FieldNotFound);
+}
+
+namespace {
+// Every statement run on every connection opened from here on, in order, one list per connection.
+QList<std::pair<sqlite3*, QStringList>> g_traced;
+
+int traceStatement(unsigned, void* db, void* stmt, void*)
+{
+    for (auto it = g_traced.rbegin(); it != g_traced.rend(); ++it) {
+        if (it->first == db) {
+            it->second << QString::fromUtf8(sqlite3_sql(static_cast<sqlite3_stmt*>(stmt)));
+            break;
+        }
+    }
+    return 0;
+}
+
+int traceNewConnection(sqlite3* db, char**, const sqlite3_api_routines*)
+{
+    g_traced.append(std::make_pair(db, QStringList()));
+    sqlite3_trace_v2(db, SQLITE_TRACE_STMT, &traceStatement, db);
+    return SQLITE_OK;
+}
+} // namespace
+
+void tst_engine::cipherSettingsComeBeforeAnyRead()
+{
+    // Newer SQLCipher reads the cipher settings at the first page access: a statement before them
+    // would decrypt with the wrong ones. Both the program and the file tool must set them first.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("links.mdb"));
+    g_traced.clear();
+    sqlite3_auto_extension(reinterpret_cast<void (*)()>(&traceNewConnection));
+    QString error;
+    const bool created = LinksDb::create(path, &error);
+    Database db = Database::open(path, LinksDb::connect());
+    db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
+    sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(&traceNewConnection));
+    QVERIFY2(created, qPrintable(error));
+
+    QCOMPARE(g_traced.size(), 2); // the tool's connection and the program's
+    for (const auto& [db, statements] : std::as_const(g_traced))
+        QCOMPARE(statements.value(0), QStringLiteral("PRAGMA cipher_compatibility = 3"));
 }
 
 void tst_engine::refusesFilesItCannotOpen_data()
@@ -437,6 +484,7 @@ void tst_engine::writesOfAnotherProcessAreSeenAndNotBlocked()
     shell.start(QStringLiteral("sqlcipher"), {file.path()});
     QVERIFY(shell.waitForStarted());
     shell.write("PRAGMA key = 'vunok';\n"
+                "PRAGMA cipher_compatibility = 3;\n"
                 "INSERT INTO links (SiteName, URL) VALUES ('theirs', '2');\n");
     shell.closeWriteChannel();
     QVERIFY(shell.waitForFinished());
