@@ -9,7 +9,6 @@ QLabel* label(QWidget* parent, const QString& name, const QString& caption, cons
 {
     auto* l = new QLabel(caption, parent);
     l->setObjectName(name);
-    l->setAccessibleName(caption.isEmpty() ? name : caption);
     l->setFont(font);
     l->setTextFormat(Qt::PlainText);
     return l;
@@ -20,7 +19,6 @@ QPushButton* button(QWidget* parent, const QString& name, const QString& caption
 {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(name);
-    b->setAccessibleName(caption);
     b->setFont(font);
     b->setAutoDefault(autoDefault);
     return b;

@@ -162,7 +162,8 @@ public:
 
     QVariant data(const QModelIndex& index, int role) const override
     {
-        if (role != Qt::DisplayRole || index.row() < 0 || index.row() >= m_shown)
+        // The tooltip shows an entry too long for the list's width whole.
+        if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || index.row() < 0 || index.row() >= m_shown)
             return {};
         return m_entries.texts[index.row()];
     }
@@ -252,7 +253,10 @@ ListBox::ListBox(bool sorted, QWidget* parent) : QListView(parent), m_model(new 
             [this](const QItemSelection& selected, const QItemSelection&) {
                 if (!selected.isEmpty())
                     Q_EMIT Click();
+                Q_EMIT SelectionStateChanged();
             });
+    // A refill replaces the entries and drops the selection without a selection signal.
+    connect(m_model, &QAbstractItemModel::modelReset, this, &ListBox::SelectionStateChanged);
 }
 
 ListBox::~ListBox() = default;
@@ -354,6 +358,15 @@ void ListBox::keyPressEvent(QKeyEvent* event)
         return;
     }
     QListView::keyPressEvent(event);
+}
+
+QItemSelectionModel::SelectionFlags ListBox::selectionCommand(const QModelIndex& index, const QEvent* event) const
+{
+    // Input moves the selection but never takes it away: neither Ctrl+click on the selected entry
+    // nor a click on the blank area below the entries leaves the list without a selection.
+    if (selectionModel()->hasSelection() && (!index.isValid() || selectionModel()->isSelected(index)))
+        return QItemSelectionModel::NoUpdate;
+    return QListView::selectionCommand(index, event);
 }
 
 void ListBox::paintEvent(QPaintEvent* event)

@@ -48,12 +48,16 @@ Q_SIGNALS:
     // A mouse button went down over the list (before the selection reacts).
     void MouseDown(Qt::MouseButton button, const QPoint& globalPos);
     void MouseMove();
+    // The entries or the selection changed, however (mouse, keyboard, code, a refill).
+    void SelectionStateChanged();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
 
 private:
     void ensureSorted() const;

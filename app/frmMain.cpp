@@ -67,7 +67,7 @@ frmMain::frmMain()
 
     List1 = new ListBox(true, client);
     List1->setObjectName(QStringLiteral("List1"));
-    List1->setAccessibleName(QStringLiteral("List1"));
+    List1->setAccessibleName(QStringLiteral("Sites"));
     Look::setBackground(List1, Look::EntryYellow);
     List1->setFont(Look::sansSerif(8.25, true));
     placeTwips(List1, 0, 0, 5295, 2790);
@@ -75,11 +75,13 @@ frmMain::frmMain()
     Label2 = makeLabel(client, "Label2", QStringLiteral("Name :"), 12);
     placeTwips(Label2, 120, 2880, 855, 300);
     lblSiteName = makeLabel(client, "lblSiteName", QString(), 12);
+    lblSiteName->setAccessibleDescription(QStringLiteral("Site name"));
     Look::setTextColour(lblSiteName, Look::DarkRed);
     placeTwips(lblSiteName, 960, 2880, 4530, 300);
     Label9 = makeLabel(client, "Label9", QStringLiteral("URL :"), 12);
     placeTwips(Label9, 120, 3240, 705, 300);
     lblURL = makeLabel(client, "lblURL", QString(), 12);
+    lblURL->setAccessibleDescription(QStringLiteral("Address"));
     Look::setTextColour(lblURL, Look::DarkRed);
     placeTwips(lblURL, 840, 3240, 4425, 300);
 
@@ -90,6 +92,7 @@ frmMain::frmMain()
     placeTwips(Label15, 1320, 4320, 1470, 300);
     lblTotalContacts = makeLabel(client, "lblTotalContacts", QStringLiteral("99999"), 24);
     Look::setTextColour(lblTotalContacts, Look::DarkRed);
+    lblTotalContacts->setAccessibleDescription(QStringLiteral("Number of links"));
     lblTotalContacts->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     placeTwips(lblTotalContacts, 2880, 4200, 1455, 555);
 
@@ -133,6 +136,8 @@ frmMain::frmMain()
 
     app::onEvent(List1, &ListBox::Click, this, &frmMain::List1_Click);
     app::onEvent(List1, &ListBox::MouseMove, this, &frmMain::List1_MouseMove);
+    // The delete command follows the selection however it changes, not only when the mouse moves.
+    app::onEvent(List1, &ListBox::SelectionStateChanged, this, &frmMain::ButtonsEnabled);
     connect(List1, &ListBox::MouseDown, this, [this](Qt::MouseButton button, const QPoint& globalPos) {
         app::guarded([&] { List1_MouseDown(button, globalPos); });
     });
@@ -184,19 +189,72 @@ void frmMain::Form_Unload()
 
 void frmMain::List1_Click()
 {
+    const int index = List1->ListIndex();
     db = LinksDb::open();
     // Each entry remembers its record, so the entry shows exactly the link it was listed from,
     // whatever its name (outer blanks, apostrophes, letter case, names stored twice).
-    rs = db.openRecord(QStringLiteral("links"), List1->ItemData(List1->ListIndex()));
+    rs = db.openRecord(QStringLiteral("links"), List1->ItemData(index));
+    // An identity freed by a delete is handed to the next new link: a record that is gone or has
+    // another name is not the link this entry was listed for.
+    bool gone = index >= 0 && !rs.hasCurrentRecord();
+    try {
+        gone = gone || (index >= 0 && rs.text(QStringLiteral("SiteName")) != List1->List(index));
+    } catch (const DbError&) {
+    }
+    if (gone) {
+        linkNoLongerThere();
+        return;
+    }
     // A link that cannot be shown leaves the labels as they were.
+    QString name = lblSiteName->text();
+    QString url = lblURL->text();
     try {
-        lblSiteName->setText(rs.text(QStringLiteral("SiteName")));
+        name = rs.text(QStringLiteral("SiteName"));
     } catch (const DbError&) {
     }
     try {
-        lblURL->setText(rs.text(QStringLiteral("URL")));
+        url = rs.text(QStringLiteral("URL"));
     } catch (const DbError&) {
     }
+    showDetails(name, url);
+    if (rs.hasCurrentRecord())
+        m_shown = ShownLink{rs.id(), name, url};
+    else
+        m_shown.reset();
+}
+
+void frmMain::showDetails(const QString& name, const QString& url)
+{
+    lblSiteName->setText(name);
+    lblURL->setText(url);
+    // The labels keep their size; a longer name or address can still be read whole.
+    lblSiteName->setToolTip(name);
+    lblURL->setToolTip(url);
+}
+
+Recordset frmMain::rereadShownLink()
+{
+    if (!m_shown)
+        return {};
+    Recordset record = db.openRecord(QStringLiteral("links"), m_shown->id);
+    if (record.hasCurrentRecord() && (record.text(QStringLiteral("SiteName")) != m_shown->name ||
+                                      record.text(QStringLiteral("URL")) != m_shown->url))
+        return {};
+    return record;
+}
+
+void frmMain::linkNoLongerThere()
+{
+    platform::MsgBox(QStringLiteral("This site link was deleted or changed meanwhile, so nothing was done. "
+                                    "The list now shows the links as they are."),
+                     platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
+    db = LinksDb::open();
+    rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
+    LinkCount = rs.recordCount();
+    lblTotalContacts->setText(QString::number(LinkCount));
+    fillLinkList(List1, rs, LinkCount);
+    showDetails(QString(), QString());
+    m_shown.reset();
 }
 
 void frmMain::List1_MouseDown(Qt::MouseButton button, const QPoint& globalPos)
@@ -227,6 +285,7 @@ void frmMain::PutInTheListTheRecords()
 {
     db = LinksDb::open();
     rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
+    m_shown.reset();
     if (rs.recordCount() != 0) {
         rs.moveLast();
         rs.moveFirst();

@@ -3,6 +3,8 @@
 #include "app/Form.h"
 #include "data/Database.h"
 
+#include <optional>
+
 class ListBox;
 class QAction;
 class QLabel;
@@ -78,6 +80,21 @@ public:
 
 protected:
     void Form_Load() override;
+    // The link the details labels show, as read when it was selected: commands that act on it
+    // first make sure the record still holds exactly this link.
+    struct ShownLink {
+        qint64 id = -1;
+        QString name;
+        QString url;
+    };
+    std::optional<ShownLink> m_shown;
+    void showDetails(const QString& name, const QString& url);
+    // The record behind the shown link, re-read; it has no current record when the link the user
+    // saw is gone or was changed meanwhile.
+    Recordset rereadShownLink();
+    // Tells the user the link they saw is gone or changed, and lists what the file holds now.
+    void linkNoLongerThere();
+
     void Form_Unload() override;
     void mouseMoveEvent(QMouseEvent* event) override;
 };

@@ -4,8 +4,10 @@
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QUrl>
 #include <optional>
 
@@ -41,7 +43,13 @@ std::optional<double> releaseNumber(QString text)
 void frmMain::mnuUpdates_Click()
 {
     try {
-        const platform::HttpReply reply = platform::httpGet(QUrl(online::versionFileUrl()), Inet1RequestTimeoutMs);
+        platform::HttpReply reply;
+        {
+            // The wait can last up to the time-out: the cursor shows that the program is working.
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+            reply = platform::httpGet(QUrl(online::versionFileUrl()), Inet1RequestTimeoutMs);
+        }
         // An error status is no version file, even when its page happens to read as a number.
         if (!reply.ok)
             throw CheckFailed{};

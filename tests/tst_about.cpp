@@ -126,6 +126,8 @@ void tst_about::aboutBox_textsLookAndGeometry()
     const QList<Row> rows{
         {about->Label2, QStringLiteral("Programmer :"), twipsRect(3240, 840, 1620, 300)},
         {about->Label3, QStringLiteral("Valdric"), twipsRect(4920, 840, 1935, 300)},
+        {about->Label4, QStringLiteral("Copyright :"), twipsRect(3420, 1320, 1440, 300)},
+        {about->Label5, QStringLiteral("2026"), twipsRect(4920, 1320, 1935, 300)},
         {about->Label6, QStringLiteral("E-Mail :"), twipsRect(3960, 1800, 915, 300)},
         {about->Label7, QStringLiteral("support@tessary.example.com"), twipsRect(4920, 1800, 3720, 300)},
     };

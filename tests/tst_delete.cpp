@@ -54,8 +54,10 @@ private Q_SLOTS:
 
     void deleteSelected_onlyLinkLeavesAnEmptyWindow();
     void deleteSelected_removesExactlyTheShownRecord();
-    void deleteSelected_afterNewSiteStillTheShownLink();
+    void deleteSelected_followsTheSelectionFromTheKeyboard();
     void deleteSelected_withoutCurrentLinkAsksAndChangesNothing();
+    void staleLink_isNeitherShownNorDeleted_data();
+    void staleLink_isNeitherShownNorDeleted();
     void answerNo_changesNothing();
     void deleteAll_asksThenEmptiesEverything_data();
     void deleteAll_asksThenEmptiesEverything();
@@ -117,7 +119,7 @@ void tst_delete::deleteSelected_removesExactlyTheShownRecord()
     QCOMPARE(boxes.texts(), QStringList({askOne, askOne, askOne}));
 }
 
-void tst_delete::deleteSelected_afterNewSiteStillTheShownLink()
+void tst_delete::deleteSelected_followsTheSelectionFromTheKeyboard()
 {
     testkit::TempLinksDb file;
     testkit::ScriptedMessageBox boxes;
@@ -126,17 +128,33 @@ void tst_delete::deleteSelected_afterNewSiteStillTheShownLink()
     frmMain* main = openMain();
     QVERIFY(main);
     QCOMPARE(main->lblSiteName->text(), QStringLiteral("Alpha"));
+    QVERIFY(main->mnuDeleteSelectedContact->isEnabled());
 
+    // After a new link nothing is selected: the command says so at once, with no mouse moving.
     testkit::triggerAction(main->mnuNewContact, "mnuNewContact");
     frmNewSite* form = Forms::find<frmNewSite>();
     QVERIFY(form);
     QTest::keyClicks(form->txtname, "gamma");
     QTest::mouseClick(form->Command2, Qt::LeftButton);
     QCOMPARE(main->List1->ListIndex(), -1);
+    QVERIFY(!main->mnuDeleteSelectedContact->isEnabled());
+    pressCtrl(main, Qt::Key_X);
+    QVERIFY(boxes.boxes.isEmpty());
 
-    testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+    // A keyboard-only user selects with an arrow key and deletes with the shortcut.
+    main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main));
+    main->List1->setFocus();
+    QTest::keyClick(main->List1, Qt::Key_Down);
+    QCOMPARE(main->lblSiteName->text(), QStringLiteral("Alpha"));
+    QVERIFY(main->mnuDeleteSelectedContact->isEnabled());
+    pressCtrl(main, Qt::Key_X);
     QCOMPARE(file.links(), QList<Link>({{"beta", "b"}, {"gamma", "None"}}));
-    QCOMPARE(entries(main->List1), QStringList({"beta", "gamma"}));
+    QVERIFY(!main->mnuDeleteSelectedContact->isEnabled()); // the refill selects nothing
+
+    testkit::triggerAction(main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
+    QVERIFY(!main->mnuDeleteSelectedContact->isEnabled());
+    QCOMPARE(boxes.texts(), QStringList({askOne, askAll}));
 }
 
 void tst_delete::deleteSelected_withoutCurrentLinkAsksAndChangesNothing()
@@ -149,34 +167,84 @@ void tst_delete::deleteSelected_withoutCurrentLinkAsksAndChangesNothing()
     QVERIFY(main);
     QCOMPARE(main->lblSiteName->text(), QStringLiteral("a"));
 
-    // Right after a refill: the command lags enabled, but there is no current link.
+    // Right after a refill there is no current link: the command, run anyway, does nothing.
     pressCtrl(main, Qt::Key_X);
     QCOMPARE(file.linkCount(), 3);
     boxes.boxes.clear();
     const MainState afterRefill = stateOf(main);
-    QVERIFY(main->mnuDeleteSelectedContact->isEnabled());
-    pressCtrl(main, Qt::Key_X);
+    main->mnuDeleteSelectedContact_Click();
     QVERIFY(boxes.boxes.isEmpty());
     QCOMPARE(file.linkCount(), 3);
     QVERIFY(stateOf(main) == afterRefill);
-
-    // A lookup that found nothing: "c" was removed behind the main window's back.
-    clickEntry(main->List1, 0);
-    QCOMPARE(main->lblSiteName->text(), QStringLiteral("b"));
-    file.open().execute(QStringLiteral("DELETE FROM links WHERE URL = ?1"), {QStringLiteral("3")});
-    clickEntry(main->List1, 1);
-    QCOMPARE(main->lblSiteName->text(), QStringLiteral("b"));
-    testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
-    QVERIFY(boxes.boxes.isEmpty());
-    QCOMPARE(file.links(), QList<Link>({{"b", "2"}, {"d", "4"}}));
 
     // After Delete All.
     testkit::triggerAction(main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
     boxes.boxes.clear();
     const MainState afterDeleteAll = stateOf(main);
-    testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+    main->mnuDeleteSelectedContact_Click();
     QVERIFY(boxes.boxes.isEmpty());
     QVERIFY(stateOf(main) == afterDeleteAll);
+    QVERIFY(!app::hasEnded());
+}
+
+void tst_delete::staleLink_isNeitherShownNorDeleted_data()
+{
+    QTest::addColumn<bool>("deleteIt");     // select "c" first, then "Delete Selected Site Link"
+    QTest::addColumn<bool>("otherProcess"); // the change comes from another copy of the program
+    QTest::addColumn<bool>("reused");       // a new link took over c's freed identity
+    for (const bool deleteIt : {false, true})
+        for (const bool otherProcess : {false, true})
+            for (const bool reused : {false, true})
+                QTest::addRow("%s, %s, %s", deleteIt ? "delete" : "select",
+                              otherProcess ? "other copy" : "same copy", reused ? "identity reused" : "deleted")
+                    << deleteIt << otherProcess << reused;
+}
+
+void tst_delete::staleLink_isNeitherShownNorDeleted()
+{
+    QFETCH(bool, deleteIt);
+    QFETCH(bool, otherProcess);
+    QFETCH(bool, reused);
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    file.addLinks({{"a", "ua"}, {"b", "ub"}, {"c", "uc"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    if (deleteIt) {
+        clickEntry(main->List1, 2);
+        QCOMPARE(main->lblURL->text(), QStringLiteral("uc"));
+    }
+
+    // c goes; in the reused rows "x" is added next and SQLite hands it c's identity.
+    const QByteArray change = reused ? "DELETE FROM links WHERE SiteName = 'c';\n"
+                                       "INSERT INTO links (SiteName, URL) VALUES ('x', 'ux');"
+                                     : "DELETE FROM links WHERE SiteName = 'c';";
+    if (otherProcess) {
+        QVERIFY(file.writeFromAnotherProcess(change));
+    } else {
+        file.open().execute(QStringLiteral("DELETE FROM links WHERE SiteName = 'c'"));
+        if (reused)
+            file.addLinks({{"x", "ux"}});
+    }
+    const QList<Link> after = file.links();
+
+    if (deleteIt)
+        pressCtrl(main, Qt::Key_X);
+    else
+        clickEntry(main->List1, 2);
+
+    const QString gone = QStringLiteral("This site link was deleted or changed meanwhile, so nothing was done. "
+                                        "The list now shows the links as they are.");
+    QCOMPARE(boxes.texts(), deleteIt ? QStringList({askOne, gone}) : QStringList({gone}));
+    QCOMPARE(boxes.boxes.last().title, QStringLiteral("Warning"));
+    QCOMPARE(boxes.boxes.last().style, 48);
+    QCOMPARE(file.links(), after);
+    QCOMPARE(entries(main->List1), reused ? QStringList({"a", "b", "x"}) : QStringList({"a", "b"}));
+    QCOMPARE(main->lblTotalContacts->text(), QString::number(after.size()));
+    QCOMPARE(main->lblSiteName->text(), QString());
+    QCOMPARE(main->lblURL->text(), QString());
+    QVERIFY(!main->mnuDeleteSelectedContact->isEnabled());
     QVERIFY(!app::hasEnded());
 }
 

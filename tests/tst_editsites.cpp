@@ -78,14 +78,16 @@ private Q_SLOTS:
     void chooser_pickFillsEditWindowWithThatRecordAndCloses();
     void chooser_arrowKeysInListPickAsClickDoes();
     void chooser_cancelOpensNothing();
-    void chooser_pickOfALinkDeletedMeanwhileSaysSo();
+    void chooser_pickOfALinkGoneMeanwhileSaysSo_data();
+    void chooser_pickOfALinkGoneMeanwhileSaysSo();
 
     void tabKeyWalksBothWindowsInTheirOrder();
     void save_unchangedRewritesAndSelectsFirstInMain();
     void save_emptyNameRefusedEmptyUrlBecomesNone();
     void save_renameToOtherNameAndCaseChangeAsTyped();
     void save_changesOnlyThePickedOfEqualNames();
-    void save_afterRecordDeletedWritesNothingAndKeepsRunning();
+    void save_afterLinkGoneWritesNothingAndKeepsRunning_data();
+    void save_afterLinkGoneWritesNothingAndKeepsRunning();
     void cancel_writesNothingAndLeavesMainAlone();
 };
 
@@ -112,6 +114,12 @@ void tst_editsites::chooser_opensWithEveryLinkInStoredOrderAndNoLetterChosen()
     QCOMPARE(chooser->Combo1->itemText(26), QStringLiteral("Z"));
     QCOMPARE(chooser->Combo1->currentIndex(), -1);
     QCOMPARE(chooser->Combo1->currentText(), QStringLiteral("<<Choose a letter for a fast search>>"));
+    // The prompt is read whole in the combo's documented width.
+    const QLineEdit* field = chooser->Combo1->lineEdit();
+    QVERIFY2(field->fontMetrics().horizontalAdvance(field->text()) + 4 <= field->width(),
+             qPrintable(QStringLiteral("%1 px of prompt in a %2 px field")
+                            .arg(field->fontMetrics().horizontalAdvance(field->text()))
+                            .arg(field->width())));
     QVERIFY(boxes.boxes.isEmpty());
 }
 
@@ -219,7 +227,9 @@ void tst_editsites::chooser_pickFillsEditWindowWithThatRecordAndCloses()
         QVERIFY(editor->isVisible());
         QCOMPARE(editor->txtname->text(), links[row].first);
         QCOMPARE(editor->txtURL->text(), links[row].second);
-        QCOMPARE(editor->recordKey(), links[row].first);
+        // A long name or address shows its start.
+        QCOMPARE(editor->txtname->cursorPosition(), 0);
+        QCOMPARE(editor->txtURL->cursorPosition(), 0);
         QCOMPARE(editor->recordId(), id);
         if (!first)
             first = editor;
@@ -257,26 +267,53 @@ void tst_editsites::chooser_arrowKeysInListPickAsClickDoes()
     QCOMPARE(editor->txtURL->text(), links[row].second);
 }
 
-void tst_editsites::chooser_pickOfALinkDeletedMeanwhileSaysSo()
+void tst_editsites::chooser_pickOfALinkGoneMeanwhileSaysSo_data()
 {
+    QTest::addColumn<bool>("reused"); // a new link took over the picked one's freed identity
+    QTest::addColumn<int>("letter");  // the combo's entry when the pick is made (0: show all)
+    QTest::newRow("deleted, all links") << false << 0;
+    QTest::newRow("identity reused, all links") << true << 0;
+    QTest::newRow("identity reused, letter G") << true << int('G' - 'A' + 1);
+}
+
+void tst_editsites::chooser_pickOfALinkGoneMeanwhileSaysSo()
+{
+    QFETCH(bool, reused);
+    QFETCH(int, letter);
     testkit::TempLinksDb file;
     testkit::ScriptedMessageBox boxes;
     testkit::FakeInstanceGuard guard;
-    file.addLinks({{"keep", "1"}, {"gone", "2"}});
+    file.addLinks({{"keep", "1"}, {"gold", "3"}, {"gone", "2"}});
     frmMain* main = openMain();
     QVERIFY(main);
     frmEditSites* chooser = openChooser(main);
     QVERIFY(chooser);
-    file.open().execute(QStringLiteral("DELETE FROM links WHERE SiteName = 'gone'"));
+    chooser->Combo1->setCurrentIndex(letter);
+    chooser->Combo1_Click();
+    const int row = testkit::indexOf(chooser->List1, QStringLiteral("gone"));
+    QVERIFY(row >= 0);
+    QVERIFY(file.writeFromAnotherProcess(reused ? "DELETE FROM links WHERE SiteName = 'gone';\n"
+                                                  "INSERT INTO links (SiteName, URL) VALUES ('glad', 'x');"
+                                                : "DELETE FROM links WHERE SiteName = 'gone';"));
+    const QList<Link> after = file.links();
 
-    clickEntry(chooser->List1, 1);
-    QCOMPARE(boxes.texts(),
-             QStringList{"This site link no longer exists. It may have been deleted while you were editing it."});
+    clickEntry(chooser->List1, row);
+    QCOMPARE(boxes.texts(), QStringList{"The site link you picked was deleted or changed meanwhile. "
+                                        "The list now shows the links as they are."});
     QCOMPARE(boxes.boxes[0].style, 48);
+    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Warning"));
     QVERIFY(!app::hasEnded());
     QVERIFY(!Forms::find<frmEditThisSite>());
     QCOMPARE(Forms::find<frmEditSites>(), chooser);
-    QCOMPARE(entries(chooser->List1), QStringList{"keep"});
+    QCOMPARE(file.links(), after);
+    QStringList left = reused ? QStringList{"glad", "gold"} : QStringList{"gold"};
+    if (letter == 0)
+        left.prepend(QStringLiteral("keep"));
+    QStringList shown = entries(chooser->List1);
+    shown.sort();
+    left.sort();
+    QCOMPARE(shown, left);
+    QCOMPARE(chooser->Combo1->currentIndex(), letter);
 }
 
 void tst_editsites::chooser_cancelOpensNothing()
@@ -435,35 +472,46 @@ void tst_editsites::save_changesOnlyThePickedOfEqualNames()
     QCOMPARE(file.links(), QList<Link>({{"Same", "one"}, {"Same", "changed"}, {"x", "y"}}));
 }
 
-void tst_editsites::save_afterRecordDeletedWritesNothingAndKeepsRunning()
+void tst_editsites::save_afterLinkGoneWritesNothingAndKeepsRunning_data()
 {
+    QTest::addColumn<bool>("reused"); // "precious" was added next and took the edited link's identity
+    QTest::newRow("deleted") << false;
+    QTest::newRow("identity reused") << true;
+}
+
+void tst_editsites::save_afterLinkGoneWritesNothingAndKeepsRunning()
+{
+    QFETCH(bool, reused);
     testkit::TempLinksDb file;
     testkit::ScriptedMessageBox boxes;
     testkit::FakeInstanceGuard guard;
     file.addLinks({{"Alpha", "a"}, {"beta", "b"}, {"gamma", "g"}});
     frmMain* main = openMain();
     QVERIFY(main);
-    frmEditThisSite* editor = openEditorAt(main, 1);
+    frmEditThisSite* editor = openEditorAt(main, 2);
     QVERIFY(editor);
+    QCOMPARE(editor->txtname->text(), QStringLiteral("gamma"));
     editor->txtURL->setText(QStringLiteral("new address"));
 
-    // Meanwhile the user deletes that link in the main window.
-    clickEntry(main->List1, 1);
-    QCOMPARE(main->lblSiteName->text(), QStringLiteral("beta"));
+    // Meanwhile the user deletes that link in the main window, and perhaps adds another.
+    clickEntry(main->List1, 2);
+    QCOMPARE(main->lblSiteName->text(), QStringLiteral("gamma"));
     testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
-    QCOMPARE(file.links(), QList<Link>({{"Alpha", "a"}, {"gamma", "g"}}));
+    if (reused)
+        file.addLinks({{"precious", "p"}});
+    const QList<Link> after = file.links();
+    main->PutInTheListTheRecords();
     const MainState before = stateOf(main);
     boxes.boxes.clear();
 
     QTest::mouseClick(editor->Command2, Qt::LeftButton);
-    QCOMPARE(boxes.boxes.size(), 1);
-    QCOMPARE(
-        boxes.boxes[0].text,
-        QStringLiteral("This site link no longer exists. It may have been deleted while you were editing it."));
+    QCOMPARE(boxes.texts(),
+             QStringList{"This site link was deleted or changed meanwhile, so your changes were not "
+                         "saved. The list now shows the links as they are."});
     QCOMPARE(boxes.boxes[0].title, QStringLiteral("Warning"));
     QCOMPARE(boxes.boxes[0].style, 48);
     QVERIFY(!Forms::find<frmEditThisSite>());
-    QCOMPARE(file.links(), QList<Link>({{"Alpha", "a"}, {"gamma", "g"}}));
+    QCOMPARE(file.links(), after);
     QVERIFY(stateOf(main) == before);
     QCoreApplication::processEvents();
     QVERIFY(!app::hasEnded());

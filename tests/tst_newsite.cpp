@@ -160,7 +160,6 @@ void tst_newsite::okRebuildsMainListAndCountAndLeavesTheDetailsAlone()
     frmMain* main = openMain();
     QVERIFY(main);
     QCOMPARE(main->lblSiteName->text(), QStringLiteral("Alpha"));
-    const bool deleteEnabled = main->mnuDeleteSelectedContact->isEnabled();
 
     frmNewSite* form = openNewSite(main);
     QVERIFY(form);
@@ -173,7 +172,7 @@ void tst_newsite::okRebuildsMainListAndCountAndLeavesTheDetailsAlone()
     QCOMPARE(main->List1->ListIndex(), -1);
     QCOMPARE(main->lblSiteName->text(), QStringLiteral("Alpha"));
     QCOMPARE(main->lblURL->text(), QStringLiteral("a"));
-    QCOMPARE(main->mnuDeleteSelectedContact->isEnabled(), deleteEnabled);
+    QVERIFY(!main->mnuDeleteSelectedContact->isEnabled()); // nothing is selected
     QVERIFY(boxes.boxes.isEmpty());
     QVERIFY(!app::hasEnded());
 }

@@ -13,11 +13,14 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <optional>
 #include <stdexcept>
 
@@ -159,7 +162,18 @@ void tst_online::updateCheck_unreachableServer()
     online::setWebHost(s.server.host());
     s.server.silent(VersionPath);
     s.main->Inet1RequestTimeoutMs = 300;
+    // The wait shows the busy cursor; the box that ends it does not.
+    Qt::CursorShape waiting = Qt::ArrowCursor;
+    QTimer::singleShot(100, [&] {
+        if (const QCursor* cursor = QGuiApplication::overrideCursor())
+            waiting = cursor->shape();
+    });
+    bool busyAtBox = true;
+    s.boxes.onNextBox([&](const auto&) { busyAtBox = QGuiApplication::overrideCursor() != nullptr; });
     s.checkForUpdates();
+    QCOMPARE(waiting, Qt::WaitCursor);
+    QVERIFY(!busyAtBox);
+    QVERIFY(!QGuiApplication::overrideCursor());
     QCOMPARE(s.server.requestedPaths, QStringList({VersionPath}));
     QCOMPARE(s.boxes.texts(), QStringList({ConnectError, ConnectError}));
     QCOMPARE(s.boxes.boxes.last().title, QStringLiteral("Orvane Tessary"));

@@ -56,7 +56,7 @@ frmAbout::frmAbout()
 
     Picture1 = new QLabel(client);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setAccessibleName(QStringLiteral("Picture1"));
+    Picture1->setAccessibleName(QStringLiteral("Orvane Tessary picture"));
     // The picture box's own one-pixel frame leaves exactly the picture's 150 x 142 inside.
     Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Picture1->setLineWidth(1);
@@ -68,6 +68,10 @@ frmAbout::frmAbout()
     placeTwips(Label2, 3240, 840, 1620, 300);
     Label3 = rowLabel(client, "Label3", QStringLiteral("Valdric"));
     placeTwips(Label3, 4920, 840, 1935, 300);
+    Label4 = rowLabel(client, "Label4", QStringLiteral("Copyright :"));
+    placeTwips(Label4, 3420, 1320, 1440, 300);
+    Label5 = rowLabel(client, "Label5", QStringLiteral("2026"));
+    placeTwips(Label5, 4920, 1320, 1935, 300);
     Label6 = rowLabel(client, "Label6", QStringLiteral("E-Mail :"));
     placeTwips(Label6, 3960, 1800, 915, 300);
     Label7 = rowLabel(client, "Label7", online::SupportEmail);

@@ -18,6 +18,8 @@ public:
     QLabel* Picture1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr; // "Copyright :"
+    QLabel* Label5 = nullptr; // the year of this release
     QLabel* Label6 = nullptr;
     QLabel* Label7 = nullptr;
     QPushButton* Command1 = nullptr;

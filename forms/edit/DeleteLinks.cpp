@@ -9,17 +9,22 @@ void frmMain::mnuDeleteSelectedContact_Click()
 {
     // Without a current link (after a refill, a Delete All, or a lookup that found nothing) there
     // is nothing to delete and nothing to ask.
-    if (!rs.hasCurrentRecord())
+    if (!rs.hasCurrentRecord() && !m_shown)
         return;
     if (platform::MsgBox(QStringLiteral("Are you sure you want to delete this site link ?"),
                          platform::MsgStyle::YesNo, QStringLiteral("Warning")) != platform::MsgAnswer::Yes)
         return;
 
-    rs.deleteRecord();
+    // Only the link the user saw is deleted, never one that took over its identity meanwhile.
+    Recordset record = rereadShownLink();
+    if (!record.hasCurrentRecord()) {
+        linkNoLongerThere();
+        return;
+    }
+    record.deleteRecord();
     // The refill points the current-link cursor at the whole table again.
     PutInTheListTheRecords();
-    lblSiteName->setText(QString());
-    lblURL->setText(QString());
+    showDetails(QString(), QString());
 }
 
 void frmMain::mnuDeleteAllContacts_Click()
@@ -36,9 +41,9 @@ void frmMain::mnuDeleteAllContacts_Click()
         transaction.commit();
     }
     rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
+    m_shown.reset();
 
-    lblSiteName->setText(QString());
-    lblURL->setText(QString());
+    showDetails(QString(), QString());
     List1->Clear();
     lblTotalContacts->setText(QStringLiteral("0"));
 }

@@ -33,13 +33,6 @@ bool refuseEmptyName(const QLineEdit* txtname)
     return true;
 }
 
-void sayLinkIsGone()
-{
-    platform::MsgBox(
-        QStringLiteral("This site link no longer exists. It may have been deleted while you were editing it."),
-        platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
-}
-
 frmMain* rebuildMainList(Recordset& rs)
 {
     frmMain* main = Forms::find<frmMain>();

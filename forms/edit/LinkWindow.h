@@ -17,9 +17,6 @@ QLineEdit* entryBox(QWidget* window, const char* name, const QString& accessible
 // The empty-name refusal both windows make before anything else.
 bool refuseEmptyName(const QLineEdit* txtname);
 
-// Tells the user that the link picked or being edited was deleted meanwhile.
-void sayLinkIsGone();
-
 // The main window's count and list from a table cursor on links, nothing selected; returns the
 // main window (nullptr when it is not open).
 frmMain* rebuildMainList(Recordset& rs);

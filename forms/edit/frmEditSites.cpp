@@ -49,6 +49,8 @@ frmEditSites::frmEditSites()
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setAccessibleName(QStringLiteral("Fast Search"));
     Combo1->setEditable(true);
+    // The window's small type, so the prompt fits the box instead of being cut off.
+    Combo1->setFont(Look::sansSerif(8.25));
     // The text field is free to type in, but typed text never chooses an entry: the combo would
     // otherwise pick the entry it matches on Enter or when the focus leaves the field.
     Combo1->setInsertPolicy(QComboBox::NoInsert);
@@ -127,14 +129,20 @@ void frmEditSites::Combo1_Click()
 
 void frmEditSites::List1_Click()
 {
-    const qint64 id = List1->ItemData(List1->ListIndex());
+    const int index = List1->ListIndex();
     Database db = LinksDb::open();
-    // Exactly the record the entry was listed from, whatever its name looks like.
-    Recordset rs = db.openRecord(QStringLiteral("links"), id);
-    if (!rs.hasCurrentRecord()) {
-        // Deleted from the main window while this list was open: say so and list what is left.
-        LinkWindow::sayLinkIsGone();
-        fillWithAllLinks();
+    // Exactly the record the entry was listed from, whatever its name looks like, and only while
+    // it still holds that link: a freed identity goes to the next new link.
+    Recordset rs = db.openRecord(QStringLiteral("links"), List1->ItemData(index));
+    if (!rs.hasCurrentRecord() || rs.text(QStringLiteral("SiteName")) != List1->List(index)) {
+        platform::MsgBox(QStringLiteral("The site link you picked was deleted or changed meanwhile. "
+                                        "The list now shows the links as they are."),
+                         platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
+        // The refill keeps the letter the combo shows.
+        if (Combo1->currentIndex() > 0)
+            PutInTheListTheRecords();
+        else
+            fillWithAllLinks();
         return;
     }
     const QString name = rs.text(QStringLiteral("SiteName"));
@@ -143,9 +151,7 @@ void frmEditSites::List1_Click()
     frmEditThisSite* editor = Forms::load<frmEditThisSite>();
     if (!editor)
         return;
-    editor->txtname->setText(name);
-    editor->setRecord(name, id);
-    editor->txtURL->setText(url);
+    editor->setRecord(rs.id(), name, url);
     Forms::showForm(editor);
     unload();
 }

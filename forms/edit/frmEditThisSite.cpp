@@ -53,10 +53,16 @@ frmEditThisSite::frmEditThisSite()
     connect(txtURL, &QLineEdit::returnPressed, Command2, &QPushButton::click);
 }
 
-void frmEditThisSite::setRecord(const QString& key, qint64 id)
+void frmEditThisSite::setRecord(qint64 id, const QString& name, const QString& url)
 {
-    m_recordKey = key;
     m_recordId = id;
+    m_openedName = name;
+    m_openedUrl = url;
+    txtname->setText(name);
+    txtURL->setText(url);
+    // A long name or address opens at its start, not scrolled to its end.
+    txtname->setCursorPosition(0);
+    txtURL->setCursorPosition(0);
 }
 
 void frmEditThisSite::Command2_Click()
@@ -69,8 +75,14 @@ void frmEditThisSite::Command2_Click()
     Database db = LinksDb::open();
     // Exactly the record that was picked, whatever its name and however many others share it.
     Recordset record = db.openRecord(QStringLiteral("links"), m_recordId);
-    if (!record.hasCurrentRecord()) {
-        LinkWindow::sayLinkIsGone();
+    // A freed identity goes to the next new link: only the link this window was opened on is written.
+    if (!record.hasCurrentRecord() || record.text(QStringLiteral("SiteName")) != m_openedName ||
+        record.text(QStringLiteral("URL")) != m_openedUrl) {
+        platform::MsgBox(QStringLiteral("This site link was deleted or changed meanwhile, so your changes were "
+                                        "not saved. The list now shows the links as they are."),
+                         platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
+        Recordset rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
+        LinkWindow::rebuildMainList(rs);
         unload();
         return;
     }

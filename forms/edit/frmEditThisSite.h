@@ -22,16 +22,16 @@ public:
     QPushButton* Command2 = nullptr; // "Save", the default button
     QPushButton* Command1 = nullptr; // "Cancel"
 
-    // The link this window edits: its stored name (letter case and blanks kept) and its identity.
-    // Filling the boxes is the opener's; editing txtname leaves both unchanged.
-    void setRecord(const QString& key, qint64 id);
-    QString recordKey() const { return m_recordKey; }
+    // The link this window edits, as the opener read it: fills the boxes with it. Saving writes
+    // only while the record still holds exactly this link.
+    void setRecord(qint64 id, const QString& name, const QString& url);
     qint64 recordId() const { return m_recordId; }
 
     void Command2_Click();
     void Command1_Click();
 
 private:
-    QString m_recordKey;
     qint64 m_recordId = -1;
+    QString m_openedName;
+    QString m_openedUrl;
 };

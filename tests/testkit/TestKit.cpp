@@ -116,6 +116,17 @@ void TempLinksDb::addLinks(const QList<Link>& links) const
     });
 }
 
+bool TempLinksDb::writeFromAnotherProcess(const QByteArray& sql) const
+{
+    QProcess shell;
+    shell.start(QStringLiteral("sqlcipher"), {path()});
+    if (!shell.waitForStarted())
+        return false;
+    shell.write("PRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n" + sql + '\n');
+    shell.closeWriteChannel();
+    return shell.waitForFinished() && shell.exitCode() == 0 && shell.readAllStandardError().isEmpty();
+}
+
 QList<Link> TempLinksDb::links() const
 {
     return reported("TempLinksDb::links", [this] {

@@ -44,6 +44,9 @@ public:
 
     // Appends links in this order (stored order = this order), in one transaction.
     void addLinks(const QList<Link>& links) const;
+    // Runs SQL on the file from another process (the sqlcipher shell), as another copy would;
+    // false when it failed.
+    bool writeFromAnotherProcess(const QByteArray& sql) const;
     // Every link in stored order.
     QList<Link> links() const;
     int linkCount() const;
