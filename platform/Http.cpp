@@ -33,6 +33,7 @@ public:
         });
 
         QEventLoop loop;
+        // The transfer time-out above only notices silence; this one ends a reply that drips.
         QTimer timer;
         timer.setSingleShot(true);
         QObject::connect(&timer, &QTimer::timeout, reply.get(), &QNetworkReply::abort);

@@ -24,6 +24,7 @@ public:
     virtual HttpReply get(const QUrl& url, int timeoutMs) = 0;
 };
 
+// timeoutMs bounds the whole transfer, however slowly the bytes keep coming.
 HttpReply httpGet(const QUrl& url, int timeoutMs);
 
 // Replaces the real client (nullptr restores it). The client stays owned by the caller.

@@ -77,8 +77,8 @@ private Q_SLOTS:
     void updateCheck_replies_data();
     void updateCheck_replies();
     void updateCheck_unreachableServer();
-    void updateCheck_floodFails_data();
-    void updateCheck_floodFails();
+    void updateCheck_floodOrDripFails_data();
+    void updateCheck_floodOrDripFails();
     void updateCheck_keepsLastReplyInLabel();
     void updateCheck_yesOpensDownloadPageAndEnds();
     void updateCheck_noLeavesProgramRunning();
@@ -174,7 +174,7 @@ void tst_online::updateCheck_unreachableServer()
     QVERIFY(s.main->isVisible());
 }
 
-void tst_online::updateCheck_floodFails_data()
+void tst_online::updateCheck_floodOrDripFails_data()
 {
     QTest::addColumn<qint64>("total");
     QTest::addColumn<int>("pieceBytes");
@@ -183,9 +183,11 @@ void tst_online::updateCheck_floodFails_data()
     // Far more than the socket buffers on both ends hold, so the client must hang up first; the
     // time-out is long enough that only the length limit can end it.
     QTest::newRow("endless flood") << qint64(32) * 1024 * 1024 << 16 * 1024 << 0 << 5000;
+    // Each byte comes well within the time-out: only a limit on the whole transfer ends it.
+    QTest::newRow("drip") << qint64(8) << 1 << 250 << 600;
 }
 
-void tst_online::updateCheck_floodFails()
+void tst_online::updateCheck_floodOrDripFails()
 {
     QFETCH(qint64, total);
     QFETCH(int, pieceBytes);
