@@ -111,6 +111,10 @@ void tst_online::updateCheck_replies_data()
     QTest::newRow("not a number") << 200 << QByteArray("abc") << ConnectError << "abc";
     QTest::newRow("number then text") << 200 << QByteArray("100abc") << ConnectError << "100abc";
     QTest::newRow("two numbers") << 200 << QByteArray("100 101") << ConnectError << "100 101";
+    // Editors on Windows start a UTF-8 file with a byte-order mark; it is no part of the number.
+    const QByteArray bom("\xEF\xBB\xBF");
+    QTest::newRow("byte-order mark") << 200 << bom + "100" << NoUpgrades << "\uFEFF100";
+    QTest::newRow("byte-order mark, higher") << 200 << bom + "101\r\n" << NewerVersion << "\uFEFF101\r\n";
     const QByteArray full = QByteArray("100").leftJustified(platform::MaxReplyBytes, ' ');
     QTest::newRow("reply of the longest length read") << 200 << full << NoUpgrades << QString::fromLatin1(full);
     // One byte more and the reply is not kept at all.
