@@ -80,6 +80,8 @@ private Q_SLOTS:
     void updateCheck_replies_data();
     void updateCheck_replies();
     void updateCheck_unreachableServer();
+    void updateCheck_floodOrDripFails_data();
+    void updateCheck_floodOrDripFails();
     void updateCheck_keepsLastReplyInLabel();
     void updateCheck_yesOpensDownloadPageAndEnds();
     void updateCheck_noLeavesProgramRunning();
@@ -112,6 +114,14 @@ void tst_online::updateCheck_replies_data()
     QTest::newRow("not a number") << 200 << QByteArray("abc") << ConnectError << "abc";
     QTest::newRow("number then text") << 200 << QByteArray("100abc") << ConnectError << "100abc";
     QTest::newRow("two numbers") << 200 << QByteArray("100 101") << ConnectError << "100 101";
+    // Editors on Windows start a UTF-8 file with a byte-order mark; it is no part of the number.
+    const QByteArray bom("\xEF\xBB\xBF");
+    QTest::newRow("byte-order mark") << 200 << bom + "100" << NoUpgrades << "\uFEFF100";
+    QTest::newRow("byte-order mark, higher") << 200 << bom + "101\r\n" << NewerVersion << "\uFEFF101\r\n";
+    const QByteArray full = QByteArray("100").leftJustified(platform::MaxReplyBytes, ' ');
+    QTest::newRow("reply of the longest length read") << 200 << full << NoUpgrades << QString::fromLatin1(full);
+    // One byte more and the reply is not kept at all.
+    QTest::newRow("reply one byte too long") << 200 << full + ' ' << ConnectError << "";
     // A failed request leaves the label as it was: no reply arrived.
     QTest::newRow("server error with a number") << 500 << QByteArray("100") << ConnectError << "";
     QTest::newRow("missing file page") << 404 << QByteArray("<html><body>Not Found</body></html>") << ConnectError
@@ -180,6 +190,41 @@ void tst_online::updateCheck_unreachableServer()
     QVERIFY(s.opener->opened.isEmpty());
     QVERIFY(!app::hasEnded());
     QVERIFY(s.main->isVisible());
+}
+
+void tst_online::updateCheck_floodOrDripFails_data()
+{
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<int>("pieceBytes");
+    QTest::addColumn<int>("intervalMs");
+    QTest::addColumn<int>("timeoutMs");
+    // Far more than the socket buffers on both ends hold, so the client must hang up first; the
+    // time-out is long enough that only the length limit can end it.
+    QTest::newRow("endless flood") << qint64(32) * 1024 * 1024 << 16 * 1024 << 0 << 5000;
+    // Each byte comes well within the time-out: only a limit on the whole transfer ends it.
+    QTest::newRow("drip") << qint64(8) << 1 << 250 << 600;
+}
+
+void tst_online::updateCheck_floodOrDripFails()
+{
+    QFETCH(qint64, total);
+    QFETCH(int, pieceBytes);
+    QFETCH(int, intervalMs);
+    QFETCH(int, timeoutMs);
+
+    Session s;
+    QVERIFY(s.main);
+    s.main->Inet1RequestTimeoutMs = timeoutMs;
+    // Taken to its end, the body of ones would read as a newer release.
+    s.server.stream(VersionPath, total, pieceBytes, intervalMs);
+    s.checkForUpdates();
+
+    QCOMPARE(s.boxes.texts(), QStringList({ConnectError}));
+    QCOMPARE(s.boxes.boxes.first().title, QStringLiteral("Orvane Tessary"));
+    QCOMPARE(s.main->lblupdate->text(), QString());
+    QVERIFY(s.opener->opened.isEmpty());
+    QVERIFY(!app::hasEnded());
+    QTRY_COMPARE(s.server.hungUp, QStringList({VersionPath}));
 }
 
 void tst_online::updateCheck_keepsLastReplyInLabel()

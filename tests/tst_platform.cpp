@@ -239,6 +239,7 @@ void tst_platform::httpGet_failures_data()
     QTest::newRow("404 not in the table") << 0 << QByteArray() << 404;
     QTest::newRow("500 with a number as body") << 500 << QByteArray("100") << 500;
     QTest::newRow("503") << 503 << QByteArray("busy") << 503;
+    QTest::newRow("200 one byte too long") << 200 << QByteArray(MaxReplyBytes + 1, '1') << 200;
     QTest::newRow("silent: times out") << -1 << QByteArray() << 0;
     QTest::newRow("refused") << -2 << QByteArray() << 0;
 }

@@ -309,10 +309,18 @@ struct LocalHttpServer::Impl {
         QByteArray contentType;
     };
 
+    struct Stream {
+        qint64 total;
+        int pieceBytes;
+        int intervalMs;
+    };
+
     QTcpServer server;
     QHash<QString, Answer> answers;
     QSet<QString> silentPaths;
+    QHash<QString, Stream> streams;
     QStringList* requested = nullptr;
+    QStringList* hungUp = nullptr;
 
     void accept()
     {
@@ -344,6 +352,10 @@ struct LocalHttpServer::Impl {
         const QString path = target.section(QLatin1Char('?'), 0, 0);
         if (silentPaths.contains(path))
             return;
+        if (const auto stream = streams.constFind(path); stream != streams.constEnd()) {
+            startStream(socket, path, *stream);
+            return;
+        }
         const auto it = answers.constFind(path);
         if (it == answers.constEnd()) {
             respond(socket, 404, "<html><body><h1>404 Not Found</h1><p>Nothing is served here.</p></body></html>",
@@ -351,6 +363,38 @@ struct LocalHttpServer::Impl {
             return;
         }
         respond(socket, it->status, it->body, it->contentType);
+    }
+
+    void startStream(QTcpSocket* socket, const QString& path, const Stream& stream)
+    {
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n");
+        auto sent = std::make_shared<qint64>(0);
+        // Only what the client takes is queued, so a flood costs the server no memory either.
+        auto pump = [socket, stream, sent] {
+            if (socket->state() != QAbstractSocket::ConnectedState)
+                return;
+            while (*sent < stream.total && socket->bytesToWrite() < 64 * 1024) {
+                const qint64 piece = qMin<qint64>(stream.pieceBytes, stream.total - *sent);
+                socket->write(QByteArray(piece, '1'));
+                *sent += piece;
+                if (stream.intervalMs > 0)
+                    return;
+            }
+            if (*sent == stream.total && socket->bytesToWrite() == 0)
+                socket->disconnectFromHost();
+        };
+        QObject::connect(socket, &QTcpSocket::disconnected, &server, [this, path, stream, sent] {
+            if (*sent < stream.total)
+                hungUp->append(path);
+        });
+        if (stream.intervalMs > 0) {
+            auto* timer = new QTimer(socket);
+            QObject::connect(timer, &QTimer::timeout, socket, pump);
+            timer->start(stream.intervalMs);
+        } else {
+            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, pump);
+            pump();
+        }
     }
 
     static void respond(QTcpSocket* socket, int status, const QByteArray& body, const QByteArray& contentType)
@@ -368,6 +412,7 @@ struct LocalHttpServer::Impl {
 LocalHttpServer::LocalHttpServer() : d(std::make_unique<Impl>())
 {
     d->requested = &requestedPaths;
+    d->hungUp = &hungUp;
     QObject::connect(&d->server, &QTcpServer::newConnection, &d->server, [this] { d->accept(); });
     if (!d->server.listen(QHostAddress::LocalHost, 0))
         qFatal("LocalHttpServer: cannot listen on 127.0.0.1: %s", qPrintable(d->server.errorString()));
@@ -381,13 +426,22 @@ LocalHttpServer::~LocalHttpServer()
 void LocalHttpServer::serve(const QString& path, int status, const QByteArray& body, const QByteArray& contentType)
 {
     d->silentPaths.remove(path);
+    d->streams.remove(path);
     d->answers.insert(path, {status, body, contentType});
 }
 
 void LocalHttpServer::silent(const QString& path)
 {
     d->answers.remove(path);
+    d->streams.remove(path);
     d->silentPaths.insert(path);
+}
+
+void LocalHttpServer::stream(const QString& path, qint64 total, int pieceBytes, int intervalMs)
+{
+    d->answers.remove(path);
+    d->silentPaths.remove(path);
+    d->streams.insert(path, {total, pieceBytes, intervalMs});
 }
 
 quint16 LocalHttpServer::port() const

@@ -117,9 +117,13 @@ public:
     void serve(const QString& path, int status, const QByteArray& body,
                const QByteArray& contentType = "text/plain");
     void silent(const QString& path);
+    // Answers 200 with no length and a body of total digits "111...", pieceBytes at a time every
+    // intervalMs (0: as fast as the client takes them), then closes: a flood or a drip.
+    void stream(const QString& path, qint64 total, int pieceBytes, int intervalMs);
     quint16 port() const;
     QString host() const; // "127.0.0.1:<port>"
     QStringList requestedPaths;
+    QStringList hungUp; // streamed paths whose client went away before the whole body was sent
 
 private:
     struct Impl;

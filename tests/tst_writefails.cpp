@@ -1,0 +1,232 @@
+// Every write command of the user against a write that really fails: another process holds the
+// write lock past the busy time-out, or the disk is full. The user must be told (the unexpected-
+// failure box, then the end) and links.mdb must be left exactly as it was: a write that failed
+// silently would lose a new link without a word.
+
+#include "app/Forms.h"
+#include "app/Lifecycle.h"
+#include "app/ListBox.h"
+#include "app/frmMain.h"
+#include "data/DbError.h"
+#include "data/LinksDb.h"
+#include "forms/edit/frmEditSites.h"
+#include "forms/edit/frmEditThisSite.h"
+#include "forms/edit/frmNewSite.h"
+#include "forms/protect/frmOptions.h"
+#include "forms/protect/frmPassword.h"
+#include "forms/protect/frmPasswordProtected.h"
+#include "testkit/TestKit.h"
+#include "testkit/Windows.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <optional>
+
+#include <sched.h>
+#include <sys/mount.h>
+
+namespace {
+
+// Another process in the middle of a write: it holds the write lock (readers go on) until it ends,
+// which rolls its transaction back.
+class WriteLockHolder {
+public:
+    bool take(const QString& path)
+    {
+        m_shell.start(QStringLiteral("sqlcipher"), {path});
+        m_shell.write("PRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n"
+                      "BEGIN IMMEDIATE;\nSELECT 'held';\n");
+        while (!m_shell.readAllStandardOutput().contains("held")) {
+            if (!m_shell.waitForReadyRead(10000))
+                return false;
+        }
+        return true;
+    }
+    ~WriteLockHolder()
+    {
+        m_shell.closeWriteChannel();
+        if (!m_shell.waitForFinished(10000))
+            m_shell.kill();
+    }
+
+private:
+    QProcess m_shell;
+};
+
+// A copy of links.mdb on a small file system with no byte left. It lives in this process's own
+// mount namespace, so the machine's mounts are never touched.
+class FullDisk {
+public:
+    ~FullDisk()
+    {
+        if (m_mounted)
+            umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+    }
+    // Empty when it worked, else why not.
+    QString fill(const QString& file)
+    {
+        static const bool ownNamespace =
+            unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        if (!ownNamespace)
+            return QStringLiteral("no mount namespace of its own (needs root): %1").arg(qt_error_string());
+        m_mounted = mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, "size=64k") == 0;
+        if (!m_mounted)
+            return QStringLiteral("cannot mount a tmpfs: %1").arg(qt_error_string());
+        if (!QFile::copy(file, m_dir.filePath(LinksDb::fileName())))
+            return QStringLiteral("cannot copy links.mdb onto the tmpfs");
+        QFile filler(m_dir.filePath(QStringLiteral("filler")));
+        if (!filler.open(QIODevice::WriteOnly))
+            return filler.errorString();
+        const QByteArray page(4096, 'x');
+        while (filler.write(page) == page.size() && filler.flush()) {
+        }
+        if (QStorageInfo(m_dir.path()).bytesAvailable() != 0)
+            return QStringLiteral("the tmpfs did not fill up");
+        LinksDb::setFolder(m_dir.path());
+        return {};
+    }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+};
+
+// Opens the windows of one write command and fills them in; returns the user's last step, the
+// one that writes.
+using Command = std::function<std::function<void()>(frmMain*)>;
+
+std::function<void()> clickOf(QPushButton* button)
+{
+    return [button] { QTest::mouseClick(button, Qt::LeftButton); };
+}
+
+std::function<void()> triggerOf(QAction* action, const char* name)
+{
+    return [action, name] { testkit::triggerAction(action, name); };
+}
+
+frmPassword* protectionChoice(frmMain* main)
+{
+    testkit::triggerAction(main->mnuOptions, "mnuOptions");
+    QTest::mouseClick(Forms::find<frmOptions>()->Command1, Qt::LeftButton);
+    return Forms::find<frmPassword>();
+}
+
+const QList<std::pair<const char*, Command>>& commands()
+{
+    static const QList<std::pair<const char*, Command>> table = {
+        {"New Site Link",
+         [](frmMain* main) {
+             testkit::triggerAction(main->mnuNewContact, "mnuNewContact");
+             frmNewSite* form = Forms::find<frmNewSite>();
+             QTest::keyClicks(form->txtname, QStringLiteral("gamma"));
+             QTest::keyClicks(form->txtURL, QStringLiteral("http://gamma.example"));
+             return clickOf(form->Command2);
+         }},
+        {"Edit This Site",
+         [](frmMain* main) {
+             testkit::triggerAction(main->mnuEditSite, "mnuEditSite");
+             testkit::clickEntry(Forms::find<frmEditSites>()->List1, 0);
+             frmEditThisSite* form = Forms::find<frmEditThisSite>();
+             form->txtname->clear();
+             QTest::keyClicks(form->txtname, QStringLiteral("renamed"));
+             return clickOf(form->Command2);
+         }},
+        {"Delete Selected Site Link",
+         [](frmMain* main) {
+             testkit::clickEntry(main->List1, 0);
+             return triggerOf(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+         }},
+        {"Delete All Site Links",
+         [](frmMain* main) { return triggerOf(main->mnuDeleteAllContacts, "mnuDeleteAllContacts"); }},
+        {"protection switched off", [](frmMain* main) { return clickOf(protectionChoice(main)->Command2); }},
+        {"new credentials",
+         [](frmMain* main) {
+             QTest::mouseClick(protectionChoice(main)->Command1, Qt::LeftButton);
+             frmPasswordProtected* form = Forms::find<frmPasswordProtected>();
+             QTest::keyClicks(form->txtus, QStringLiteral("bob"));
+             QTest::keyClicks(form->txtp, QStringLiteral("new"));
+             QTest::keyClicks(form->txtp2, QStringLiteral("new"));
+             return clickOf(form->Command2);
+         }},
+    };
+    return table;
+}
+
+} // namespace
+
+class tst_writefails : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { testkit::resetApplication(); }
+
+    void failedWriteIsToldAndChangesNothing_data();
+    void failedWriteIsToldAndChangesNothing();
+};
+
+void tst_writefails::failedWriteIsToldAndChangesNothing_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<bool>("diskFull"); // else another process holds the write lock
+    for (int i = 0; i < commands().size(); ++i) {
+        QTest::addRow("%s, file locked", commands()[i].first) << i << false;
+        QTest::addRow("%s, disk full", commands()[i].first) << i << true;
+    }
+}
+
+void tst_writefails::failedWriteIsToldAndChangesNothing()
+{
+    QFETCH(int, command);
+    QFETCH(bool, diskFull);
+
+    testkit::TempLinksDb links;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    links.addLinks({{"alpha", "http://alpha.example"}, {"beta", "http://beta.example"}});
+    links.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), QStringLiteral("pw"));
+    FullDisk disk;
+    if (diskFull) {
+        const QString why = disk.fill(links.path());
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
+    }
+    frmMain* main = testkit::openMain();
+    QVERIFY(main);
+    const std::function<void()> write = commands()[command].second(main);
+    QVERIFY(!QTest::currentTestFailed());
+
+    auto fileBytes = [] {
+        QFile file(LinksDb::path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray before = fileBytes();
+    QVERIFY(!before.isEmpty());
+    std::optional<WriteLockHolder> lock;
+    if (!diskFull)
+        QVERIFY(lock.emplace().take(LinksDb::path()));
+    write();
+    lock.reset();
+
+    const QString description =
+        diskFull ? QStringLiteral("The disk is full; '%1' was not changed.").arg(LinksDb::path())
+                 : QStringLiteral("'%1' is in use by another copy of the program. Please try again in a moment.")
+                       .arg(LinksDb::path());
+    const int number = diskFull ? DbErr::EngineFailure : DbErr::Locked;
+    QVERIFY(!boxes.boxes.isEmpty());
+    QCOMPARE(boxes.boxes.last().text, QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(description));
+    QCOMPARE(boxes.boxes.last().style, platform::MsgStyle::Critical);
+    QVERIFY(app::hasEnded());
+    QCOMPARE(app::exitCode(), 1);
+    QCOMPARE(fileBytes(), before);
+}
+
+QTEST_MAIN(tst_writefails)
+#include "tst_writefails.moc"
