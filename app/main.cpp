@@ -6,6 +6,8 @@
 
 int main(int argc, char* argv[])
 {
+    if (const std::optional<int> done = app::readCommandLine(argc, argv))
+        return *done;
     QApplication application(argc, argv);
     if (!app::useLinksFile())
         return 1;
