@@ -1,5 +1,8 @@
 #include "platform/SingleInstance.h"
 
+#include "data/LinksDb.h"
+
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
@@ -42,6 +45,16 @@ LockFileGuard& realGuard()
 
 InstanceGuard* g_guard = nullptr;
 
+// Named after the links file's canonical path, so every path that reaches one file meets the
+// same lock.
+QString fileKey()
+{
+    const QFileInfo file(LinksDb::path());
+    const QString canonical = file.canonicalFilePath();
+    const QByteArray path = QFile::encodeName(canonical.isEmpty() ? file.absoluteFilePath() : canonical);
+    return QString::fromLatin1(QCryptographicHash::hash(path, QCryptographicHash::Sha256).toHex().left(16));
+}
+
 } // namespace
 
 QString instanceLockPath()
@@ -49,8 +62,8 @@ QString instanceLockPath()
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     // Without a runtime folder of its own the user shares /tmp: the name keeps the lock per user.
     if (folder.isEmpty())
-        return QDir::tempPath() + QStringLiteral("/orvane-tessary-%1.lock").arg(::getuid());
-    return folder + QStringLiteral("/orvane-tessary.lock");
+        return QDir::tempPath() + QStringLiteral("/orvane-tessary-%1-%2.lock").arg(::getuid()).arg(fileKey());
+    return folder + QStringLiteral("/orvane-tessary-%1.lock").arg(fileKey());
 }
 
 bool anotherCopyRunning()

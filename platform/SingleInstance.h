@@ -2,9 +2,10 @@
 
 #include <QString>
 
-// The previous-instance test: is another copy of the program already running for this user?
-// The real test takes a lock file in the user's runtime folder and holds it until the process
-// ends; a lock left by a killed copy does not count.
+// The previous-instance test: is another copy of the program already running for this user on
+// the same links file? The real test takes a lock file in the user's runtime folder, one per
+// links file (LinksDb::path()), and holds it until the process ends; a lock left by a killed copy
+// does not count.
 namespace platform {
 
 class InstanceGuard {
@@ -19,7 +20,7 @@ bool anotherCopyRunning();
 // Replaces the real test (nullptr restores it). The guard stays owned by the caller.
 void setInstanceGuard(InstanceGuard* guard);
 
-// The lock file the real test takes: in the user's runtime folder.
+// The lock file the real test takes for the current links file: in the user's runtime folder.
 QString instanceLockPath();
 
 // Releases the lock this process holds, if any (tests that start the program twice in-process).

@@ -1,5 +1,6 @@
-// Draws the program's artwork: the window icon (16, 32 and 48 pixels) and the About box's
-// picture (150 x 142, JPEG). The generated files are committed; run this only to redraw them:
+// Draws the program's artwork: the window icon (16, 32 and 48 pixels), the same icon at 128 and
+// 256 pixels for the desktop's menus (installed from dist/) and the About box's picture
+// (150 x 142, JPEG). The generated files are committed; run this only to redraw them:
 //   cmake --build build --target draw_artwork && build/draw_artwork .
 
 #include <QColor>
@@ -193,6 +194,8 @@ int main(int argc, char* argv[])
     bool ok = true;
     for (int size : {16, 32, 48})
         ok &= save(drawIcon(size), source.filePath(QStringLiteral("app/icons/tessary-%1.png").arg(size)), "PNG");
+    for (int size : {128, 256})
+        ok &= save(drawIcon(size), source.filePath(QStringLiteral("dist/icons/tessary-%1.png").arg(size)), "PNG");
     ok &= save(drawPicture(), source.filePath(QStringLiteral("forms/about/Picture1.jpg")), "JPEG", 90);
     return ok ? 0 : 1;
 }

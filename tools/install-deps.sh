@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev libsqlcipher-dev sqlcipher libsodium-dev
     fonts-dejavu-core fonts-liberation xdg-utils
     clang libclang-rt-14-dev
+    dpkg-dev desktop-file-utils appstream
 )
 
 missing=()

@@ -4,9 +4,11 @@
 // and answered from TESSARY_HARNESS_ANSWERS (comma-separated numbers, used in order), else with
 // its first button. Every address handed to the opener is written as OPEN <tab> target.
 // When the start-up has settled, the visible windows are written as WINDOWS <tab> names, and the
-// end as EXIT <tab> code. TESSARY_HARNESS_FOLDER names the folder of links.mdb;
+// end as EXIT <tab> code. TESSARY_HARNESS_FOLDER names the folder of links.mdb; without it the
+// program's own choice applies (beside this executable, else the user's data folder);
 // TESSARY_HARNESS_SCRIPT names a script of user actions (harness/Script.h) run once the start-up
 // has settled.
+#include "app/Launch.h"
 #include "app/Lifecycle.h"
 #include "app/Startup.h"
 #include "data/LinksDb.h"
@@ -77,17 +79,20 @@ void writeVisibleWindows()
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    const QString folder = qEnvironmentVariable("TESSARY_HARNESS_FOLDER");
-    if (!folder.isEmpty())
-        LinksDb::setFolder(folder);
     PrintingMessageBox boxes;
     PrintingOpener opener;
     platform::setMessageBoxProvider(&boxes);
     platform::setOpener(&opener);
 
+    const QString folder = qEnvironmentVariable("TESSARY_HARNESS_FOLDER");
+    if (!folder.isEmpty())
+        LinksDb::setFolder(folder);
+
     HarnessScript script(qEnvironmentVariable("TESSARY_HARNESS_SCRIPT"));
     int code = app::exitCode();
-    if (app::start()) {
+    if (folder.isEmpty() && !app::useLinksFile()) {
+        code = 1;
+    } else if (app::start()) {
         QTimer::singleShot(0, &application, [&script] {
             if (app::hasEnded())
                 return;
