@@ -1,14 +1,22 @@
 #include "app/frmMain.h"
 
-#include "app/Controls.h"
-#include "app/Lifecycle.h"
-#include "app/LinkList.h"
-#include "app/ListBox.h"
-#include "app/Look.h"
 #include "data/LinksDb.h"
+#include "forms/about/frmAbout.h"
+#include "forms/edit/frmEditSites.h"
+#include "forms/edit/frmNewSite.h"
+#include "forms/protect/frmOptions.h"
+#include "online/Settings.h"
+#include "online/SupportLinks.h"
+#include "online/UpdateCheck.h"
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 #include "platform/SingleInstance.h"
+#include "windowkit/Controls.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/ListBox.h"
+#include "windowkit/Look.h"
+#include "windowkit/StartupRoad.h"
 
 #include <QAction>
 #include <QLabel>
@@ -19,6 +27,10 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// Every road of the start-up ends in the main window.
+const QMetaObject::Connection roadEndsInMainWindow =
+    QObject::connect(&StartupRoad::instance(), &StartupRoad::finished, [] { Forms::show<frmMain>(); });
 
 constexpr int VersionMajor = 1;
 constexpr int VersionMinor = 0;
@@ -134,24 +146,27 @@ frmMain::frmMain()
     // The shortcuts work whenever the main window is active, menus open or not.
     addActions({mnuNewContact, mnuEditSite, mnuDeleteAllContacts, mnuDeleteSelectedContact, mnuOptions, mnuExit});
 
-    app::onEvent(List1, &ListBox::Click, this, &frmMain::List1_Click);
-    app::onEvent(List1, &ListBox::MouseMove, this, &frmMain::List1_MouseMove);
+    kit::onEvent(List1, &ListBox::Click, this, &frmMain::List1_Click);
+    kit::onEvent(List1, &ListBox::MouseMove, this, &frmMain::List1_MouseMove);
     // The delete command follows the selection however it changes, not only when the mouse moves.
-    app::onEvent(List1, &ListBox::SelectionStateChanged, this, &frmMain::ButtonsEnabled);
+    kit::onEvent(List1, &ListBox::SelectionStateChanged, this, &frmMain::ButtonsEnabled);
     connect(List1, &ListBox::MouseDown, this, [this](Qt::MouseButton button, const QPoint& globalPos) {
-        app::guarded([&] { List1_MouseDown(button, globalPos); });
+        kit::guarded([&] { List1_MouseDown(button, globalPos); });
     });
-    app::onEvent(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
-    app::onEvent(mnuNewContact, &QAction::triggered, this, &frmMain::mnuNewContact_Click);
-    app::onEvent(mnuEditSite, &QAction::triggered, this, &frmMain::mnuEditSite_Click);
-    app::onEvent(mnuDeleteAllContacts, &QAction::triggered, this, &frmMain::mnuDeleteAllContacts_Click);
-    app::onEvent(mnuDeleteSelectedContact, &QAction::triggered, this, &frmMain::mnuDeleteSelectedContact_Click);
-    app::onEvent(mnuOptions, &QAction::triggered, this, &frmMain::mnuOptions_Click);
-    app::onEvent(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
-    app::onEvent(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
-    app::onEvent(mnuUpdates, &QAction::triggered, this, &frmMain::mnuUpdates_Click);
-    app::onEvent(mnuFourm, &QAction::triggered, this, &frmMain::mnuFourm_Click);
-    app::onEvent(mnuEmail, &QAction::triggered, this, &frmMain::mnuEmail_Click);
+    kit::onEvent(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
+    kit::onEvent(mnuNewContact, &QAction::triggered, this, &frmMain::mnuNewContact_Click);
+    kit::onEvent(mnuEditSite, &QAction::triggered, this, &frmMain::mnuEditSite_Click);
+    kit::onEvent(mnuDeleteAllContacts, &QAction::triggered, this, &frmMain::mnuDeleteAllContacts_Click);
+    kit::onEvent(mnuDeleteSelectedContact, &QAction::triggered, this, &frmMain::mnuDeleteSelectedContact_Click);
+    kit::onEvent(mnuOptions, &QAction::triggered, this, &frmMain::mnuOptions_Click);
+    kit::onEvent(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
+    kit::onEvent(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+    kit::onEvent(mnuUpdates, &QAction::triggered, this, &frmMain::mnuUpdates_Click);
+    kit::onEvent(mnuFourm, &QAction::triggered, this, &frmMain::mnuFourm_Click);
+    kit::onEvent(mnuEmail, &QAction::triggered, this, &frmMain::mnuEmail_Click);
+
+    connect(&LinksStore::instance(), &LinksStore::changed, this,
+            [this](LinksStore::Change change) { kit::guarded([&] { linksChanged(change); }); });
 
     resize(twips(5310), twips(4710) + menuBar->sizeHint().height());
 }
@@ -160,7 +175,7 @@ frmMain::~frmMain() = default;
 
 void frmMain::Form_Load()
 {
-    if (platform::anotherCopyRunning()) {
+    if (platform::anotherCopyRunning(LinksDb::path())) {
         platform::MsgBox(QStringLiteral("Orvane Tessary is already running in memory"), platform::MsgStyle::OkOnly,
                          QStringLiteral("Orvane Tessary"));
         unload();
@@ -170,12 +185,11 @@ void frmMain::Form_Load()
     setWindowTitle(
         QStringLiteral(" Orvane Tessary V/ %1. %2. %3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision));
 
-    db = LinksDb::open();
-    rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
-    LinkCount = rs.recordCount();
+    LinkNames all = LinksStore::names();
+    LinkCount = int(all.names.size());
     lblTotalContacts->setText(QString::number(LinkCount));
     if (LinkCount != 0) {
-        fillLinkList(List1, rs, LinkCount);
+        List1->setItems(std::move(all.names), std::move(all.ids));
         List1->setListIndex(0);
         ButtonsEnabled();
     }
@@ -184,77 +198,33 @@ void frmMain::Form_Load()
 
 void frmMain::Form_Unload()
 {
-    app::endApplication(0);
+    kit::endApplication(0);
 }
 
 void frmMain::List1_Click()
 {
     const int index = List1->ListIndex();
-    db = LinksDb::open();
     // Each entry remembers its record, so the entry shows exactly the link it was listed from,
     // whatever its name (outer blanks, apostrophes, letter case, names stored twice).
-    rs = db.openRecord(QStringLiteral("links"), List1->ItemData(index));
+    std::optional<Link> link;
+    try {
+        link = LinksStore::read(List1->ItemData(index));
+    } catch (const DbError&) {
+        // A link that cannot be read leaves the labels as they were.
+        m_current.reset();
+        return;
+    }
+    m_current.reset();
+    if (index < 0)
+        return;
     // An identity freed by a delete is handed to the next new link: a record that is gone or has
     // another name is not the link this entry was listed for.
-    bool gone = index >= 0 && !rs.hasCurrentRecord();
-    try {
-        gone = gone || (index >= 0 && rs.text(QStringLiteral("SiteName")) != List1->List(index));
-    } catch (const DbError&) {
-    }
-    if (gone) {
+    if (!link || link->name != List1->List(index)) {
         linkNoLongerThere();
         return;
     }
-    // A link that cannot be shown leaves the labels as they were.
-    QString name = lblSiteName->text();
-    QString url = lblURL->text();
-    try {
-        name = rs.text(QStringLiteral("SiteName"));
-    } catch (const DbError&) {
-    }
-    try {
-        url = rs.text(QStringLiteral("URL"));
-    } catch (const DbError&) {
-    }
-    showDetails(name, url);
-    if (rs.hasCurrentRecord())
-        m_shown = ShownLink{rs.id(), name, url};
-    else
-        m_shown.reset();
-}
-
-void frmMain::showDetails(const QString& name, const QString& url)
-{
-    lblSiteName->setText(name);
-    lblURL->setText(url);
-    // The labels keep their size; a longer name or address can still be read whole.
-    lblSiteName->setToolTip(name);
-    lblURL->setToolTip(url);
-}
-
-Recordset frmMain::rereadShownLink()
-{
-    if (!m_shown)
-        return {};
-    Recordset record = db.openRecord(QStringLiteral("links"), m_shown->id);
-    if (record.hasCurrentRecord() && (record.text(QStringLiteral("SiteName")) != m_shown->name ||
-                                      record.text(QStringLiteral("URL")) != m_shown->url))
-        return {};
-    return record;
-}
-
-void frmMain::linkNoLongerThere()
-{
-    platform::MsgBox(QStringLiteral("This site link was deleted or changed meanwhile, so nothing was done. "
-                                    "The list now shows the links as they are."),
-                     platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
-    db = LinksDb::open();
-    rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
-    LinkCount = rs.recordCount();
-    lblTotalContacts->setText(QString::number(LinkCount));
-    fillLinkList(List1, rs, LinkCount);
-    showDetails(QString(), QString());
-    m_shown.reset();
+    showDetails(link->name, link->url);
+    m_current = link;
 }
 
 void frmMain::List1_MouseDown(Qt::MouseButton button, const QPoint& globalPos)
@@ -277,27 +247,80 @@ void frmMain::Form_MouseMove()
 
 void frmMain::mouseMoveEvent(QMouseEvent* event)
 {
-    app::guarded([this] { Form_MouseMove(); });
+    kit::guarded([this] { Form_MouseMove(); });
     Form::mouseMoveEvent(event);
 }
 
 void frmMain::PutInTheListTheRecords()
 {
-    db = LinksDb::open();
-    rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
-    m_shown.reset();
-    if (rs.recordCount() != 0) {
-        rs.moveLast();
-        rs.moveFirst();
-        LinkCount = rs.recordCount();
+    m_current.reset();
+    LinkNames all = LinksStore::names();
+    if (!all.names.isEmpty()) {
+        LinkCount = int(all.names.size());
         lblTotalContacts->setText(QString::number(LinkCount));
-        fillLinkList(List1, rs, LinkCount);
+        List1->setItems(std::move(all.names), std::move(all.ids));
     } else {
         platform::MsgBox(QStringLiteral("You have 0 Links !"), platform::MsgStyle::Information,
                          QStringLiteral("Information"));
         List1->Clear();
         lblTotalContacts->setText(QStringLiteral("0"));
     }
+}
+
+void frmMain::rebuildList()
+{
+    LinkNames all = LinksStore::names();
+    LinkCount = int(all.names.size());
+    lblTotalContacts->setText(QString::number(LinkCount));
+    List1->setItems(std::move(all.names), std::move(all.ids));
+}
+
+void frmMain::linksChanged(LinksStore::Change change)
+{
+    switch (change) {
+    case LinksStore::Change::Added:
+    case LinksStore::Change::Imported:
+    case LinksStore::Change::Reloaded:
+        // The details, the current link and the menu state stay: only the list and the count
+        // follow the table, with nothing selected.
+        rebuildList();
+        break;
+    case LinksStore::Change::Edited:
+        // As after any selection: the first entry becomes the current link.
+        rebuildList();
+        List1->setListIndex(0);
+        break;
+    case LinksStore::Change::Deleted:
+        PutInTheListTheRecords();
+        showDetails(QString(), QString());
+        break;
+    case LinksStore::Change::DeletedAll:
+        m_current.reset();
+        showDetails(QString(), QString());
+        List1->Clear();
+        LinkCount = 0;
+        lblTotalContacts->setText(QStringLiteral("0"));
+        break;
+    }
+}
+
+void frmMain::showDetails(const QString& name, const QString& url)
+{
+    lblSiteName->setText(name);
+    lblURL->setText(url);
+    // The labels keep their size; a longer name or address can still be read whole.
+    lblSiteName->setToolTip(name);
+    lblURL->setToolTip(url);
+}
+
+void frmMain::linkNoLongerThere()
+{
+    platform::MsgBox(QStringLiteral("This site link was deleted or changed meanwhile, so nothing was done. "
+                                    "The list now shows the links as they are."),
+                     platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
+    m_current.reset();
+    rebuildList();
+    showDetails(QString(), QString());
 }
 
 void frmMain::ButtonsEnabled()
@@ -310,7 +333,89 @@ void frmMain::Command1_Click()
     platform::shellOpen(lblURL->text());
 }
 
+void frmMain::mnuNewContact_Click()
+{
+    Forms::show<frmNewSite>();
+}
+
+void frmMain::mnuEditSite_Click()
+{
+    Forms::show<frmEditSites>();
+}
+
+void frmMain::mnuDeleteSelectedContact_Click()
+{
+    // Without a current link (after a refill, a Delete All, or a lookup that found nothing) there
+    // is nothing to delete and nothing to ask.
+    if (!m_current)
+        return;
+    if (platform::MsgBox(QStringLiteral("Are you sure you want to delete this site link ?"),
+                         platform::MsgStyle::YesNo, QStringLiteral("Warning")) != platform::MsgAnswer::Yes)
+        return;
+    // Only the link the user saw is deleted, never one that took over its identity meanwhile.
+    if (!LinksStore::remove(*m_current))
+        linkNoLongerThere();
+}
+
+void frmMain::mnuDeleteAllContacts_Click()
+{
+    if (platform::MsgBox(QStringLiteral("Are you sure you want to delete all your contacts ?"),
+                         platform::MsgStyle::YesNo, QStringLiteral("Warning")) != platform::MsgAnswer::Yes)
+        return;
+    LinksStore::removeAll();
+}
+
+void frmMain::mnuOptions_Click()
+{
+    Forms::show<frmOptions>();
+}
+
 void frmMain::mnuExit_Click()
 {
     unload();
+}
+
+void frmMain::mnuAbout_Click()
+{
+    Forms::show<frmAbout>();
+}
+
+void frmMain::mnuUpdates_Click()
+{
+    try {
+        const online::UpdateCheck check = online::checkForUpdates(Inet1RequestTimeoutMs);
+        if (check.replied)
+            lblupdate->setText(check.reply);
+        repaint();
+        switch (check.outcome) {
+        case online::UpdateCheck::Failed:
+        case online::UpdateCheck::Empty:
+            platform::MsgBox(online::ConnectError);
+            return;
+        case online::UpdateCheck::UpToDate:
+            platform::MsgBox(online::NoUpgrades);
+            return;
+        case online::UpdateCheck::Newer:
+            break;
+        }
+        if (platform::MsgBox(online::NewerVersion, platform::MsgStyle::YesNo + platform::MsgStyle::Question,
+                             online::AutoUpdateTitle) != platform::MsgAnswer::Yes)
+            return;
+        platform::shellOpen(online::downloadPageUrl());
+        unload();
+    } catch (...) {
+        // Nothing of the check may reach the unexpected-failure rule: the program goes on.
+        platform::MsgBox(online::ConnectError);
+        repaint();
+    }
+}
+
+void frmMain::mnuFourm_Click()
+{
+    online::openSupportForum();
+}
+
+void frmMain::mnuEmail_Click()
+{
+    online::openSupportEmail();
 }

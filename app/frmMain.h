@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Form.h"
-#include "data/Database.h"
+#include "data/LinksStore.h"
+#include "windowkit/Form.h"
 
 #include <optional>
 
@@ -13,7 +13,8 @@ class QMenuBar;
 class QPushButton;
 
 // The main window: the sorted list of link names, the selected link's name and address,
-// "Open Link", the count and the menus.
+// "Open Link", the count and the menus. Every command of its menus is handled here; a change to the
+// links, wherever it is made, reaches it through LinksStore::changed and it rebuilds itself.
 class frmMain : public Form {
     Q_OBJECT
 
@@ -26,7 +27,7 @@ public:
     // Enables "Delete Selected Site Link" when an entry is selected.
     void ButtonsEnabled();
 
-    // Controls, with their designer names; other windows use some of them directly.
+    // Controls, with their designer names.
     QMenuBar* menuBar = nullptr;
     QWidget* client = nullptr; // the client area below the menu bar; controls live in it
     ListBox* List1 = nullptr;
@@ -56,10 +57,8 @@ public:
     // The update check's time-out in milliseconds (60 s; tests set it short).
     int Inet1RequestTimeoutMs = 60000;
 
-    // Form-level state: the main window's connection, current-link cursor and link count.
-    Database db;
-    Recordset rs;
-    int LinkCount = 0;
+    // Whether a current link stands behind the details (the one a command acts on).
+    bool hasCurrentLink() const { return m_current.has_value(); }
 
     // Handlers, one per user event.
     void List1_Click();
@@ -67,34 +66,32 @@ public:
     void List1_MouseMove();
     void Form_MouseMove();
     void Command1_Click();
-    void mnuNewContact_Click();            // forms/edit/
-    void mnuDeleteAllContacts_Click();     // forms/edit/DeleteLinks.cpp
-    void mnuDeleteSelectedContact_Click(); // forms/edit/DeleteLinks.cpp
-    void mnuEditSite_Click();              // forms/edit/
-    void mnuOptions_Click();               // forms/protect/
+    void mnuNewContact_Click();
+    void mnuDeleteAllContacts_Click();
+    void mnuDeleteSelectedContact_Click();
+    void mnuEditSite_Click();
+    void mnuOptions_Click();
     void mnuExit_Click();
-    void mnuAbout_Click();   // forms/about/
-    void mnuUpdates_Click(); // online/
-    void mnuFourm_Click();   // online/
-    void mnuEmail_Click();   // online/
+    void mnuAbout_Click();
+    void mnuUpdates_Click();
+    void mnuFourm_Click();
+    void mnuEmail_Click();
 
 protected:
     void Form_Load() override;
-    // The link the details labels show, as read when it was selected: commands that act on it
-    // first make sure the record still holds exactly this link.
-    struct ShownLink {
-        qint64 id = -1;
-        QString name;
-        QString url;
-    };
-    std::optional<ShownLink> m_shown;
-    void showDetails(const QString& name, const QString& url);
-    // The record behind the shown link, re-read; it has no current record when the link the user
-    // saw is gone or was changed meanwhile.
-    Recordset rereadShownLink();
-    // Tells the user the link they saw is gone or changed, and lists what the file holds now.
-    void linkNoLongerThere();
-
     void Form_Unload() override;
     void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    // The link count and the current link, as read when it was selected: commands that act on it
+    // first make sure the record still holds exactly this link.
+    int LinkCount = 0;
+    std::optional<Link> m_current;
+
+    void linksChanged(LinksStore::Change change);
+    // The list and the count from the file, nothing selected.
+    void rebuildList();
+    void showDetails(const QString& name, const QString& url);
+    // Tells the user the link they saw is gone or changed, and lists what the file holds now.
+    void linkNoLongerThere();
 };

@@ -1,6 +1,6 @@
 #include "app/Launch.h"
-#include "app/Lifecycle.h"
 #include "app/Startup.h"
+#include "windowkit/Lifecycle.h"
 
 #include <QApplication>
 
@@ -14,6 +14,6 @@ int main(int argc, char* argv[])
     if (!app::useLinksFile())
         return 1;
     if (!app::start())
-        return app::exitCode();
+        return kit::exitCode();
     return application.exec();
 }

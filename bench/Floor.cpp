@@ -4,10 +4,10 @@
 // sizes, pre-sorted). Writes are single autocommitted statements, as durable as the program's.
 #include "bench/Bench.h"
 
-#include "app/ListBox.h"
-#include "app/Look.h"
 #include "data/Connection.h"
 #include "data/LinksDb.h"
+#include "windowkit/ListBox.h"
+#include "windowkit/Look.h"
 
 #include <QApplication>
 #include <QCollator>

@@ -1,16 +1,17 @@
 // The program's real windows, driven as a user drives them, on a real encrypted file.
 #include "bench/Bench.h"
 
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/ListBox.h"
 #include "app/Startup.h"
 #include "app/frmMain.h"
 #include "data/LinksDb.h"
+#include "data/LinksStore.h"
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
 #include "testkit/TestKit.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/ListBox.h"
 
 #include <QAction>
 #include <QLabel>
@@ -40,7 +41,7 @@ frmMain* startUp(const PaintWatch& watch, Outcome& out)
     timer.start();
     app::start();
     frmMain* form = Forms::find<frmMain>();
-    if (!form || app::hasEnded()) {
+    if (!form || kit::hasEnded()) {
         out.problems << QStringLiteral("the main window did not open");
         return nullptr;
     }
@@ -157,12 +158,10 @@ Outcome runProgram(const QString& folder, int linkCount)
         out.ms[DeleteAll] = msSince(timer);
         expect(out, list->ListCount() == 0 && form->lblTotalContacts->text() == QLatin1String("0"),
                QStringLiteral("delete all: the list is not empty"));
-        expect(out,
-               LinksDb::open().openRecordset(QStringLiteral("links"), RecordsetType::Table).recordCount() == 0,
-               QStringLiteral("delete all: links are left in the file"));
+        expect(out, LinksStore::count() == 0, QStringLiteral("delete all: links are left in the file"));
     }
 
-    if (app::hasEnded())
+    if (kit::hasEnded())
         out.problems << QStringLiteral("the application ended during the run");
     for (const auto& box : boxes.boxes) {
         if (!box.text.startsWith(QLatin1String("Are you sure")))

@@ -1,15 +1,19 @@
-#include "app/frmMain.h"
+#include "online/SupportLinks.h"
+
 #include "online/Settings.h"
 #include "platform/ShellOpen.h"
 
-void frmMain::mnuFourm_Click()
+namespace online {
+
+void openSupportForum()
 {
-    platform::shellOpen(online::ForumAddress);
+    platform::shellOpen(ForumAddress);
 }
 
-void frmMain::mnuEmail_Click()
+void openSupportEmail()
 {
     // The subject goes out exactly as written; mail programs accept the unencoded space.
-    platform::shellOpen(QStringLiteral("mailto:") + online::SupportEmail +
-                        QStringLiteral("?Subject=Orvane Tessary"));
+    platform::shellOpen(QStringLiteral("mailto:") + SupportEmail + QStringLiteral("?Subject=Orvane Tessary"));
 }
+
+} // namespace online

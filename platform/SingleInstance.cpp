@@ -1,7 +1,5 @@
 #include "platform/SingleInstance.h"
 
-#include "data/LinksDb.h"
-
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
@@ -16,11 +14,11 @@ namespace {
 
 class LockFileGuard : public InstanceGuard {
 public:
-    bool anotherCopyRunning() override
+    bool anotherCopyRunning(const QString& linksFile) override
     {
         if (m_lock)
             return false; // this copy already holds it
-        const QString path = instanceLockPath();
+        const QString path = instanceLockPath(linksFile);
         QDir().mkpath(QFileInfo(path).absolutePath());
         auto lock = std::make_unique<QLockFile>(path);
         // A lock whose process is gone is stale and taken over at once.
@@ -47,9 +45,9 @@ InstanceGuard* g_guard = nullptr;
 
 // Named after the links file's canonical path, so every path that reaches one file meets the
 // same lock.
-QString fileKey()
+QString fileKey(const QString& linksFile)
 {
-    const QFileInfo file(LinksDb::path());
+    const QFileInfo file(linksFile);
     const QString canonical = file.canonicalFilePath();
     const QByteArray path = QFile::encodeName(canonical.isEmpty() ? file.absoluteFilePath() : canonical);
     return QString::fromLatin1(QCryptographicHash::hash(path, QCryptographicHash::Sha256).toHex().left(16));
@@ -57,18 +55,19 @@ QString fileKey()
 
 } // namespace
 
-QString instanceLockPath()
+QString instanceLockPath(const QString& linksFile)
 {
+    const QString key = fileKey(linksFile);
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     // Without a runtime folder of its own the user shares /tmp: the name keeps the lock per user.
     if (folder.isEmpty())
-        return QDir::tempPath() + QStringLiteral("/orvane-tessary-%1-%2.lock").arg(::getuid()).arg(fileKey());
-    return folder + QStringLiteral("/orvane-tessary-%1.lock").arg(fileKey());
+        return QDir::tempPath() + QStringLiteral("/orvane-tessary-%1-%2.lock").arg(::getuid()).arg(key);
+    return folder + QStringLiteral("/orvane-tessary-%1.lock").arg(key);
 }
 
-bool anotherCopyRunning()
+bool anotherCopyRunning(const QString& linksFile)
 {
-    return (g_guard ? g_guard : &realGuard())->anotherCopyRunning();
+    return (g_guard ? g_guard : &realGuard())->anotherCopyRunning(linksFile);
 }
 
 void setInstanceGuard(InstanceGuard* guard)

@@ -1,13 +1,13 @@
 // The About box opened from the real main window, and the icon every window carries.
 
-#include "app/AppIcon.h"
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/ListBox.h"
 #include "app/Startup.h"
 #include "app/frmMain.h"
 #include "forms/about/frmAbout.h"
 #include "testkit/TestKit.h"
+#include "windowkit/AppIcon.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/ListBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -203,7 +203,7 @@ void tst_about::close_removesOnlyTheAboutBox()
     QVERIFY(visibleAboutBoxes().isEmpty());
     QTRY_VERIFY(first.isNull());
 
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
     QCOMPARE(Forms::find<frmMain>(), s.main.data());
     QVERIFY(s.main->isVisible());
     QCOMPARE(s.main->lblSiteName->text(), name);
@@ -227,13 +227,13 @@ void tst_about::close_removesOnlyTheAboutBox()
     QVERIFY(third);
     QVERIFY(third->close());
     QVERIFY(!Forms::find<frmAbout>());
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
     QVERIFY(s.main->isVisible());
 }
 
 void tst_about::windowIcon_drawnInThreeSizesForEveryWindow()
 {
-    const QIcon icon = app::windowIcon();
+    const QIcon icon = kit::windowIcon();
     const QList<QSize> sizes = icon.availableSizes();
     for (int size : {16, 32, 48}) {
         QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QStringLiteral("no %1 px icon").arg(size)));

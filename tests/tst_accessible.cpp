@@ -2,8 +2,6 @@
 // would: every window's controls say what they show, never an internal object name, and the main
 // window's values follow the link and count it shows after real changes.
 
-#include "app/Forms.h"
-#include "app/ListBox.h"
 #include "app/frmMain.h"
 #include "forms/about/frmAbout.h"
 #include "forms/edit/frmEditSites.h"
@@ -17,6 +15,8 @@
 #include "platform/MessageBox.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
+#include "windowkit/Forms.h"
+#include "windowkit/ListBox.h"
 
 #include <QAccessible>
 #include <QApplication>

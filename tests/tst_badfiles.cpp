@@ -1,12 +1,12 @@
 // Bad database files at start-up, each met by the real program in a child process: one clear
 // message with a number and a description, a non-zero exit without a crash, no window, and the
 // file left as it was.
-#include "app/Forms.h"
-#include "app/ListBox.h"
 #include "app/frmMain.h"
 #include "data/DbError.h"
 #include "testkit/Harness.h"
 #include "testkit/TestKit.h"
+#include "windowkit/Forms.h"
+#include "windowkit/ListBox.h"
 
 #include <QFile>
 #include <QLabel>
@@ -91,7 +91,8 @@ private Q_SLOTS:
             QVERIFY(runShell(db.path(), kSchema));
         } else if (kind == QLatin1String("password")) {
             QVERIFY(file.remove());
-            QVERIFY(runShell(db.path(), "PRAGMA key = 'not-the-password';\nPRAGMA cipher_compatibility = 3;\n" + kSchema));
+            QVERIFY(runShell(db.path(),
+                             "PRAGMA key = 'not-the-password';\nPRAGMA cipher_compatibility = 3;\n" + kSchema));
         } else if (kind == QLatin1String("noother")) {
             db.open().execute(QStringLiteral("DROP TABLE Other"));
         } else if (kind == QLatin1String("norecord")) {

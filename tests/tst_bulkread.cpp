@@ -2,11 +2,11 @@
 // a field of many records in one pass, filling the main list from a table, and an Update that
 // changes nothing.
 
-#include "app/LinkList.h"
-#include "app/ListBox.h"
 #include "data/Database.h"
 #include "data/LinksDb.h"
+#include "data/LinksStore.h"
 #include "testkit/TestKit.h"
+#include "windowkit/ListBox.h"
 
 #include <QCollator>
 #include <QtTest>
@@ -192,7 +192,7 @@ private Q_SLOTS:
     }
 
     // The main list's fill: every link once, in list order, each entry with its own record, the
-    // cursor past its end; refills after changes to the file agree with a full sort each time.
+    // refills after changes to the file agree with a full sort each time.
     void fillListsEveryLinkInListOrder()
     {
         TempLinksDb file;
@@ -201,10 +201,12 @@ private Q_SLOTS:
             QList<Link>{{"Éclair", "e1"}, {"eclair", "e2"}, {"ECLAIR", "e3"}, {" lead", "l"}, {"Zulu", "z"}});
         ListBox list(true);
         Database db = file.open();
-        Recordset rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
-        fillLinkList(&list, rs, rs.recordCount());
+        const auto refill = [&list] {
+            LinkNames all = LinksStore::names();
+            list.setItems(std::move(all.names), std::move(all.ids));
+        };
+        refill();
         QCOMPARE(entries(list), sortedNames(file.links()));
-        QVERIFY(!rs.hasCurrentRecord());
         for (int i = 0; i < list.ListCount(); i += 97)
             QCOMPARE(db.openRecord(QStringLiteral("links"), list.ItemData(i)).text(QStringLiteral("SiteName")),
                      list.List(i));
@@ -214,13 +216,11 @@ private Q_SLOTS:
         db.execute(QStringLiteral("UPDATE links SET SiteName = 'ZULU' WHERE SiteName = 'Zulu'"));
         db.execute(QStringLiteral("UPDATE links SET SiteName = 'renamed' WHERE rowid = 10"));
         db.execute(QStringLiteral("DELETE FROM links WHERE rowid IN (3, 500, 1501)"));
-        rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
-        fillLinkList(&list, rs, rs.recordCount());
+        refill();
         QCOMPARE(entries(list), sortedNames(file.links()));
 
         db.execute(QStringLiteral("DELETE FROM links"));
-        rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
-        fillLinkList(&list, rs, rs.recordCount());
+        refill();
         QCOMPARE(list.ListCount(), 0);
     }
 

@@ -1,13 +1,13 @@
 // The main window's two delete commands, reached by their keys and menu items, answered Yes or
 // No, then the file, the list, the count and the details labels are read back.
 
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/ListBox.h"
 #include "app/frmMain.h"
 #include "forms/edit/frmNewSite.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/ListBox.h"
 
 #include <QAction>
 #include <QLabel>
@@ -87,7 +87,7 @@ void tst_delete::deleteSelected_onlyLinkLeavesAnEmptyWindow()
     QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("0"));
     QCOMPARE(main->lblSiteName->text(), QString());
     QCOMPARE(main->lblURL->text(), QString());
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
 }
 
 void tst_delete::deleteSelected_removesExactlyTheShownRecord()
@@ -184,7 +184,7 @@ void tst_delete::deleteSelected_withoutCurrentLinkAsksAndChangesNothing()
     main->mnuDeleteSelectedContact_Click();
     QVERIFY(boxes.boxes.isEmpty());
     QVERIFY(stateOf(main) == afterDeleteAll);
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
 }
 
 void tst_delete::staleLink_isNeitherShownNorDeleted_data()
@@ -245,7 +245,7 @@ void tst_delete::staleLink_isNeitherShownNorDeleted()
     QCOMPARE(main->lblSiteName->text(), QString());
     QCOMPARE(main->lblURL->text(), QString());
     QVERIFY(!main->mnuDeleteSelectedContact->isEnabled());
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
 }
 
 void tst_delete::answerNo_changesNothing()
@@ -304,7 +304,7 @@ void tst_delete::deleteAll_asksThenEmptiesEverything()
     QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("0"));
     QCOMPARE(main->lblSiteName->text(), QString());
     QCOMPARE(main->lblURL->text(), QString());
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
 
     // The main window goes on with an empty, usable table.
     testkit::triggerAction(main->mnuNewContact, "mnuNewContact");

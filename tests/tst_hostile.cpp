@@ -1,14 +1,14 @@
 // Hostile names and addresses through the real windows: each is stored exactly, listed,
 // selected, opened unchanged, edited and deleted as exactly that record, beside neighbours that
 // stay untouched.
-#include "app/Forms.h"
-#include "app/ListBox.h"
 #include "app/frmMain.h"
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
+#include "windowkit/Forms.h"
+#include "windowkit/ListBox.h"
 
 #include <QAction>
 #include <QLabel>

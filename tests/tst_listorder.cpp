@@ -2,7 +2,7 @@
 // without regard to letter case, equal texts in the order given), however it was filled and
 // however many refills reused the order of the one before.
 
-#include "app/ListBox.h"
+#include "windowkit/ListBox.h"
 
 #include <QCollator>
 #include <QLocale>

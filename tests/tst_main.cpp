@@ -1,12 +1,12 @@
 // The main window driven as a user would: the list, the details, Open Link, the menus, the
 // right-click menu, the refill, the enabled-state lag, the single-instance rule and the end.
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/ListBox.h"
 #include "app/frmMain.h"
 #include "testkit/Harness.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/ListBox.h"
 
 #include <QAction>
 #include <QLabel>
@@ -89,7 +89,7 @@ private Q_SLOTS:
         QCOMPARE(form->lblURL->text(), QString());
         QVERIFY(form->mnuDeleteSelectedContact->isEnabled());
         QVERIFY(boxes.boxes.isEmpty());
-        QVERIFY(!app::hasEnded());
+        QVERIFY(!kit::hasEnded());
     }
 
     void listsSortedWithoutRegardToCaseAndSelectsFirst()
@@ -185,7 +185,7 @@ private Q_SLOTS:
         QCOMPARE(entries(form->List1), (QStringList{"a", "b", "c"}));
         QCOMPARE(form->lblTotalContacts->text(), QStringLiteral("3"));
         QCOMPARE(form->List1->ListIndex(), -1);
-        QVERIFY(!form->rs.hasCurrentRecord());
+        QVERIFY(!form->hasCurrentLink());
         QVERIFY(!form->mnuDeleteSelectedContact->isEnabled());
         clickEntry(form->List1, 2);
         QVERIFY(form->mnuDeleteSelectedContact->isEnabled());
@@ -287,8 +287,8 @@ private Q_SLOTS:
         } else {
             form->close();
         }
-        QVERIFY(app::hasEnded());
-        QCOMPARE(app::exitCode(), 0);
+        QVERIFY(kit::hasEnded());
+        QCOMPARE(kit::exitCode(), 0);
         QVERIFY(!Forms::find<frmMain>());
         QVERIFY(!other || !other->isVisible());
         QVERIFY(boxes.boxes.isEmpty());
@@ -305,7 +305,7 @@ private Q_SLOTS:
         QCOMPARE(boxes.boxes[0].text, QStringLiteral("Orvane Tessary is already running in memory"));
         QCOMPARE(boxes.boxes[0].title, QStringLiteral("Orvane Tessary"));
         QCOMPARE(boxes.boxes[0].style, 0);
-        QVERIFY(app::hasEnded());
+        QVERIFY(kit::hasEnded());
         QVERIFY(!Forms::find<frmMain>());
     }
 

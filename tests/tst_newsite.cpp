@@ -1,13 +1,13 @@
 // The New Site window driven from the main window: typing, "Ok" and "Cancel", then the file,
 // the boxes and the main window are read back.
 
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/ListBox.h"
 #include "app/frmMain.h"
 #include "forms/edit/frmNewSite.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/ListBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -174,7 +174,7 @@ void tst_newsite::okRebuildsMainListAndCountAndLeavesTheDetailsAlone()
     QCOMPARE(main->lblURL->text(), QStringLiteral("a"));
     QVERIFY(!main->mnuDeleteSelectedContact->isEnabled()); // nothing is selected
     QVERIFY(boxes.boxes.isEmpty());
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
 }
 
 void tst_newsite::oneWindowKeepsItsInputAndIsEmptyAfterCancel()

@@ -1,15 +1,15 @@
 // The update check and the support commands, driven from the real main window's menus against a
 // real HTTP server on 127.0.0.1 and, once, a real opener process found on PATH.
 
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/ListBox.h"
 #include "app/frmMain.h"
 #include "online/Settings.h"
 #include "platform/Http.h"
 #include "platform/MessageBox.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/ListBox.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -155,7 +155,7 @@ void tst_online::updateCheck_replies()
     QCOMPARE(s.main->lblupdate->text(), caption);
     QVERIFY(!s.main->lblupdate->isVisible());
     QVERIFY(s.opener->opened.isEmpty());
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
     QCOMPARE(Forms::find<frmMain>(), s.main.data());
 }
 
@@ -188,7 +188,7 @@ void tst_online::updateCheck_unreachableServer()
     QCOMPARE(s.boxes.texts(), QStringList({ConnectError, ConnectError}));
     QCOMPARE(s.boxes.boxes.last().title, QStringLiteral("Orvane Tessary"));
     QVERIFY(s.opener->opened.isEmpty());
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
     QVERIFY(s.main->isVisible());
 }
 
@@ -223,7 +223,7 @@ void tst_online::updateCheck_floodOrDripFails()
     QCOMPARE(s.boxes.boxes.first().title, QStringLiteral("Orvane Tessary"));
     QCOMPARE(s.main->lblupdate->text(), QString());
     QVERIFY(s.opener->opened.isEmpty());
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
     QTRY_COMPARE(s.server.hungUp, QStringList({VersionPath}));
 }
 
@@ -256,8 +256,8 @@ void tst_online::updateCheck_yesOpensDownloadPageAndEnds()
 
     QCOMPARE(s.opener->opened, QStringList({QStringLiteral("http://%1/tessary.asp").arg(s.server.host())}));
     QCOMPARE(s.boxes.texts(), QStringList({NewerVersion}));
-    QVERIFY(app::hasEnded());
-    QCOMPARE(app::exitCode(), 0);
+    QVERIFY(kit::hasEnded());
+    QCOMPARE(kit::exitCode(), 0);
     QVERIFY(!Forms::find<frmMain>());
 }
 
@@ -272,7 +272,7 @@ void tst_online::updateCheck_noLeavesProgramRunning()
 
     QCOMPARE(s.boxes.texts(), QStringList({NewerVersion}));
     QVERIFY(s.opener->opened.isEmpty());
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
     QVERIFY(s.main->isVisible());
     QCOMPARE(s.main->lblSiteName->text(), shownName);
 
@@ -292,7 +292,7 @@ void tst_online::updateCheck_brokenStepsNeverEndTheProgram()
     s.checkForUpdates();
     platform::setHttpClient(nullptr);
     QCOMPARE(s.boxes.texts(), QStringList({ConnectError}));
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
 
     // The shell call fails after Yes: the main window is not closed and the program goes on.
     s.opener.reset();
@@ -303,7 +303,7 @@ void tst_online::updateCheck_brokenStepsNeverEndTheProgram()
     s.checkForUpdates();
     platform::setOpener(nullptr);
     QCOMPARE(s.boxes.texts(), QStringList({ConnectError, NewerVersion, ConnectError}));
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
     QCOMPARE(Forms::find<frmMain>(), s.main.data());
     QVERIFY(s.main->isVisible());
 }
@@ -321,7 +321,7 @@ void tst_online::supportCommands_handExactAddressesToOpener()
     QCOMPARE(s.opener->opened, QStringList({QStringLiteral("http://forum.tessary.example.com"), MailTo}));
     QVERIFY(s.boxes.boxes.isEmpty());
     QVERIFY(s.server.requestedPaths.isEmpty());
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
     QVERIFY(s.main->isVisible());
     QCOMPARE(s.main->lblSiteName->text(), shownName);
     QCOMPARE(s.main->List1->ListCount(), entries);
@@ -352,7 +352,7 @@ void tst_online::supportEmail_reachesDesktopOpenerOnPath()
     };
     QTRY_COMPARE_WITH_TIMEOUT(written(), MailTo + QLatin1Char('\n'), 10000);
     QVERIFY(s.boxes.boxes.isEmpty());
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
 }
 
 QTEST_MAIN(tst_online)

@@ -1,13 +1,14 @@
 // The platform layer against real components: Qt's message box, a real child process found on
 // PATH, a real HTTP server on 127.0.0.1 and a real lock file held by another process.
 
-#include "app/Lifecycle.h"
+#include "data/LinksDb.h"
 #include "platform/Http.h"
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 #include "platform/SingleInstance.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
+#include "windowkit/Lifecycle.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -127,19 +128,19 @@ void tst_platform::messageBox_realBoxAfterHandOver()
 void tst_platform::unexpectedFailure_showsNumberAndDescriptionThenEnds()
 {
     testkit::ScriptedMessageBox boxes;
-    app::guarded([] { throw DbError(DbErr::NoCurrentRecord, QStringLiteral("No current record.")); });
+    kit::guarded([] { throw DbError(DbErr::NoCurrentRecord, QStringLiteral("No current record.")); });
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.boxes.at(0).text, QStringLiteral("Run-time error '3021':\n\nNo current record."));
     QCOMPARE(boxes.boxes.at(0).title, QStringLiteral("Orvane Tessary"));
     QCOMPARE(boxes.boxes.at(0).style, int(MsgStyle::Critical));
-    QVERIFY(app::hasEnded());
-    QCOMPARE(app::exitCode(), 1);
+    QVERIFY(kit::hasEnded());
+    QCOMPARE(kit::exitCode(), 1);
 
     // Once the application has ended, a further failure shows nothing more.
-    app::guarded([] { throw std::runtime_error("late"); });
+    kit::guarded([] { throw std::runtime_error("late"); });
     QCOMPARE(boxes.boxes.size(), 1);
     testkit::resetApplication();
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
 }
 
 void tst_platform::openerArgument_data()
@@ -274,7 +275,7 @@ void tst_platform::singleInstance_liveHolderBlocksKilledHolderIsTakenOver()
     QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const ScopedEnv env("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     releaseInstanceLock();
-    const QString lockPath = instanceLockPath();
+    const QString lockPath = instanceLockPath(LinksDb::path());
     QVERIFY2(lockPath.startsWith(runtime.path() + QLatin1Char('/')), qPrintable(lockPath));
 
     // Another copy holds the lock.
@@ -283,15 +284,15 @@ void tst_platform::singleInstance_liveHolderBlocksKilledHolderIsTakenOver()
     QVERIFY(other.waitForStarted());
     QVERIFY(other.waitForReadyRead(10000));
     QCOMPARE(other.readLine(), QByteArray("locked\n"));
-    QVERIFY(anotherCopyRunning());
-    QVERIFY(anotherCopyRunning()); // asking again does not take it either
+    QVERIFY(anotherCopyRunning(LinksDb::path()));
+    QVERIFY(anotherCopyRunning(LinksDb::path())); // asking again does not take it either
 
     // Killed without a chance to clean up: its lock file stays, but no longer counts.
     other.kill();
     QVERIFY(other.waitForFinished(10000));
     QVERIFY(QFile::exists(lockPath));
-    QVERIFY(!anotherCopyRunning());
-    QVERIFY(!anotherCopyRunning()); // this copy holds it now
+    QVERIFY(!anotherCopyRunning(LinksDb::path()));
+    QVERIFY(!anotherCopyRunning(LinksDb::path())); // this copy holds it now
 
     // While we hold it, a further copy is refused; once we let go, it gets the lock.
     QProcess third;
@@ -304,11 +305,11 @@ void tst_platform::singleInstance_liveHolderBlocksKilledHolderIsTakenOver()
     fourth.start(QStringLiteral(LOCKHOLDER_EXE), {lockPath});
     QVERIFY(fourth.waitForReadyRead(10000));
     QCOMPARE(fourth.readLine(), QByteArray("locked\n"));
-    QVERIFY(anotherCopyRunning());
+    QVERIFY(anotherCopyRunning(LinksDb::path()));
     fourth.closeWriteChannel(); // its stdin closes: it lets go and ends normally
     QVERIFY(fourth.waitForFinished(10000));
     QCOMPARE(fourth.exitCode(), 0);
-    QVERIFY(!anotherCopyRunning());
+    QVERIFY(!anotherCopyRunning(LinksDb::path()));
     releaseInstanceLock();
 }
 

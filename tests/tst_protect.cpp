@@ -1,8 +1,6 @@
 // The protection windows driven as a person would: the protection choice, setting the
 // credentials, the log-in and the options window, checked against what they write to table Other.
 
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
 #include "app/frmMain.h"
 #include "forms/protect/Credentials.h"
 #include "forms/protect/frmFirstTime.h"
@@ -12,6 +10,8 @@
 #include "forms/protect/frmPasswordProtected.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -203,7 +203,7 @@ void tst_protect::choiceNo_writesOnlyTheSwitchAndOpensMain()
     QVERIFY(isShown<frmMain>());
     QVERIFY(!Forms::find<frmPassword>());
     settle();
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
     QVERIFY(scene.boxes.boxes.isEmpty());
 }
 
@@ -231,7 +231,7 @@ void tst_protect::choiceYes_writesNothing()
     credentials->close();
     settle();
     QCOMPARE(scene.db.bytes(), before);
-    QVERIFY(app::hasEnded());
+    QVERIFY(kit::hasEnded());
     QVERIFY(!Forms::find<frmMain>());
 }
 
@@ -380,7 +380,7 @@ void tst_protect::credentials_storeHashAndRemind()
     QVERIFY(isShown<frmMain>());
     QVERIFY(!Forms::find<frmPasswordProtected>());
     settle();
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
 }
 
 void tst_protect::logIn_data()
@@ -445,7 +445,7 @@ void tst_protect::logIn()
         QVERIFY(isShown<frmMain>());
         QVERIFY(!Forms::find<frmLogIn>());
         settle();
-        QVERIFY(!app::hasEnded());
+        QVERIFY(!kit::hasEnded());
         return;
     }
     QCOMPARE(scene.boxes.boxes.size(), 1);
@@ -551,8 +551,8 @@ void tst_protect::logIn_exitEndsWithoutMainWindow()
     QTest::mouseClick(form->Command1, Qt::LeftButton);
 
     // At once, not on a later turn of the event loop.
-    QVERIFY(app::hasEnded());
-    QCOMPARE(app::exitCode(), 0);
+    QVERIFY(kit::hasEnded());
+    QCOMPARE(kit::exitCode(), 0);
     QVERIFY(!Forms::find<frmMain>());
     QVERIFY(!Forms::find<frmLogIn>());
     QVERIFY(form.isNull() || !form->isVisible());
@@ -579,7 +579,7 @@ void tst_protect::options_okWritesNothing()
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QVERIFY(!Forms::find<frmOptions>());
     settle();
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
     QVERIFY(main && main->isVisible());
     QCOMPARE(scene.db.bytes(), before);
     QVERIFY(scene.boxes.boxes.isEmpty());
@@ -603,7 +603,7 @@ void tst_protect::options_protectionNoKeepsCredentials()
     QCOMPARE(Forms::find<frmMain>(), main.data());
     QVERIFY(main->isVisible());
     settle();
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
 }
 
 void tst_protect::options_protectionYesReplacesCredentials()
@@ -627,7 +627,7 @@ void tst_protect::options_protectionYesReplacesCredentials()
     QVERIFY(!hashVerifies(stored, QStringLiteral("old")));
     QCOMPARE(Forms::find<frmMain>(), main.data());
     settle();
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
 
     // The old credentials no longer open the program; the new ones do.
     frmLogIn* logIn = Forms::show<frmLogIn>();

@@ -1,9 +1,9 @@
 // What the file gives away: after credentials are set through the real windows, the decrypted
 // settings hold no clear-text password, and the raw file holds neither password nor user name.
-#include "app/Forms.h"
 #include "forms/protect/frmLogIn.h"
 #include "forms/protect/frmPasswordProtected.h"
 #include "testkit/TestKit.h"
+#include "windowkit/Forms.h"
 
 #include <QFile>
 #include <QLineEdit>

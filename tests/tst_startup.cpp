@@ -1,8 +1,6 @@
 // The start-up road: which window the settings record in table Other opens, what the decision
 // writes, and when the application ends before the main window exists.
 
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
 #include "app/Startup.h"
 #include "app/frmMain.h"
 #include "forms/protect/frmFirstTime.h"
@@ -11,6 +9,8 @@
 #include "forms/protect/frmPasswordProtected.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -140,7 +140,7 @@ void tst_startup::startupDecision()
     QCOMPARE(isShown<frmFirstTime>(), shown.contains("frmFirstTime"));
     QCOMPARE(isShown<frmLogIn>(), shown.contains("frmLogIn"));
     QCOMPARE(isShown<frmMain>(), shown.contains("frmMain"));
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
     QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.texts().join('|')));
 
     const OtherRecord after = readOther(db);
@@ -171,8 +171,8 @@ void tst_startup::damagedRecord()
     ShownWindows windows;
 
     QVERIFY(!app::start());
-    QVERIFY(app::hasEnded());
-    QCOMPARE(app::exitCode(), 1);
+    QVERIFY(kit::hasEnded());
+    QCOMPARE(kit::exitCode(), 1);
     QCOMPARE(boxes.boxes.size(), 1);
     QCOMPARE(boxes.boxes.at(0).text,
              QStringLiteral(
@@ -200,7 +200,7 @@ void tst_startup::damagedRecord_realBoxEndsWithCodeOne()
         // Give deferred work a chance to run while the box is up.
         settle();
         seenText = box->text();
-        stillRunningWhileUp = !app::hasEnded() && box->isVisible();
+        stillRunningWhileUp = !kit::hasEnded() && box->isVisible();
         QTest::keyClick(box, Qt::Key_Return);
     });
     QVERIFY(!app::start());
@@ -208,8 +208,8 @@ void tst_startup::damagedRecord_realBoxEndsWithCodeOne()
              QStringLiteral(
                  "The settings record in links.mdb is damaged: PasswordProtected must be \"Yes\" or \"No\"."));
     QVERIFY(stillRunningWhileUp);
-    QVERIFY(app::hasEnded());
-    QCOMPARE(app::exitCode(), 1);
+    QVERIFY(kit::hasEnded());
+    QCOMPARE(kit::exitCode(), 1);
 }
 
 void tst_startup::welcome_nextOpensChoiceWithoutEnding_data()
@@ -250,7 +250,7 @@ void tst_startup::welcome_nextOpensChoiceWithoutEnding()
     QVERIFY(isShown<frmPassword>());
     QVERIFY(!Forms::find<frmFirstTime>());
     settle();
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
     QVERIFY(isShown<frmPassword>());
     QVERIFY(!Forms::find<frmMain>());
     QCOMPARE(db.other("PasswordProtected").toString(), QStringLiteral("No"));
@@ -305,8 +305,8 @@ void tst_startup::closingLastWindow_endsAndWritesNothing()
 
     last->close(); // as Alt+F4 does
     settle();
-    QVERIFY(app::hasEnded());
-    QCOMPARE(app::exitCode(), 0);
+    QVERIFY(kit::hasEnded());
+    QCOMPARE(kit::exitCode(), 0);
     QVERIFY(boxes.boxes.isEmpty());
 
     const OtherRecord after = readOther(db);
@@ -334,7 +334,7 @@ void tst_startup::firstStartThenProtectedStart_roundTrip()
         QTest::mouseClick(credentials->Command2, Qt::LeftButton);
         settle();
         QVERIFY(isShown<frmMain>());
-        QVERIFY(!app::hasEnded());
+        QVERIFY(!kit::hasEnded());
         QCOMPARE(boxes.boxes.size(), 1);
     }
     testkit::resetApplication();
@@ -354,7 +354,7 @@ void tst_startup::firstStartThenProtectedStart_roundTrip()
     // Reaching the main window ran its load step.
     QCOMPARE(Forms::find<frmMain>()->windowTitle(), QStringLiteral(" Orvane Tessary V/ 1. 0. 0"));
     QVERIFY(!Forms::find<frmLogIn>());
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
 }
 
 void tst_startup::unreadableDatabase_failsBeforeAnyWindow()
@@ -366,8 +366,8 @@ void tst_startup::unreadableDatabase_failsBeforeAnyWindow()
     ShownWindows windows;
 
     QVERIFY(!app::start());
-    QVERIFY(app::hasEnded());
-    QCOMPARE(app::exitCode(), 1);
+    QVERIFY(kit::hasEnded());
+    QCOMPARE(kit::exitCode(), 1);
     QCOMPARE(boxes.boxes.size(), 1);
     QVERIFY2(boxes.boxes.at(0).text.startsWith(QStringLiteral("Run-time error '3024':")),
              qPrintable(boxes.boxes.at(0).text));
@@ -404,8 +404,8 @@ void tst_startup::secondCopy_meetsTheInstanceRuleOnlyAtTheMainWindow()
     }
     settle();
     QCOMPARE(boxes.texts(), QStringList{"Orvane Tessary is already running in memory"});
-    QVERIFY(app::hasEnded());
-    QCOMPARE(app::exitCode(), 0);
+    QVERIFY(kit::hasEnded());
+    QCOMPARE(kit::exitCode(), 0);
     QVERIFY(!Forms::find<frmMain>());
     QCOMPARE(db.other("FirstRun").toInt(), 1);
     QCOMPARE(db.other("PasswordProtected").toString(),

@@ -1,10 +1,10 @@
 // Faults of the shared test helpers would make every suite that uses them lie: these check the
 // parts that are not plain recorders.
 
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
 #include "data/LinksDb.h"
 #include "testkit/TestKit.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -84,11 +84,11 @@ void tst_testkit::resetApplication_removesWindowsAndLetsLoopsRunAgain()
 {
     QPointer<PlainForm> form = Forms::show<PlainForm>();
     QVERIFY(form);
-    app::endApplication(0);
+    kit::endApplication(0);
     testkit::resetApplication();
     QVERIFY(form.isNull());
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
-    QVERIFY(!app::hasEnded());
+    QVERIFY(!kit::hasEnded());
 
     // A local loop (a real box, a synchronous GET) runs until it is told to stop, not at once.
     QEventLoop loop;

@@ -3,9 +3,6 @@
 // failure box, then the end) and links.mdb must be left exactly as it was: a write that failed
 // silently would lose a new link without a word.
 
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/ListBox.h"
 #include "app/frmMain.h"
 #include "data/DbError.h"
 #include "data/LinksDb.h"
@@ -17,6 +14,9 @@
 #include "forms/protect/frmPasswordProtected.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/ListBox.h"
 
 #include <QAction>
 #include <QFile>
@@ -223,8 +223,8 @@ void tst_writefails::failedWriteIsToldAndChangesNothing()
     QVERIFY(!boxes.boxes.isEmpty());
     QCOMPARE(boxes.boxes.last().text, QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(description));
     QCOMPARE(boxes.boxes.last().style, platform::MsgStyle::Critical);
-    QVERIFY(app::hasEnded());
-    QCOMPARE(app::exitCode(), 1);
+    QVERIFY(kit::hasEnded());
+    QCOMPARE(kit::exitCode(), 1);
     QCOMPARE(fileBytes(), before);
 }
 

@@ -193,7 +193,8 @@ int main(int argc, char* argv[])
     const QDir source(QString::fromLocal8Bit(argv[1]));
     bool ok = true;
     for (int size : {16, 32, 48})
-        ok &= save(drawIcon(size), source.filePath(QStringLiteral("app/icons/tessary-%1.png").arg(size)), "PNG");
+        ok &= save(drawIcon(size), source.filePath(QStringLiteral("windowkit/icons/tessary-%1.png").arg(size)),
+                   "PNG");
     for (int size : {128, 256})
         ok &= save(drawIcon(size), source.filePath(QStringLiteral("dist/icons/tessary-%1.png").arg(size)), "PNG");
     ok &= save(drawPicture(), source.filePath(QStringLiteral("forms/about/Picture1.jpg")), "JPEG", 90);

@@ -1,11 +1,10 @@
 #include "forms/about/frmAbout.h"
 
-#include "app/Controls.h"
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/Look.h"
-#include "app/frmMain.h"
 #include "online/Settings.h"
+#include "windowkit/Controls.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/Look.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -85,7 +84,7 @@ frmAbout::frmAbout()
     // The only control that takes the focus.
     Command1->setFocus();
 
-    app::onEvent(Command1, &QPushButton::clicked, this, &frmAbout::Command1_Click);
+    kit::onEvent(Command1, &QPushButton::clicked, this, &frmAbout::Command1_Click);
 }
 
 void frmAbout::Command1_Click()
@@ -100,9 +99,4 @@ void frmAbout::paintEvent(QPaintEvent* event)
     painter.setPen(QPen(Qt::black, Border));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
-}
-
-void frmMain::mnuAbout_Click()
-{
-    Forms::show<frmAbout>();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Form.h"
+#include "windowkit/Form.h"
 
 class QLabel;
 class QPushButton;

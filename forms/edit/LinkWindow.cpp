@@ -1,11 +1,7 @@
 #include "forms/edit/LinkWindow.h"
 
-#include "app/Forms.h"
-#include "app/LinkList.h"
-#include "app/Look.h"
-#include "app/frmMain.h"
-#include "data/Database.h"
 #include "platform/MessageBox.h"
+#include "windowkit/Look.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -31,17 +27,6 @@ bool refuseEmptyName(const QLineEdit* txtname)
     platform::MsgBox(QStringLiteral("You must fill the site name box!"), platform::MsgStyle::Exclamation,
                      QStringLiteral("Warning"));
     return true;
-}
-
-frmMain* rebuildMainList(Recordset& rs)
-{
-    frmMain* main = Forms::find<frmMain>();
-    if (!main)
-        return nullptr;
-    const int count = rs.recordCount();
-    main->lblTotalContacts->setText(QString::number(count));
-    fillLinkList(main->List1, rs, count);
-    return main;
 }
 
 } // namespace LinkWindow

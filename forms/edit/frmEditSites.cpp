@@ -1,16 +1,14 @@
 #include "forms/edit/frmEditSites.h"
 
-#include "app/Controls.h"
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/LinkList.h"
-#include "app/ListBox.h"
-#include "app/Look.h"
-#include "app/frmMain.h"
-#include "data/LinksDb.h"
+#include "data/LinksStore.h"
 #include "forms/edit/LinkWindow.h"
 #include "forms/edit/frmEditThisSite.h"
 #include "platform/MessageBox.h"
+#include "windowkit/Controls.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/ListBox.h"
+#include "windowkit/Look.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -20,15 +18,6 @@
 namespace {
 
 const QString showAll = QStringLiteral("Show All My Contacts");
-
-// Runs one step of the letter filter; a failing step is passed over and the next one runs.
-template <typename F> void skipOnFailure(F&& step)
-{
-    try {
-        step();
-    } catch (const DbError&) {
-    }
-}
 
 } // namespace
 
@@ -75,9 +64,9 @@ frmEditSites::frmEditSites()
     List1->setFocus();
 
     // activated: a pick from the drop-down or a move with the arrow keys, never a typed text.
-    app::onEvent(Combo1, &QComboBox::activated, this, &frmEditSites::Combo1_Click);
-    app::onEvent(List1, &ListBox::Click, this, &frmEditSites::List1_Click);
-    app::onEvent(Command1, &QPushButton::clicked, this, &frmEditSites::Command1_Click);
+    kit::onEvent(Combo1, &QComboBox::activated, this, &frmEditSites::Combo1_Click);
+    kit::onEvent(List1, &ListBox::Click, this, &frmEditSites::List1_Click);
+    kit::onEvent(Command1, &QPushButton::clicked, this, &frmEditSites::Command1_Click);
 }
 
 void frmEditSites::Form_Load()
@@ -94,29 +83,15 @@ void frmEditSites::Form_Load()
 
 void frmEditSites::fillWithAllLinks()
 {
-    Database db = LinksDb::open();
-    Recordset rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
-    fillLinkList(List1, rs, rs.recordCount());
+    LinkNames all = LinksStore::names();
+    List1->setItems(std::move(all.names), std::move(all.ids));
 }
 
 void frmEditSites::PutInTheListTheRecords()
 {
     // Only the combo's own entries reach the query, never text typed into its field.
-    const QString letter = Combo1->itemText(Combo1->currentIndex());
-    Database db = LinksDb::open();
-    Recordset rs = db.openRecordset(QStringLiteral("SELECT * FROM links WHERE SiteName LIKE '") + letter +
-                                    QStringLiteral("'") + QStringLiteral("& '*'"));
-
-    int count = 0;
-    skipOnFailure([&] { rs.moveLast(); });
-    skipOnFailure([&] { rs.moveFirst(); });
-    skipOnFailure([&] { count = rs.recordCount(); });
-    skipOnFailure([&] { rs.moveFirst(); });
-    List1->Clear();
-    for (int i = 0; i < count; ++i) {
-        skipOnFailure([&] { List1->AddItem(rs.text(QStringLiteral("SiteName")), rs.id()); });
-        skipOnFailure([&] { rs.moveNext(); });
-    }
+    LinkNames found = LinksStore::namesStartingWith(Combo1->itemText(Combo1->currentIndex()));
+    List1->setItems(std::move(found.names), std::move(found.ids));
 }
 
 void frmEditSites::Combo1_Click()
@@ -130,11 +105,10 @@ void frmEditSites::Combo1_Click()
 void frmEditSites::List1_Click()
 {
     const int index = List1->ListIndex();
-    Database db = LinksDb::open();
     // Exactly the record the entry was listed from, whatever its name looks like, and only while
     // it still holds that link: a freed identity goes to the next new link.
-    Recordset rs = db.openRecord(QStringLiteral("links"), List1->ItemData(index));
-    if (!rs.hasCurrentRecord() || rs.text(QStringLiteral("SiteName")) != List1->List(index)) {
+    const std::optional<Link> link = LinksStore::read(List1->ItemData(index));
+    if (!link || link->name != List1->List(index)) {
         platform::MsgBox(QStringLiteral("The site link you picked was deleted or changed meanwhile. "
                                         "The list now shows the links as they are."),
                          platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
@@ -145,13 +119,10 @@ void frmEditSites::List1_Click()
             fillWithAllLinks();
         return;
     }
-    const QString name = rs.text(QStringLiteral("SiteName"));
-    const QString url = rs.text(QStringLiteral("URL"));
-
     frmEditThisSite* editor = Forms::load<frmEditThisSite>();
     if (!editor)
         return;
-    editor->setRecord(rs.id(), name, url);
+    editor->setRecord(*link);
     Forms::showForm(editor);
     unload();
 }
@@ -159,9 +130,4 @@ void frmEditSites::List1_Click()
 void frmEditSites::Command1_Click()
 {
     unload();
-}
-
-void frmMain::mnuEditSite_Click()
-{
-    Forms::show<frmEditSites>();
 }

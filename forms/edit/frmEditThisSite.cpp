@@ -1,14 +1,10 @@
 #include "forms/edit/frmEditThisSite.h"
 
-#include "app/Controls.h"
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/ListBox.h"
-#include "app/Look.h"
-#include "app/frmMain.h"
-#include "data/LinksDb.h"
 #include "forms/edit/LinkWindow.h"
 #include "platform/MessageBox.h"
+#include "windowkit/Controls.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/Look.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -46,20 +42,18 @@ frmEditThisSite::frmEditThisSite()
     setTabOrder(txtURL, txtname);
     Command1->setFocus();
 
-    app::onEvent(Command2, &QPushButton::clicked, this, &frmEditThisSite::Command2_Click);
-    app::onEvent(Command1, &QPushButton::clicked, this, &frmEditThisSite::Command1_Click);
+    kit::onEvent(Command2, &QPushButton::clicked, this, &frmEditThisSite::Command2_Click);
+    kit::onEvent(Command1, &QPushButton::clicked, this, &frmEditThisSite::Command1_Click);
     // A plain window has no default-button handling of its own: Enter in a box presses "Save".
     connect(txtname, &QLineEdit::returnPressed, Command2, &QPushButton::click);
     connect(txtURL, &QLineEdit::returnPressed, Command2, &QPushButton::click);
 }
 
-void frmEditThisSite::setRecord(qint64 id, const QString& name, const QString& url)
+void frmEditThisSite::setRecord(const Link& link)
 {
-    m_recordId = id;
-    m_openedName = name;
-    m_openedUrl = url;
-    txtname->setText(name);
-    txtURL->setText(url);
+    m_opened = link;
+    txtname->setText(link.name);
+    txtURL->setText(link.url);
     // A long name or address opens at its start, not scrolled to its end.
     txtname->setCursorPosition(0);
     txtURL->setCursorPosition(0);
@@ -69,32 +63,16 @@ void frmEditThisSite::Command2_Click()
 {
     if (LinkWindow::refuseEmptyName(txtname))
         return;
-    if (txtURL->text().isEmpty())
-        txtURL->setText(QStringLiteral("None"));
+    txtURL->setText(LinksStore::storedAddress(txtURL->text()));
 
-    Database db = LinksDb::open();
-    // Exactly the record that was picked, whatever its name and however many others share it.
-    Recordset record = db.openRecord(QStringLiteral("links"), m_recordId);
-    // A freed identity goes to the next new link: only the link this window was opened on is written.
-    if (!record.hasCurrentRecord() || record.text(QStringLiteral("SiteName")) != m_openedName ||
-        record.text(QStringLiteral("URL")) != m_openedUrl) {
+    // Exactly the record that was picked, whatever its name and however many others share it,
+    // and only while it still holds the link this window was opened on.
+    if (!LinksStore::change(m_opened, txtname->text(), txtURL->text())) {
         platform::MsgBox(QStringLiteral("This site link was deleted or changed meanwhile, so your changes were "
                                         "not saved. The list now shows the links as they are."),
                          platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
-        Recordset rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
-        LinkWindow::rebuildMainList(rs);
-        unload();
-        return;
+        LinksStore::reload();
     }
-    record.edit();
-    record.setValue(QStringLiteral("SiteName"), txtname->text());
-    record.setValue(QStringLiteral("URL"), txtURL->text());
-    record.update();
-
-    Recordset rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
-    // The main window reacts as to any selection: the first entry becomes its current link.
-    if (frmMain* main = LinkWindow::rebuildMainList(rs))
-        main->List1->setListIndex(0);
     unload();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/Form.h"
+#include "data/LinksStore.h"
+#include "windowkit/Form.h"
 
 class QLabel;
 class QLineEdit;
@@ -24,14 +25,11 @@ public:
 
     // The link this window edits, as the opener read it: fills the boxes with it. Saving writes
     // only while the record still holds exactly this link.
-    void setRecord(qint64 id, const QString& name, const QString& url);
-    qint64 recordId() const { return m_recordId; }
+    void setRecord(const Link& link);
 
     void Command2_Click();
     void Command1_Click();
 
 private:
-    qint64 m_recordId = -1;
-    QString m_openedName;
-    QString m_openedUrl;
+    Link m_opened;
 };

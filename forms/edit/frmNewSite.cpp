@@ -1,40 +1,15 @@
 #include "forms/edit/frmNewSite.h"
 
-#include "app/Controls.h"
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/Look.h"
-#include "app/frmMain.h"
-#include "data/LinksDb.h"
+#include "data/LinksStore.h"
 #include "forms/edit/LinkWindow.h"
 #include "platform/MessageBox.h"
+#include "windowkit/Controls.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/Look.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-namespace {
-
-// Whether a link already carries exactly this name. The engine's equality ignores letter case, so
-// it narrows the table to the candidates and each candidate is compared exactly here.
-bool nameTaken(const Database& db, const QString& name)
-{
-    Recordset candidates =
-        db.openRecordset(QStringLiteral("Select * from links where SiteName = ") + sqlQuote(name));
-    if (candidates.recordCount() == 0)
-        return false;
-    candidates.moveLast();
-    const int count = candidates.recordCount();
-    candidates.moveFirst();
-    for (int i = 0; i < count; ++i) {
-        if (candidates.text(QStringLiteral("SiteName")) == name)
-            return true;
-        candidates.moveNext();
-    }
-    return false;
-}
-
-} // namespace
 
 frmNewSite::frmNewSite()
 {
@@ -67,8 +42,8 @@ frmNewSite::frmNewSite()
     setTabOrder(Command2, Command1);
     txtname->setFocus();
 
-    app::onEvent(Command2, &QPushButton::clicked, this, &frmNewSite::Command2_Click);
-    app::onEvent(Command1, &QPushButton::clicked, this, &frmNewSite::Command1_Click);
+    kit::onEvent(Command2, &QPushButton::clicked, this, &frmNewSite::Command2_Click);
+    kit::onEvent(Command1, &QPushButton::clicked, this, &frmNewSite::Command1_Click);
 }
 
 void frmNewSite::Command2_Click()
@@ -76,34 +51,18 @@ void frmNewSite::Command2_Click()
     if (LinkWindow::refuseEmptyName(txtname))
         return;
     const QString name = txtname->text();
-    if (txtURL->text().isEmpty())
-        txtURL->setText(QStringLiteral("None"));
+    txtURL->setText(LinksStore::storedAddress(txtURL->text()));
 
-    Database db = LinksDb::open();
-    Recordset rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
-    if (nameTaken(db, name)) {
+    if (LinksStore::nameTaken(name)) {
         platform::MsgBox(QStringLiteral("This contact already exists !"), platform::MsgStyle::Information,
                          QStringLiteral("Warning"));
         return;
     }
-
-    rs.addNew();
-    rs.setValue(QStringLiteral("SiteName"), name);
-    rs.setValue(QStringLiteral("URL"), txtURL->text());
-    rs.update();
-
-    // The main window keeps its details, its current link and its menu state: only the list and
-    // the count follow the table, with nothing selected.
-    LinkWindow::rebuildMainList(rs);
+    LinksStore::add(name, txtURL->text());
     unload();
 }
 
 void frmNewSite::Command1_Click()
 {
     unload();
-}
-
-void frmMain::mnuNewContact_Click()
-{
-    Forms::show<frmNewSite>();
 }

@@ -1,7 +1,7 @@
 #include "forms/protect/ProtectForm.h"
 
-#include "app/Controls.h"
-#include "app/Look.h"
+#include "windowkit/Controls.h"
+#include "windowkit/Look.h"
 
 #include <QKeyEvent>
 #include <QLabel>

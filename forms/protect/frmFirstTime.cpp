@@ -1,12 +1,12 @@
 #include "forms/protect/frmFirstTime.h"
 
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/frmMain.h"
-#include "data/LinksDb.h"
+#include "data/SettingsStore.h"
 #include "forms/protect/frmLogIn.h"
 #include "forms/protect/frmPassword.h"
 #include "platform/MessageBox.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/StartupRoad.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -46,15 +46,14 @@ frmFirstTime::frmFirstTime() : ProtectForm(QStringLiteral("Orvane Tessary"), Fra
     setDefaultButton(Command1);
     Command1->setFocus();
 
-    app::onEvent(Command1, &QPushButton::clicked, this, &frmFirstTime::Command1_Click);
+    kit::onEvent(Command1, &QPushButton::clicked, this, &frmFirstTime::Command1_Click);
 }
 
 void frmFirstTime::Form_Load()
 {
-    Database db = LinksDb::open();
-    Recordset rs = db.openRecordset(QStringLiteral("Other"), RecordsetType::Table);
-    const QVariant firstRun = rs.value(QStringLiteral("FirstRun"));
-    const QVariant passwordProtected = rs.value(QStringLiteral("PasswordProtected"));
+    const SettingsStore::Settings settings = SettingsStore::read();
+    const QVariant firstRun = settings.firstRun;
+    const QVariant passwordProtected = settings.passwordProtected;
     const bool yes = holds(passwordProtected, QStringLiteral("Yes"));
     const bool no = holds(passwordProtected, QStringLiteral("No"));
 
@@ -66,7 +65,7 @@ void frmFirstTime::Form_Load()
             QStringLiteral(
                 "The settings record in links.mdb is damaged: PasswordProtected must be \"Yes\" or \"No\"."),
             platform::MsgStyle::Critical, QStringLiteral("Orvane Tessary"));
-        app::endApplication(1);
+        kit::endApplication(1);
         return;
     }
 
@@ -79,16 +78,14 @@ void frmFirstTime::Form_Load()
         return;
     }
     if (no) {
-        if (isOne(rs.value(QStringLiteral("FirstRun")))) {
-            Forms::show<frmMain>();
+        if (isOne(SettingsStore::read().firstRun)) {
+            StartupRoad::finish();
             unload();
             // The main window ends the application when another copy already runs.
-            if (app::hasEnded())
+            if (kit::hasEnded())
                 return;
         }
-        rs.edit();
-        rs.setValue(QStringLiteral("FirstRun"), QVariant::fromValue<qint16>(1));
-        rs.update();
+        SettingsStore::markFirstRunDone();
     }
 }
 

@@ -1,11 +1,11 @@
 #include "forms/protect/frmLogIn.h"
 
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/frmMain.h"
-#include "data/LinksDb.h"
+#include "data/SettingsStore.h"
 #include "forms/protect/Credentials.h"
 #include "platform/MessageBox.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/StartupRoad.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -36,18 +36,16 @@ frmLogIn::frmLogIn() : ProtectForm(QStringLiteral("Log - In"), Frame::Fixed, 432
     QWidget::setTabOrder(Command2, Command1);
     txtus->setFocus();
 
-    app::onEvent(Command2, &QPushButton::clicked, this, &frmLogIn::Command2_Click);
-    app::onEvent(Command1, &QPushButton::clicked, this, &frmLogIn::Command1_Click);
+    kit::onEvent(Command2, &QPushButton::clicked, this, &frmLogIn::Command2_Click);
+    kit::onEvent(Command1, &QPushButton::clicked, this, &frmLogIn::Command1_Click);
 }
 
 void frmLogIn::Command2_Click()
 {
     // Read afresh on every attempt: another copy may have changed the credentials meanwhile.
-    Database db = LinksDb::open();
-    Recordset rs = db.openRecordset(QStringLiteral("Other"), RecordsetType::Table);
-    const Credentials::PasswordCheck password =
-        Credentials::checkPassword(rs.value(QStringLiteral("Password")), txtp->text());
-    const bool user = Credentials::userNameMatches(rs.value(QStringLiteral("Username")), txtus->text());
+    const SettingsStore::Settings settings = SettingsStore::read();
+    const Credentials::PasswordCheck password = Credentials::checkPassword(settings.password, txtp->text());
+    const bool user = Credentials::userNameMatches(settings.username, txtus->text());
 
     if (!password.matches || !user) {
         platform::MsgBox(QStringLiteral("Wrong username or password!"), platform::MsgStyle::Critical,
@@ -57,16 +55,13 @@ void frmLogIn::Command2_Click()
 
     // A password an older file kept in clear is stored as a hash from now on.
     if (password.storedInClear) {
-        const QString hashed = Credentials::hashPassword(txtp->text());
-        rs.edit();
-        rs.setValue(QStringLiteral("Password"), hashed);
-        rs.update();
+        SettingsStore::setPasswordHash(Credentials::hashPassword(txtp->text()));
     }
-    Forms::show<frmMain>();
+    StartupRoad::finish();
     unload();
 }
 
 void frmLogIn::Command1_Click()
 {
-    app::endApplication(0);
+    kit::endApplication(0);
 }

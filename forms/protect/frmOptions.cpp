@@ -1,10 +1,9 @@
 #include "forms/protect/frmOptions.h"
 
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/Look.h"
-#include "app/frmMain.h"
 #include "forms/protect/frmPassword.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/Look.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -26,8 +25,8 @@ frmOptions::frmOptions() : ProtectForm(QStringLiteral("Options"), Frame::Sizable
     QWidget::setTabOrder(Command2, Command1);
     Command2->setFocus();
 
-    app::onEvent(Command1, &QPushButton::clicked, this, &frmOptions::Command1_Click);
-    app::onEvent(Command2, &QPushButton::clicked, this, &frmOptions::Command2_Click);
+    kit::onEvent(Command1, &QPushButton::clicked, this, &frmOptions::Command1_Click);
+    kit::onEvent(Command2, &QPushButton::clicked, this, &frmOptions::Command2_Click);
 }
 
 void frmOptions::Command1_Click()
@@ -39,9 +38,4 @@ void frmOptions::Command1_Click()
 void frmOptions::Command2_Click()
 {
     unload();
-}
-
-void frmMain::mnuOptions_Click()
-{
-    Forms::show<frmOptions>();
 }

@@ -1,10 +1,10 @@
 #include "forms/protect/frmPassword.h"
 
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/frmMain.h"
-#include "data/LinksDb.h"
+#include "data/SettingsStore.h"
 #include "forms/protect/frmPasswordProtected.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/StartupRoad.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -26,8 +26,8 @@ frmPassword::frmPassword() : ProtectForm(QStringLiteral("Password protected?"), 
     QWidget::setTabOrder(Command1, Command2);
     Command1->setFocus();
 
-    app::onEvent(Command1, &QPushButton::clicked, this, &frmPassword::Command1_Click);
-    app::onEvent(Command2, &QPushButton::clicked, this, &frmPassword::Command2_Click);
+    kit::onEvent(Command1, &QPushButton::clicked, this, &frmPassword::Command1_Click);
+    kit::onEvent(Command2, &QPushButton::clicked, this, &frmPassword::Command2_Click);
 }
 
 void frmPassword::Command1_Click()
@@ -38,12 +38,7 @@ void frmPassword::Command1_Click()
 
 void frmPassword::Command2_Click()
 {
-    Database db = LinksDb::open();
-    Recordset rs = db.openRecordset(QStringLiteral("Other"), RecordsetType::Table);
-    // Only the switch: stored credentials stay for a later "Yes".
-    rs.edit();
-    rs.setValue(QStringLiteral("PasswordProtected"), QStringLiteral("No"));
-    rs.update();
-    Forms::show<frmMain>();
+    SettingsStore::setUnprotected();
+    StartupRoad::finish();
     unload();
 }

@@ -1,11 +1,11 @@
 #include "forms/protect/frmPasswordProtected.h"
 
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/frmMain.h"
-#include "data/LinksDb.h"
+#include "data/SettingsStore.h"
 #include "forms/protect/Credentials.h"
 #include "platform/MessageBox.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/StartupRoad.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -40,7 +40,7 @@ frmPasswordProtected::frmPasswordProtected()
     QWidget::setTabOrder(txtp2, Command2);
     txtus->setFocus();
 
-    app::onEvent(Command2, &QPushButton::clicked, this, &frmPasswordProtected::Command2_Click);
+    kit::onEvent(Command2, &QPushButton::clicked, this, &frmPasswordProtected::Command2_Click);
 }
 
 void frmPasswordProtected::Command2_Click()
@@ -55,18 +55,12 @@ void frmPasswordProtected::Command2_Click()
 
     // Hashed before the record is opened for editing, so a failure leaves the record untouched.
     const QString hashed = Credentials::hashPassword(txtp2->text());
-    Database db = LinksDb::open();
-    Recordset rs = db.openRecordset(QStringLiteral("Other"), RecordsetType::Table);
-    rs.edit();
-    rs.setValue(QStringLiteral("Password"), hashed);
-    rs.setValue(QStringLiteral("Username"), txtus->text());
-    rs.setValue(QStringLiteral("PasswordProtected"), QStringLiteral("Yes"));
-    rs.update();
+    SettingsStore::setProtected(txtus->text(), hashed);
 
     platform::MsgBox(QStringLiteral("Remember your password and your username!") + QStringLiteral("\r\r\r") +
                          QStringLiteral("Username = ") + txtus->text() + QStringLiteral("\r") +
                          QStringLiteral("Password = ") + txtp->text(),
                      platform::MsgStyle::Information, QStringLiteral("Warning"));
-    Forms::show<frmMain>();
+    StartupRoad::finish();
     unload();
 }

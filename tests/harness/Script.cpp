@@ -1,13 +1,13 @@
 #include "harness/Script.h"
 
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
-#include "app/ListBox.h"
 #include "app/frmMain.h"
 #include "data/LinksDb.h"
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/ListBox.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -37,7 +37,7 @@ void HarnessScript::start()
 
 void HarnessScript::step()
 {
-    if (app::hasEnded() || m_next >= m_lines.size())
+    if (kit::hasEnded() || m_next >= m_lines.size())
         return;
     const QStringList fields = m_lines[m_next++].split(QLatin1Char('\t'));
     if (fields[0] == QLatin1String("waitfile") && fields.size() == 2 && !QFile::exists(fields[1])) {

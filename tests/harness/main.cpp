@@ -9,12 +9,12 @@
 // TESSARY_HARNESS_SCRIPT names a script of user actions (harness/Script.h) run once the start-up
 // has settled.
 #include "app/Launch.h"
-#include "app/Lifecycle.h"
 #include "app/Startup.h"
 #include "data/LinksDb.h"
 #include "harness/Script.h"
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
+#include "windowkit/Lifecycle.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -89,19 +89,19 @@ int main(int argc, char* argv[])
         LinksDb::setFolder(folder);
 
     HarnessScript script(qEnvironmentVariable("TESSARY_HARNESS_SCRIPT"));
-    int code = app::exitCode();
+    int code = kit::exitCode();
     if (folder.isEmpty() && !app::useLinksFile()) {
         code = 1;
     } else if (app::start()) {
         QTimer::singleShot(0, &application, [&script] {
-            if (app::hasEnded())
+            if (kit::hasEnded())
                 return;
             writeVisibleWindows();
             script.start();
         });
         code = application.exec();
     } else {
-        code = app::exitCode();
+        code = kit::exitCode();
     }
     writeLine({QStringLiteral("EXIT"), QString::number(code)});
     platform::setMessageBoxProvider(nullptr);

@@ -1,7 +1,7 @@
 #include "testkit/TestKit.h"
 
-#include "app/Lifecycle.h"
 #include "data/LinksDb.h"
+#include "windowkit/Lifecycle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -479,7 +479,7 @@ int errorOf(const std::function<void()>& body)
 
 void resetApplication()
 {
-    app::resetForTests();
+    kit::resetForTests();
     platform::releaseInstanceLock();
     // Unloaded windows destroy themselves later: let that happen now, twice for windows whose
     // destruction posts further deletions.

@@ -102,7 +102,7 @@ class FakeInstanceGuard : public platform::InstanceGuard {
 public:
     FakeInstanceGuard();
     ~FakeInstanceGuard() override;
-    bool anotherCopyRunning() override { return running; }
+    bool anotherCopyRunning(const QString&) override { return running; }
     bool running = false;
 };
 

@@ -1,8 +1,8 @@
 #include "testkit/Windows.h"
 
-#include "app/Forms.h"
-#include "app/ListBox.h"
 #include "app/frmMain.h"
+#include "windowkit/Forms.h"
+#include "windowkit/ListBox.h"
 
 #include <QLabel>
 #include <QTest>

@@ -2,7 +2,7 @@
 
 // Helpers for driving the program's windows in tests, as a user would.
 
-#include "app/Forms.h"
+#include "windowkit/Forms.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "app/Forms.h"
+#include "windowkit/Forms.h"
 
 #include <map>
 

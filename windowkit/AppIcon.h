@@ -2,9 +2,9 @@
 
 #include <QIcon>
 
-namespace app {
+namespace kit {
 
 // The program's window icon, drawn at 16, 32 and 48 pixels; every window carries it.
 QIcon windowIcon();
 
-} // namespace app
+} // namespace kit

@@ -9,7 +9,7 @@
 
 // How the application ends, and the one place that turns a failure escaping a handler into a
 // message box with its number and description, after which the application ends.
-namespace app {
+namespace kit {
 
 // Ends the application at once: every window disappears without its own close steps and the
 // event loop stops with exitCode. Before the loop runs, main() reads hasEnded() instead.
@@ -45,4 +45,4 @@ void onEvent(Sender* sender, Signal signal, Receiver* receiver, void (Receiver::
     QObject::connect(sender, signal, receiver, [receiver, handler] { guarded([&] { (receiver->*handler)(); }); });
 }
 
-} // namespace app
+} // namespace kit

@@ -1,4 +1,4 @@
-#include "app/Look.h"
+#include "windowkit/Look.h"
 
 #include <QPalette>
 #include <QWidget>

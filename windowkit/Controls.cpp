@@ -1,4 +1,4 @@
-#include "app/Controls.h"
+#include "windowkit/Controls.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,7 +1,7 @@
-#include "app/Form.h"
+#include "windowkit/Form.h"
 
-#include "app/Forms.h"
-#include "app/Lifecycle.h"
+#include "windowkit/Forms.h"
+#include "windowkit/Lifecycle.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -16,7 +16,7 @@ Form::Form(QWidget* parent) : QWidget(parent, Qt::Window)
 
 void Form::load()
 {
-    app::guarded([this] { Form_Load(); });
+    kit::guarded([this] { Form_Load(); });
 }
 
 void Form::unload()
@@ -24,15 +24,15 @@ void Form::unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    app::guarded([this] { Form_Unload(); });
+    kit::guarded([this] { Form_Unload(); });
     hide();
     deleteLater();
     // The application ends when its last window is gone. A handler that moves on shows the next
     // window before it unloads its own, and a load step may unload its window and then show
     // another: so the test waits until the handler has returned.
-    QTimer::singleShot(0, QCoreApplication::instance(), [life = app::life()] {
-        if (life == app::life() && !app::hasEnded() && !Forms::anyLoaded())
-            app::endApplication(0);
+    QTimer::singleShot(0, QCoreApplication::instance(), [life = kit::life()] {
+        if (life == kit::life() && !kit::hasEnded() && !Forms::anyLoaded())
+            kit::endApplication(0);
     });
 }
 

@@ -1,4 +1,4 @@
-#include "app/ListBox.h"
+#include "windowkit/ListBox.h"
 
 #include <QAbstractListModel>
 #include <QCollator>

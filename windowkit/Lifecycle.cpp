@@ -1,11 +1,11 @@
-#include "app/Lifecycle.h"
+#include "windowkit/Lifecycle.h"
 
-#include "app/Forms.h"
 #include "platform/MessageBox.h"
+#include "windowkit/Forms.h"
 
 #include <QCoreApplication>
 
-namespace app {
+namespace kit {
 
 namespace {
 bool g_ended = false;
@@ -55,4 +55,4 @@ void failUnexpected(int number, const QString& description)
     endApplication(1);
 }
 
-} // namespace app
+} // namespace kit

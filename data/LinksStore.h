@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+// One link: the identity of its record, its site name and its address.
+struct Link {
+    qint64 id = -1;
+    QString name;
+    QString url;
+    bool operator==(const Link&) const = default;
+};
+
+// Names of links with the identity of the record each came from, in the order read.
+struct LinkNames {
+    QStringList names;
+    QList<qint64> ids;
+};
+
+// The links in links.mdb: the only code that knows their table and fields. Every write is in the
+// file when the call returns; a failure throws DbError and leaves the file as it was. Each change
+// is announced once, through changed(), to whoever shows the links.
+class LinksStore : public QObject {
+    Q_OBJECT
+
+public:
+    // Reloaded: the file changed behind this program's back; read the links again.
+    enum class Change { Added, Edited, Deleted, DeletedAll, Imported, Reloaded };
+    Q_ENUM(Change)
+
+    // The one object that announces changes.
+    static LinksStore& instance();
+
+    static int count();
+    // Every name in stored order.
+    static LinkNames names();
+    // The names that begin with letter (ignoring case), in the engine's order. A step that fails
+    // is passed over and the next one runs, so a damaged record never hides the others.
+    static LinkNames namesStartingWith(const QString& letter);
+    // The record with this identity; nothing when there is none.
+    static std::optional<Link> read(qint64 id);
+
+    // Whether a link already carries exactly this name (letter case and blanks count).
+    static bool nameTaken(const QString& name);
+    // The address as it is stored: an empty one becomes "None".
+    static QString storedAddress(const QString& url);
+
+    static void add(const QString& name, const QString& url);
+    // Writes only while the record still holds exactly `seen`: an identity freed by a delete is
+    // handed to the next new link. False, with nothing written, when it is gone or changed.
+    static bool change(const Link& seen, const QString& name, const QString& url);
+    static bool remove(const Link& seen);
+    static void removeAll();
+    // Tells whoever shows the links to read them again.
+    static void reload();
+
+    // Adds every link in one transaction, in the order given; identities in `links` are ignored.
+    // progress(done) runs now and then; when it returns false nothing is added. Returns whether
+    // the links were added.
+    static bool addAll(const QList<Link>& links, const std::function<bool(int done)>& progress = {});
+
+Q_SIGNALS:
+    void changed(LinksStore::Change change);
+
+private:
+    LinksStore() = default;
+    static void announce(Change change);
+};
