@@ -47,23 +47,29 @@ bool equalsIgnoreCase(std::string_view text, std::string_view lowerCase)
 // <DT> start tag in plain text while no <A> is open, so no anchor spans two pieces. It follows the
 // HTML tokenizer through comments, tags, quoted attributes and <TITLE> text, and it stops cutting at
 // the first element outside a bookmark file's vocabulary (a <SELECT>, <TABLE>, <SCRIPT> or <SVG>
-// changes how later tags are built), leaving the rest of the document to one piece.
+// changes how later tags are built), leaving the rest of the document to one piece. The text may
+// arrive in parts: a token the text ends inside is scanned again once more text follows.
 class PieceCutter {
 public:
-    explicit PieceCutter(QByteArrayView text) : m_p(text.data()), m_n(text.size()) {}
+    static constexpr qsizetype kNeedMore = -1;
 
-    // The first cut at or after `least`; the end of the text when there is none.
-    qsizetype nextCut(qsizetype least);
+    // The first cut at or after `least` in `text` (the document from the last cut on, which
+    // `complete` says runs to its end); the end of a complete text when there is none, otherwise
+    // kNeedMore.
+    qsizetype nextCut(QByteArrayView text, qsizetype least, bool complete);
+    // The text now starts `bytes` further on.
+    void dropFront(qsizetype bytes) { m_at -= bytes; }
 
 private:
+    qsizetype scanToken(qsizetype lt, qsizetype least, bool& cut); // the token's end, or kNeedMore
     std::string_view tagName(qsizetype from) const;
     qsizetype skipPast(qsizetype from, char c) const;
     qsizetype skipComment(qsizetype from) const;
     qsizetype skipAttributes(qsizetype from) const;
     qsizetype findEndTag(qsizetype from, std::string_view name) const;
 
-    const char* m_p;
-    qsizetype m_n;
+    const char* m_p = nullptr;
+    qsizetype m_n = 0;
     qsizetype m_at = 0; // scanned so far; always a position in plain text
     bool m_anchorOpen = false;
     bool m_stopped = false;
@@ -80,8 +86,10 @@ bool inBookmarkVocabulary(std::string_view name)
     return false;
 }
 
-qsizetype PieceCutter::nextCut(qsizetype least)
+qsizetype PieceCutter::nextCut(QByteArrayView text, qsizetype least, bool complete)
 {
+    m_p = text.data();
+    m_n = text.size();
     while (!m_stopped && m_at < m_n) {
         const void* found = std::memchr(m_p + m_at, '<', size_t(m_n - m_at));
         if (!found) {
@@ -89,58 +97,74 @@ qsizetype PieceCutter::nextCut(qsizetype least)
             break;
         }
         const qsizetype lt = static_cast<const char*>(found) - m_p;
-        const char next = lt + 1 < m_n ? m_p[lt + 1] : '\0';
-        if (next == '!') {
-            m_at = std::string_view(m_p + lt, size_t(std::min<qsizetype>(4, m_n - lt))) == "<!--"
-                       ? skipComment(lt + 4)
-                       : skipPast(lt + 2, '>'); // a doctype or a bogus comment
-        } else if (next == '?') {
-            m_at = skipPast(lt + 2, '>');
-        } else if (next == '/') {
-            if (lt + 2 < m_n && isAsciiAlpha(m_p[lt + 2])) {
-                const std::string_view name = tagName(lt + 2);
-                if (equalsIgnoreCase(name, "a"))
-                    m_anchorOpen = false;
-                m_at = skipAttributes(lt + 2 + qsizetype(name.size()));
-            } else {
-                m_at = skipPast(lt + 2, '>'); // "</>" is dropped, anything else is a bogus comment
-            }
-        } else if (isAsciiAlpha(next)) {
-            const std::string_view name = tagName(lt + 1);
-            if (lt >= least && !m_anchorOpen && equalsIgnoreCase(name, "dt")) {
-                m_at = lt;
-                return lt;
-            }
-            if (!inBookmarkVocabulary(name)) {
-                m_stopped = true;
-                break;
-            }
-            m_at = skipAttributes(lt + 1 + qsizetype(name.size()));
-            if (equalsIgnoreCase(name, "a"))
-                m_anchorOpen = true;
-            else if (equalsIgnoreCase(name, "title"))
-                m_at = findEndTag(m_at, "title");
-        } else {
-            m_at = lt + 1; // a '<' that is text
+        bool cut = false;
+        const qsizetype end = scanToken(lt, least, cut);
+        if (cut) {
+            m_at = lt;
+            return lt;
         }
+        if (end == kNeedMore) {
+            m_at = complete ? m_n : lt; // at the document's end, the rest lies inside the token
+            break;
+        }
+        m_at = end;
     }
-    return m_n;
+    return complete ? m_n : kNeedMore;
 }
 
+// `lt` is at a '<'. Sets `cut` instead when the token is a <DT> start tag that may begin a piece.
+qsizetype PieceCutter::scanToken(qsizetype lt, qsizetype least, bool& cut)
+{
+    if (m_n - lt < 4) // "<!--" needs four bytes to be told from other markup
+        return kNeedMore;
+    const char next = m_p[lt + 1];
+    if (next == '!')
+        return std::string_view(m_p + lt, 4) == "<!--" ? skipComment(lt + 4) : skipPast(lt + 2, '>');
+    if (next == '?')
+        return skipPast(lt + 2, '>'); // a bogus comment
+    if (next == '/') {
+        if (!isAsciiAlpha(m_p[lt + 2]))
+            return skipPast(lt + 2, '>'); // "</>" is dropped, anything else is a bogus comment
+        const std::string_view name = tagName(lt + 2);
+        const qsizetype end = name.data() ? skipAttributes(lt + 2 + qsizetype(name.size())) : kNeedMore;
+        if (end != kNeedMore && equalsIgnoreCase(name, "a"))
+            m_anchorOpen = false;
+        return end;
+    }
+    if (!isAsciiAlpha(next))
+        return lt + 1; // a '<' that is text
+    const std::string_view name = tagName(lt + 1);
+    if (!name.data())
+        return kNeedMore;
+    if (lt >= least && !m_anchorOpen && equalsIgnoreCase(name, "dt")) {
+        cut = true;
+        return lt;
+    }
+    if (!inBookmarkVocabulary(name)) {
+        m_stopped = true;
+        return m_n;
+    }
+    qsizetype end = skipAttributes(lt + 1 + qsizetype(name.size()));
+    if (end != kNeedMore && equalsIgnoreCase(name, "title"))
+        end = findEndTag(end, "title");
+    if (end != kNeedMore && equalsIgnoreCase(name, "a"))
+        m_anchorOpen = true;
+    return end;
+}
+
+// A null view when the text ends inside the name.
 std::string_view PieceCutter::tagName(qsizetype from) const
 {
     qsizetype end = from;
     while (end < m_n && !isHtmlSpace(m_p[end]) && m_p[end] != '/' && m_p[end] != '>')
         ++end;
-    return std::string_view(m_p + from, size_t(end - from));
+    return end < m_n ? std::string_view(m_p + from, size_t(end - from)) : std::string_view();
 }
 
 qsizetype PieceCutter::skipPast(qsizetype from, char c) const
 {
-    if (from >= m_n)
-        return m_n;
-    const void* found = std::memchr(m_p + from, c, size_t(m_n - from));
-    return found ? static_cast<const char*>(found) - m_p + 1 : m_n;
+    const void* found = from < m_n ? std::memchr(m_p + from, c, size_t(m_n - from)) : nullptr;
+    return found ? static_cast<const char*>(found) - m_p + 1 : kNeedMore;
 }
 
 // `from` is just past "<!--". "<!-->" and "<!--->" are whole comments; others end at "-->" or "--!>".
@@ -157,7 +181,7 @@ qsizetype PieceCutter::skipComment(qsizetype from) const
         if (rest.substr(dashes + 2, 2) == "!>")
             return from + qsizetype(dashes) + 4;
     }
-    return m_n;
+    return kNeedMore;
 }
 
 // The tokenizer's attribute states, from just past a tag's name to just past its '>'. A quote
@@ -168,7 +192,7 @@ qsizetype PieceCutter::skipAttributes(qsizetype from) const
     for (qsizetype i = from; i < m_n; ++i) {
         const char c = m_p[i];
         const bool space = isHtmlSpace(c);
-        if (c == '>' && state != BeforeValue)
+        if (c == '>')
             return i + 1;
         switch (state) {
         case BeforeName:
@@ -183,12 +207,10 @@ qsizetype PieceCutter::skipAttributes(qsizetype from) const
                 state = c == '=' ? BeforeValue : c == '/' ? BeforeName : Name;
             break;
         case BeforeValue:
-            if (c == '>')
-                return i + 1;
             if (c == '"' || c == '\'') {
                 const void* close = std::memchr(m_p + i + 1, c, size_t(m_n - i - 1));
                 if (!close)
-                    return m_n;
+                    return kNeedMore;
                 i = static_cast<const char*>(close) - m_p;
                 state = BeforeName;
             } else if (!space) {
@@ -201,20 +223,22 @@ qsizetype PieceCutter::skipAttributes(qsizetype from) const
             break;
         }
     }
-    return m_n;
+    return kNeedMore;
 }
 
-// The '<' of the end tag that closes a text-only element, or the end when it is never closed.
+// Just past the text of a text-only element: the '<' of its end tag.
 qsizetype PieceCutter::findEndTag(qsizetype from, std::string_view name) const
 {
     const std::string_view text(m_p, size_t(m_n));
     for (size_t at = text.find("</", size_t(from)); at != std::string_view::npos; at = text.find("</", at + 2)) {
         const size_t after = at + 2 + name.size();
-        if (after < text.size() && equalsIgnoreCase(text.substr(at + 2, name.size()), name) &&
+        if (after >= text.size())
+            break;
+        if (equalsIgnoreCase(text.substr(at + 2, name.size()), name) &&
             (isHtmlSpace(text[after]) || text[after] == '/' || text[after] == '>'))
             return qsizetype(at);
     }
-    return m_n;
+    return kNeedMore;
 }
 
 // Windows-1252's 0x80..0x9F; the five bytes it leaves undefined map to the C1 controls, as browsers do.
@@ -395,6 +419,12 @@ BookmarkReadResult tooLarge(qint64 size)
                        .arg(kMaxFileBytes / (1024 * 1024)));
 }
 
+BookmarkReadResult binaryFile()
+{
+    return failure(BookmarkError::Binary,
+                   QStringLiteral("The file holds binary data, not text, so it is not a bookmark file."));
+}
+
 void appendEscaped(QByteArray& out, const QString& text)
 {
     const QByteArray utf8 = text.toUtf8();
@@ -427,6 +457,100 @@ void appendEscaped(QByteArray& out, const QString& text)
     }
 }
 
+// Hands the document to the parser in pieces of about pieceBytes, each tree freed before the next:
+// the parser's tree takes about ten times the bytes it is given.
+class PieceReader {
+public:
+    PieceReader(bool utf8, qsizetype pieceBytes, BookmarkReadResult& result)
+        : m_utf8(utf8), m_pieceBytes(std::max<qsizetype>(pieceBytes, 1)), m_collector(result)
+    {
+        m_options.max_errors = 0; // every export breaks some HTML rule; keeping the errors only costs memory
+    }
+
+    // Reads the whole pieces at the front of `text`, the document from the end of the last call on
+    // (all of it when `complete`); returns how many bytes it read.
+    qsizetype read(QByteArrayView text, bool complete);
+    int anchors() const { return m_collector.anchors(); }
+
+private:
+    void parse(QByteArrayView piece);
+
+    bool m_utf8;
+    qsizetype m_pieceBytes;
+    Collector m_collector;
+    PieceCutter m_cutter;
+    GumboOptions m_options = kGumboDefaultOptions;
+    std::string m_decoded;
+};
+
+qsizetype PieceReader::read(QByteArrayView text, bool complete)
+{
+    qsizetype used = 0;
+    while (used < text.size()) {
+        const bool lastPiece = text.size() - used <= m_pieceBytes;
+        if (lastPiece && !complete)
+            break;
+        const qsizetype cut = lastPiece ? text.size() : m_cutter.nextCut(text, used + m_pieceBytes, complete);
+        if (cut == PieceCutter::kNeedMore)
+            break;
+        parse(text.sliced(used, cut - used));
+        used = cut;
+    }
+    m_cutter.dropFront(used);
+    return used;
+}
+
+void PieceReader::parse(QByteArrayView piece)
+{
+    if (!m_utf8) {
+        windows1252ToUtf8(piece, m_decoded);
+        piece = QByteArrayView(m_decoded.data(), qsizetype(m_decoded.size()));
+    }
+    GumboOutput* output = gumbo_parse_with_options(&m_options, piece.data(), size_t(piece.size()));
+    m_collector.collect(output->document);
+    gumbo_destroy_output(&m_options, output);
+}
+
+// Whether blocks of bytes, taken together, hold a NUL, and whether they are UTF-8: a character cut
+// at a block's end is checked with the next block.
+class TextCheck {
+public:
+    void add(QByteArrayView block);
+    bool binary() const { return m_binary; }
+    bool utf8() const { return m_utf8 && m_carry.isEmpty(); } // once every block is in
+
+private:
+    QByteArray m_carry;
+    bool m_binary = false;
+    bool m_utf8 = true;
+};
+
+void TextCheck::add(QByteArrayView block)
+{
+    m_binary = m_binary || std::memchr(block.data(), '\0', size_t(block.size()));
+    if (!m_utf8)
+        return;
+    QByteArray joined = m_carry;
+    joined.append(block);
+    // Back from the end to the last lead byte; its sequence may go on in the next block.
+    qsizetype lead = joined.size() - 1;
+    while (lead > 0 && joined.size() - lead < 4 && (uchar(joined[lead]) & 0xC0) == 0x80)
+        --lead;
+    const uchar c = lead >= 0 ? uchar(joined[lead]) : 0;
+    const qsizetype length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    const qsizetype whole = joined.size() - lead < length ? lead : joined.size();
+    m_carry = joined.sliced(whole);
+    m_utf8 = QByteArrayView(joined).first(whole).isValidUtf8();
+}
+
+BookmarkReadResult finished(BookmarkReadResult result, const PieceReader& reader)
+{
+    if (reader.anchors() == 0)
+        return failure(BookmarkError::NotBookmarks,
+                       QStringLiteral("The file holds no links, so it is not a bookmark file."));
+    return result;
+}
+
 } // namespace
 
 BookmarkReadResult read(const QByteArray& bytes, qsizetype pieceBytes)
@@ -439,35 +563,11 @@ BookmarkReadResult read(const QByteArray& bytes, qsizetype pieceBytes)
     if (text.size() > kMaxFileBytes)
         return tooLarge(text.size());
     if (std::memchr(text.data(), '\0', size_t(text.size())))
-        return failure(BookmarkError::Binary,
-                       QStringLiteral("The file holds binary data, not text, so it is not a bookmark file."));
-    const bool utf8 = text.isValidUtf8();
-
-    // The parser's tree takes about ten times the bytes it is given, so the document goes to it in
-    // pieces of about pieceBytes, each freed before the next.
+        return binaryFile();
     BookmarkReadResult result;
-    Collector collector(result);
-    GumboOptions options = kGumboDefaultOptions;
-    options.max_errors = 0; // every export breaks some HTML rule; keeping the errors only costs memory
-    PieceCutter cutter(text);
-    pieceBytes = std::max<qsizetype>(pieceBytes, 1); // a cut must move past the one before
-    std::string decoded;
-    for (qsizetype at = 0; at < text.size();) {
-        const qsizetype end = text.size() - at > pieceBytes ? cutter.nextCut(at + pieceBytes) : text.size();
-        QByteArrayView piece = text.sliced(at, end - at);
-        if (!utf8) {
-            windows1252ToUtf8(piece, decoded);
-            piece = QByteArrayView(decoded.data(), qsizetype(decoded.size()));
-        }
-        GumboOutput* output = gumbo_parse_with_options(&options, piece.data(), size_t(piece.size()));
-        collector.collect(output->document);
-        gumbo_destroy_output(&options, output);
-        at = end;
-    }
-    if (collector.anchors() == 0)
-        return failure(BookmarkError::NotBookmarks,
-                       QStringLiteral("The file holds no links, so it is not a bookmark file."));
-    return result;
+    PieceReader reader(text.isValidUtf8(), pieceBytes, result);
+    reader.read(text, true);
+    return finished(std::move(result), reader);
 }
 
 BookmarkReadResult readFile(const QString& path)
@@ -478,28 +578,63 @@ BookmarkReadResult readFile(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return failure(BookmarkError::CannotRead,
                        QStringLiteral("The file cannot be opened: %1.").arg(file.errorString()));
+    const auto cannotRead = [&file] {
+        return failure(BookmarkError::CannotRead,
+                       QStringLiteral("The file cannot be read: %1.").arg(file.errorString()));
+    };
     if (file.size() > kMaxFileBytes)
         return tooLarge(file.size());
+    if (file.isSequential()) {
+        // A pipe or a device can be read once only: whole, up to the limit, so one that never ends
+        // (/dev/zero) is refused too.
+        QByteArray bytes;
+        while (bytes.size() <= kMaxFileBytes) {
+            const QByteArray block = file.read(kReadBlockBytes);
+            if (block.isEmpty())
+                break;
+            bytes += block;
+        }
+        if (file.error() != QFileDevice::NoError)
+            return cannotRead();
+        return bytes.size() > kMaxFileBytes ? tooLarge(bytes.size()) : read(bytes);
+    }
 
-    // In blocks up to the limit, so a device that never ends (a pipe, /dev/zero) is refused too.
-    QByteArray bytes;
-    constexpr qsizetype kBlock = 1 << 20;
-    while (bytes.size() <= kMaxFileBytes) {
-        const qsizetype before = bytes.size();
-        const qsizetype want = file.isSequential() ? kBlock : std::max<qsizetype>(file.size() + 1 - before, 1);
-        bytes.resize(before + want);
-        const qint64 got = file.read(bytes.data() + before, want);
-        bytes.resize(before + std::max<qint64>(got, 0));
-        if (got <= 0)
+    // A file is read twice in blocks, never whole: once to tell its encoding, once to parse it.
+    const qint64 start = file.peek(3) == QByteArrayView("\xEF\xBB\xBF") ? 3 : 0;
+    if (file.size() <= start)
+        return failure(BookmarkError::Empty, QStringLiteral("The file is empty."));
+    TextCheck check;
+    qint64 checked = 0;
+    if (!file.seek(start))
+        return cannotRead();
+    for (QByteArray block; !(block = file.read(kReadBlockBytes)).isEmpty() && !check.binary();) {
+        check.add(block);
+        checked += block.size();
+    }
+    if (file.error() != QFileDevice::NoError)
+        return cannotRead();
+    if (check.binary())
+        return binaryFile();
+
+    BookmarkReadResult result;
+    PieceReader reader(check.utf8(), kPieceBytes, result);
+    if (!file.seek(start))
+        return cannotRead();
+    // The window holds what the last piece left over plus one block; only the bytes checked above
+    // are read, should the file grow meanwhile.
+    QByteArray window;
+    for (qint64 left = checked;;) {
+        const QByteArray block = file.read(std::min<qint64>(kReadBlockBytes, left));
+        left -= block.size();
+        const bool complete = left <= 0 || block.isEmpty();
+        window += block;
+        window.remove(0, reader.read(window, complete));
+        if (complete)
             break;
     }
     if (file.error() != QFileDevice::NoError)
-        return failure(BookmarkError::CannotRead,
-                       QStringLiteral("The file cannot be read: %1.").arg(file.errorString()));
-    if (bytes.size() > kMaxFileBytes)
-        return tooLarge(bytes.size());
-    file.close();
-    return read(bytes);
+        return cannotRead();
+    return finished(std::move(result), reader);
 }
 
 QByteArray toHtml(const QList<BookmarkLink>& links)

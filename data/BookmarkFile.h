@@ -37,12 +37,17 @@ namespace BookmarkFile {
 // them; 64 MB holds either with room to spare and keeps a refused file's cost to a size check.
 constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
 
+// The parser is handed pieces of the document of about this size, cut before <DT> lines; and a
+// file is read in blocks of this size, never whole.
+constexpr qsizetype kPieceBytes = 256 * 1024;
+constexpr qsizetype kReadBlockBytes = 1024 * 1024;
+
 // UTF-8, a leading byte-order mark dropped; bytes that are not valid UTF-8 are read as
 // Windows-1252, as browsers read old exports. Folders are flattened; their names are dropped.
 // A link's name is its anchor's text with white space collapsed (the address when that is empty);
 // its address is the HREF with entities decoded and outer white space trimmed, as URL parsers do.
-// pieceBytes bounds how much of the document the HTML parser holds at once (see the .cpp).
-BookmarkReadResult read(const QByteArray& bytes, qsizetype pieceBytes = 256 * 1024);
+// Tests choose small pieces to cut wherever the reader may.
+BookmarkReadResult read(const QByteArray& bytes, qsizetype pieceBytes = kPieceBytes);
 // The same from a file; a file over kMaxFileBytes is refused from its size alone.
 BookmarkReadResult readFile(const QString& path);
 

@@ -166,6 +166,45 @@ private Q_SLOTS:
         QCOMPARE(pieces.skippedWithoutAddress, whole.skippedWithoutAddress);
     }
 
+    // A file is read in blocks: here a comment holding <DT> lines and a character both span a
+    // block's end, and the file reads as its bytes do in one piece.
+    void fileReadInBlocksAsItsBytes_data()
+    {
+        QTest::addColumn<QByteArray>("character"); // of the last name, as the file stores it
+        QTest::newRow("UTF-8") << QByteArray("\xC3\xA9");
+        QTest::newRow("Windows-1252") << QByteArray("\xE9");
+    }
+
+    void fileReadInBlocksAsItsBytes()
+    {
+        QFETCH(QByteArray, character);
+        const qsizetype block = BookmarkFile::kReadBlockBytes;
+        QByteArray html = "<DL><p>\n";
+        int links = 0;
+        // Links up to `end`, then blank lines so that what follows starts exactly there.
+        const auto fillTo = [&](qsizetype end) {
+            while (html.size() < end - 100) {
+                const QByteArray n = QByteArray::number(++links);
+                html += "<DT><A HREF=\"https://example.com/" + n + "\">Link " + n + "</A>\n";
+            }
+            html += QByteArray(end - html.size(), '\n');
+        };
+        fillTo(block - 300 * 1024); // further back than a piece, so the comment is scanned unfinished
+        html +=
+            "<!-- " + QByteArray("<DT><A HREF=\"https://hidden.example/\">hidden</A>\n").repeated(8000) + "-->\n";
+        const QByteArray opening = "<DT><A HREF=\"https://last.example/\">";
+        fillTo(2 * block - 1 - opening.size());
+        html += opening + character + "</A>\n</DL>\n";
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("large.html"));
+        QVERIFY(writeBytes(path, html));
+
+        const BookmarkReadResult fromFile = BookmarkFile::readFile(path);
+        QCOMPARE(shown(fromFile.links), shown(BookmarkFile::read(html, html.size()).links));
+        QCOMPARE(fromFile.links.size(), links + 1);
+        QCOMPARE(fromFile.links.last().name, QStringLiteral("é"));
+    }
+
     void refusesBadFiles_data()
     {
         QTest::addColumn<QString>("kind");
