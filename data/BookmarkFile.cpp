@@ -43,12 +43,14 @@ bool equalsIgnoreCase(std::string_view text, std::string_view lowerCase)
     return true;
 }
 
-// Where the document may be cut into pieces that give the same links as the whole: just before a
-// <DT> start tag in plain text while no <A> is open, so no anchor spans two pieces. It follows the
-// HTML tokenizer through comments, tags, quoted attributes and <TITLE> text, and it stops cutting at
-// the first element outside a bookmark file's vocabulary (a <SELECT>, <TABLE>, <SCRIPT> or <SVG>
-// changes how later tags are built), leaving the rest of the document to one piece. The text may
-// arrive in parts: a token the text ends inside is scanned again once more text follows.
+// Where a document may be cut into pieces that each parse, from a fresh start, to the links the
+// whole document gives: just before a <DT> start tag in plain text while no <A> is open. That holds
+// while every tag so far belongs to a bookmark file's vocabulary and every anchor so far held only
+// text: a piece then starts inside nothing but lists, headings and paragraphs, and only a tag
+// inside an anchor could close the anchor early by closing one of them. The first tag that breaks
+// this stops the cutting, and pieces already cut must be read again as one. The scanner follows the
+// HTML tokenizer through comments, tags, quoted attributes and <TITLE> text; the text may arrive in
+// parts, and a token it ends inside is scanned again once more text follows.
 class PieceCutter {
 public:
     static constexpr qsizetype kNeedMore = -1;
@@ -59,6 +61,8 @@ public:
     qsizetype nextCut(QByteArrayView text, qsizetype least, bool complete);
     // The text now starts `bytes` further on.
     void dropFront(qsizetype bytes) { m_at -= bytes; }
+    // No cut is safe any more, nor were the ones made before.
+    bool stopped() const { return m_stopped; }
 
 private:
     qsizetype scanToken(qsizetype lt, qsizetype least, bool& cut); // the token's end, or kNeedMore
@@ -126,7 +130,13 @@ qsizetype PieceCutter::scanToken(qsizetype lt, qsizetype least, bool& cut)
         if (!isAsciiAlpha(m_p[lt + 2]))
             return skipPast(lt + 2, '>'); // "</>" is dropped, anything else is a bogus comment
         const std::string_view name = tagName(lt + 2);
-        const qsizetype end = name.data() ? skipAttributes(lt + 2 + qsizetype(name.size())) : kNeedMore;
+        if (!name.data())
+            return kNeedMore;
+        if (!inBookmarkVocabulary(name) || (m_anchorOpen && !equalsIgnoreCase(name, "a"))) {
+            m_stopped = true;
+            return m_n;
+        }
+        const qsizetype end = skipAttributes(lt + 2 + qsizetype(name.size()));
         if (end != kNeedMore && equalsIgnoreCase(name, "a"))
             m_anchorOpen = false;
         return end;
@@ -140,7 +150,7 @@ qsizetype PieceCutter::scanToken(qsizetype lt, qsizetype least, bool& cut)
         cut = true;
         return lt;
     }
-    if (!inBookmarkVocabulary(name)) {
+    if (!inBookmarkVocabulary(name) || m_anchorOpen) {
         m_stopped = true;
         return m_n;
     }
@@ -468,8 +478,10 @@ public:
     }
 
     // Reads the whole pieces at the front of `text`, the document from the end of the last call on
-    // (all of it when `complete`); returns how many bytes it read.
+    // (all of it when `complete`); returns how many bytes it read. Once mustReadWhole(), what it
+    // read is void and the document must be read again in one piece.
     qsizetype read(QByteArrayView text, bool complete);
+    bool mustReadWhole() const { return m_mustReadWhole; }
     int anchors() const { return m_collector.anchors(); }
 
 private:
@@ -481,19 +493,25 @@ private:
     PieceCutter m_cutter;
     GumboOptions m_options = kGumboDefaultOptions;
     std::string m_decoded;
+    int m_pieces = 0;
+    bool m_mustReadWhole = false;
 };
 
 qsizetype PieceReader::read(QByteArrayView text, bool complete)
 {
     qsizetype used = 0;
-    while (used < text.size()) {
-        const bool lastPiece = text.size() - used <= m_pieceBytes;
-        if (lastPiece && !complete)
+    while (used < text.size() && !m_mustReadWhole) {
+        const bool fitsOnePiece = text.size() - used <= m_pieceBytes;
+        if (fitsOnePiece && !complete)
             break;
-        const qsizetype cut = lastPiece ? text.size() : m_cutter.nextCut(text, used + m_pieceBytes, complete);
-        if (cut == PieceCutter::kNeedMore)
+        // After a cut the rest is scanned to its end, for a tag that voids the cuts.
+        const qsizetype cut =
+            fitsOnePiece && m_pieces == 0 ? text.size() : m_cutter.nextCut(text, used + m_pieceBytes, complete);
+        m_mustReadWhole = m_cutter.stopped() && m_pieces > 0;
+        if (cut == PieceCutter::kNeedMore || m_mustReadWhole)
             break;
         parse(text.sliced(used, cut - used));
+        ++m_pieces;
         used = cut;
     }
     m_cutter.dropFront(used);
@@ -551,6 +569,14 @@ BookmarkReadResult finished(BookmarkReadResult result, const PieceReader& reader
     return result;
 }
 
+BookmarkReadResult readWhole(QByteArrayView text, bool utf8)
+{
+    BookmarkReadResult result;
+    PieceReader reader(utf8, text.size(), result);
+    reader.read(text, true);
+    return finished(std::move(result), reader);
+}
+
 } // namespace
 
 BookmarkReadResult read(const QByteArray& bytes, qsizetype pieceBytes)
@@ -564,10 +590,11 @@ BookmarkReadResult read(const QByteArray& bytes, qsizetype pieceBytes)
         return tooLarge(text.size());
     if (std::memchr(text.data(), '\0', size_t(text.size())))
         return binaryFile();
+    const bool utf8 = text.isValidUtf8();
     BookmarkReadResult result;
-    PieceReader reader(text.isValidUtf8(), pieceBytes, result);
+    PieceReader reader(utf8, pieceBytes, result);
     reader.read(text, true);
-    return finished(std::move(result), reader);
+    return reader.mustReadWhole() ? readWhole(text, utf8) : finished(std::move(result), reader);
 }
 
 BookmarkReadResult readFile(const QString& path)
@@ -629,8 +656,16 @@ BookmarkReadResult readFile(const QString& path)
         const bool complete = left <= 0 || block.isEmpty();
         window += block;
         window.remove(0, reader.read(window, complete));
-        if (complete)
+        if (complete || reader.mustReadWhole())
             break;
+    }
+    if (reader.mustReadWhole()) {
+        window.clear();
+        if (!file.seek(start))
+            return cannotRead();
+        const QByteArray bytes = file.read(checked);
+        if (file.error() == QFileDevice::NoError)
+            return readWhole(bytes, check.utf8());
     }
     if (file.error() != QFileDevice::NoError)
         return cannotRead();

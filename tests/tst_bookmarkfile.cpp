@@ -151,6 +151,9 @@ private Q_SLOTS:
         row("in an end tag", "<DT><A HREF=a>A</A TITLE=\"<DT><A HREF=x>X</A>\"><DT><A HREF=b>B</A>", 2);
         row("in a processing instruction", "<?xml <DT><A HREF=x>?><DT><A HREF=a>A</A>", 2);
         row("inside an anchor never closed", "<A HREF=b>B</A>\n<A HREF=a>A\n<DT>text\n<DT>more", 2);
+        row("a list closed inside a later anchor",
+            "<DL><p><DT><H3>F</H3><DL><p><DT><A HREF=a>A</A>\n<DT><A HREF=b>B</DL>tail</A>\n<DT><A HREF=c>C</A>",
+            3);
         row("inside a select", "<DT><A HREF=a>A</A><SELECT><DT><A HREF=x>X</A></SELECT><DT><A HREF=b>B</A>", 2);
         row("inside a script", "<SCRIPT>w('<DT><A HREF=x>X</A>')</SCRIPT><DT><A HREF=a>A</A>", 1);
         row("after plaintext", "<DT><A HREF=a>A</A><PLAINTEXT><DT><A HREF=x>X</A>", 1);
@@ -173,6 +176,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("character"); // of the last name, as the file stores it
         QTest::newRow("UTF-8") << QByteArray("\xC3\xA9");
         QTest::newRow("Windows-1252") << QByteArray("\xE9");
+        QTest::newRow("markup in the last anchor: read again whole") << QByteArray("<B>\xC3\xA9</B>");
     }
 
     void fileReadInBlocksAsItsBytes()
