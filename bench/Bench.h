@@ -58,4 +58,10 @@ long programStartupRss(const QString& folder, QString* problem);
 Outcome runFloor(const QString& folder, int linkCount);
 long floorStartupRss(const QString& folder, QString* problem);
 
+// Reading and writing a 100,000-link bookmark file, printed as its own small table.
+int runBookmarkTable(int runs);
+// The peak memory of reading the bookmark file at `path` ("read") or of parsing it alone
+// ("floor"), in kilobytes above what the process held before (a fresh child process runs this).
+long bookmarkPeakKb(const QString& kind, const QString& path);
+
 } // namespace bench

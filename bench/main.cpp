@@ -1,8 +1,10 @@
 // Speed and memory of the program's list at many links, each figure beside its floor.
 //
-//   tessary_bench [--million] [--runs R] [--sizes 1000,10000]
+//   tessary_bench [--million] [--runs R] [--sizes 1000,10000] [--bookmarks]
+//                                                (--bookmarks: the bookmark file rows alone)
 //   tessary_bench --rss program|floor FOLDER     (a fresh child process per memory figure)
 //   tessary_bench --once program|floor N         (one run, for a profiler)
+//   tessary_bench --bookmark-peak read|floor FILE (a fresh child process per memory figure)
 #include "bench/Bench.h"
 #include "bench/Names.h"
 #include "testkit/TestKit.h"
@@ -308,6 +310,11 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         std::_Exit(0); // the figure is taken; skip tearing down a large list
     }
+    if (args.value(0) == QLatin1String("--bookmark-peak") && args.size() == 3) {
+        std::printf("peak_kb=%ld\n", bench::bookmarkPeakKb(args[1], args[2]));
+        std::fflush(stdout);
+        std::_Exit(0);
+    }
     if (args.value(0) == QLatin1String("--once") && args.size() == 3) {
         const int n = args[2].toInt();
         testkit::TempLinksDb db;
@@ -326,8 +333,11 @@ int main(int argc, char** argv)
 
     QList<int> sizes{1000, 10000, 100000};
     int runs = 5;
+    bool bookmarksOnly = false;
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--million")) {
+        if (args[i] == QLatin1String("--bookmarks")) {
+            bookmarksOnly = true;
+        } else if (args[i] == QLatin1String("--million")) {
             sizes << 1000000;
         } else if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) {
             runs = std::max(1, args[++i].toInt());
@@ -336,9 +346,12 @@ int main(int argc, char** argv)
             for (const QString& s : args[++i].split(QLatin1Char(','), Qt::SkipEmptyParts))
                 sizes << s.toInt();
         } else {
-            std::fprintf(stderr, "usage: tessary_bench [--million] [--runs R] [--sizes N,N...]\n");
+            std::fprintf(stderr, "usage: tessary_bench [--million] [--runs R] [--sizes N,N...] [--bookmarks]\n");
             return 2;
         }
     }
-    return bench::runTable(sizes, runs);
+    if (bookmarksOnly)
+        return bench::runBookmarkTable(runs);
+    const int table = bench::runTable(sizes, runs);
+    return bench::runBookmarkTable(runs) | table;
 }

@@ -6,10 +6,10 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 bash tools/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARY_FUZZ=ON
-cmake --build build-fuzz --target fuzz_query fuzz_open
+cmake --build build-fuzz --target fuzz_query fuzz_open fuzz_bookmarks
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
-for target in query open; do
+for target in query open bookmarks; do
     mkdir -p "$scratch/$target"
     echo "== fuzz_$target for ${seconds}s"
     ./build-fuzz/tests/fuzz/fuzz_$target -max_total_time="$seconds" -timeout=20 -rss_limit_mb=3072 \

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev libsqlcipher-dev sqlcipher libsodium-dev
+    qt6-base-dev libsqlcipher-dev sqlcipher libsodium-dev libgumbo-dev
     fonts-dejavu-core fonts-liberation xdg-utils
     clang libclang-rt-14-dev
     dpkg-dev desktop-file-utils appstream

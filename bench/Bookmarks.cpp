@@ -1,0 +1,182 @@
+// Reading and writing a 100,000-link bookmark file. Reading is set beside its floor, one gumbo_parse
+// of the same bytes (and gumbo_destroy_output, which any parse pays); its peak memory is set beside
+// the file's size, each taken in a fresh child process.
+#include "bench/Bench.h"
+#include "bench/Names.h"
+#include "data/BookmarkFile.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocale>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <algorithm>
+#include <gumbo.h>
+#include <vector>
+
+namespace bench {
+
+namespace {
+
+constexpr int kLinks = 100000;
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+// A browser's export: a toolbar folder, a few folders of 20,000 links with one nested inside, and
+// ADD_DATE on every line, as Chromium writes them.
+QByteArray exportOf(const QList<Link>& links)
+{
+    QByteArray html = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
+                      "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
+                      "<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n"
+                      "    <DT><H3 ADD_DATE=\"1700000000\" PERSONAL_TOOLBAR_FOLDER=\"true\">Bookmarks bar</H3>\n"
+                      "    <DL><p>\n";
+    for (int i = 0; i < links.size(); ++i) {
+        if (i % 20000 == 0 && i > 0)
+            html += "    </DL><p>\n    <DT><H3 ADD_DATE=\"1700000000\">Folder " + QByteArray::number(i / 20000) +
+                    "</H3>\n    <DL><p>\n";
+        if (i % 20000 == 10000)
+            html += "        <DT><H3 ADD_DATE=\"1700000000\">Inside</H3>\n        <DL><p>\n";
+        html += "        <DT><A HREF=\"" + links[i].second.toHtmlEscaped().toUtf8() + "\" ADD_DATE=\"" +
+                QByteArray::number(1700000000 + i) + "\">" + links[i].first.toHtmlEscaped().toUtf8() + "</A>\n";
+        if (i % 20000 == 10999)
+            html += "        </DL><p>\n";
+    }
+    html += "    </DL><p>\n</DL><p>\n";
+    return html;
+}
+
+// Peak memory of reading `path` in a fresh child process, in kilobytes above what it held before.
+long childPeakKb(const QString& kind, const QString& path, QStringList& problems)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--bookmark-peak"), kind, path});
+    if (!child.waitForFinished(600000) || child.exitCode() != 0) {
+        problems << QStringLiteral("bookmark %1 memory child failed: %2")
+                        .arg(kind, QString::fromLocal8Bit(child.readAllStandardError()));
+        return -1;
+    }
+    const QString reply = QString::fromLocal8Bit(child.readAllStandardOutput()).trimmed();
+    if (!reply.startsWith(QLatin1String("peak_kb=")))
+        problems << QStringLiteral("bookmark %1 memory child said: %2").arg(kind, reply);
+    return reply.mid(8).toLong();
+}
+
+// VmHWM: the most this process has held resident since it started or since the peak was reset.
+long peakResidentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+} // namespace
+
+long bookmarkPeakKb(const QString& kind, const QString& path)
+{
+    // Writing 5 to clear_refs resets the peak, so only what comes after counts.
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (!clear.open(QIODevice::WriteOnly) || clear.write("5") != 1)
+        return -1;
+    clear.close();
+    const long before = residentKb();
+    if (kind == QLatin1String("floor")) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return -1;
+        const QByteArray bytes = file.readAll();
+        GumboOutput* output = gumbo_parse(bytes.constData());
+        const long peak = peakResidentKb();
+        gumbo_destroy_output(&kGumboDefaultOptions, output);
+        return peak - before;
+    }
+    const BookmarkReadResult result = BookmarkFile::readFile(path);
+    return result.links.size() == kLinks ? peakResidentKb() - before : -1;
+}
+
+int runBookmarkTable(int runs)
+{
+    QTextStream out(stdout);
+    QStringList problems;
+    const QList<Link> links = realisticLinks(kLinks);
+    const QByteArray html = exportOf(links);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bookmarks.html"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(html) != html.size())
+        problems << QStringLiteral("cannot write %1").arg(path);
+    file.close();
+
+    QList<BookmarkLink> toWrite;
+    for (const Link& link : links)
+        toWrite.append({link.first, link.second});
+
+    std::vector<double> read, floor, write;
+    for (int run = 0; run < runs; ++run) {
+        QTextStream(stderr) << "bookmarks: run " << run + 1 << " of " << runs << "\n";
+        QElapsedTimer timer;
+        timer.start();
+        const BookmarkReadResult result = BookmarkFile::read(html);
+        read.push_back(msSince(timer));
+        if (result.links.size() != kLinks)
+            problems << QStringLiteral("read %1 links of %2").arg(result.links.size()).arg(kLinks);
+
+        timer.start();
+        GumboOutput* output = gumbo_parse(html.constData());
+        gumbo_destroy_output(&kGumboDefaultOptions, output);
+        floor.push_back(msSince(timer));
+
+        timer.start();
+        QString reason;
+        if (!BookmarkFile::writeFile(dir.filePath(QStringLiteral("export.html")), toWrite, &reason))
+            problems << reason;
+        write.push_back(msSince(timer));
+    }
+    const double readMs = median(read), floorMs = median(floor), writeMs = median(write);
+    const double fileMb = double(html.size()) / (1024 * 1024);
+    const double readMb = double(childPeakKb(QStringLiteral("read"), path, problems)) / 1024;
+    const double floorMb = double(childPeakKb(QStringLiteral("floor"), path, problems)) / 1024;
+
+    const QLocale english(QLocale::English);
+    const auto ms = [](double v) { return QString::number(v, 'f', 1) + QStringLiteral(" ms"); };
+    const auto mb = [fileMb](double v) {
+        return QStringLiteral("%1 MB (%2x the file)").arg(v, 0, 'f', 1).arg(v / fileMb, 0, 'f', 2);
+    };
+    const auto goal = [](bool met, const QString& text) {
+        return text + (met ? QStringLiteral("  met") : QStringLiteral("  MISSED"));
+    };
+    const bool readMet = readMs <= 1.5 * floorMs, writeMet = writeMs <= 500, memoryMet = readMb <= 3 * fileMb;
+    out << "\nBookmark file of " << english.toString(kLinks) << " links (" << QString::number(fileMb, 'f', 1)
+        << " MB), medians of " << runs << " runs; floor = one gumbo_parse of the same bytes\n\n";
+    out << "| links | measure | program | floor | program/floor | goal |\n|---:|---|---:|---:|---:|---|\n";
+    out << "| " << english.toString(kLinks) << " | read a bookmark file | " << ms(readMs) << " | " << ms(floorMs)
+        << " | " << QString::number(readMs / floorMs, 'f', 2) << "x | " << goal(readMet, QStringLiteral("<= 1.5x"))
+        << " |\n";
+    out << "| " << english.toString(kLinks) << " | write a bookmark file | " << ms(writeMs) << " |  |  | "
+        << goal(writeMet, QStringLiteral("<= 500 ms")) << " |\n";
+    out << "| " << english.toString(kLinks) << " | peak memory of reading | " << mb(readMb) << " | " << mb(floorMb)
+        << " | " << QString::number(readMb / floorMb, 'f', 2) << "x | "
+        << goal(memoryMet, QStringLiteral("<= 3x the file")) << " |\n";
+    for (const QString& problem : std::as_const(problems))
+        out << "\nPROBLEM: " << problem << "\n";
+    out << "\n"
+        << (problems.isEmpty()
+                ? (readMet && writeMet && memoryMet ? "Every bookmark goal met." : "Some bookmark goals missed.")
+                : "Problems found.")
+        << "\n";
+    return problems.isEmpty() ? 0 : 1;
+}
+
+} // namespace bench

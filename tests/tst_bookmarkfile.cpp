@@ -1,0 +1,360 @@
+// Netscape bookmark files: what browsers' exports give, what is refused, and what survives writing
+// and reading back.
+#include "data/BookmarkFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// "name -> address" per link: a failed comparison then shows which link differs.
+QStringList shown(const QList<BookmarkLink>& links)
+{
+    QStringList out;
+    for (const BookmarkLink& link : links)
+        out << link.name + QStringLiteral(" -> ") + link.address;
+    return out;
+}
+
+QString fixture(const char* name)
+{
+    return QStringLiteral(BOOKMARK_FIXTURES "/") + QLatin1String(name);
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class tst_bookmarkfile : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void readsBrowserExports_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("links");
+        QTest::addColumn<int>("withoutAddress");
+        QTest::addColumn<int>("unopenable");
+        QTest::newRow("Firefox: folders, icons, tags, places, descriptions")
+            << fixture("firefox.html")
+            << QStringList{"Get Help -> https://support.mozilla.org/products/firefox",
+                           "Customize Firefox -> https://www.mozilla.org/firefox/customize/",
+                           "Daily News & Weather -> https://news.example.org/today?lang=en&edition=morning",
+                           "Crème brûlée – la vraie -> https://cuisine.example.fr/cr%C3%A8me-br%C3%BBl%C3%A9e"}
+            << 0 << 3;
+        QTest::newRow("Chromium: entities, non-ASCII, data:, empty text")
+            << fixture("chromium.html")
+            << QStringList{"Tom & Jerry <episodes> -> https://www.example.com/search?q=tom+%26+jerry&safe=off",
+                           "東京の天気 -> https://ja.example.jp/%E6%9D%B1%E4%BA%AC",
+                           "Почта 📬 -> https://mail.example.ru/inbox",
+                           "\"Hi\" from O'Reilly -> https://example.com/quote?say=\"hi\"&who=O'Reilly",
+                           "https://example.net/ -> https://example.net/"}
+            << 0 << 1;
+        // The anchor left open is reopened by the parser before "Never closed"; that copy is no link.
+        QTest::newRow("Safari: lower case, unquoted, unclosed")
+            << fixture("safari.html")
+            << QStringList{"Apple -> https://www.apple.com/", "World news -> https://news.example.com/world",
+                           "A long post title -> https://blog.example.com/post?id=7",
+                           "Left open -> https://left-open.example.com/",
+                           "Malmö map -> https://maps.example.com/?q=Malm%C3%B6"}
+            << 0 << 0;
+        QTest::newRow("Windows-1252") << fixture("windows1252.html")
+                                      << QStringList{"Café de Paris -> http://www.café-paris.example.fr/",
+                                                     "Prix en € – “bon marché” -> http://prices.example.com/eur",
+                                                     "Straße … -> http://www.example.de/straße"}
+                                      << 0 << 0;
+    }
+
+    void readsBrowserExports()
+    {
+        QFETCH(QString, path);
+        QFETCH(QStringList, links);
+        const BookmarkReadResult result = BookmarkFile::readFile(path);
+        QVERIFY2(result.ok(), qPrintable(result.reason));
+        QCOMPARE(shown(result.links), links);
+        QTEST(result.skippedWithoutAddress, "withoutAddress");
+        QTEST(result.skippedUnopenableAddress, "unopenable");
+    }
+
+    void readsOneAnchor_data()
+    {
+        QTest::addColumn<QByteArray>("anchor");
+        QTest::addColumn<QString>("link"); // empty when skipped
+        QTest::addColumn<int>("withoutAddress");
+        QTest::addColumn<int>("unopenable");
+        const auto row = [](const char* name, const char* anchor, const QString& link, int without = 0,
+                            int unopenable = 0) {
+            QTest::newRow(name) << QByteArray(anchor) << link << without << unopenable;
+        };
+        row("blanks collapsed", "<A HREF=\"u\">  Two \n\t words\r\n here </A>", "Two words here -> u");
+        row("no-break spaces kept", "<A HREF=\"u\">a&nbsp;&nbsp;b</A>", "a\u00A0\u00A0b -> u");
+        row("text of inner markup", "<A HREF=\"u\"><B>Bold</B> and <I>it</I>alic</A>", "Bold and italic -> u");
+        row("blank text takes the address", "<A HREF=\"https://e.example/\"> </A>",
+            "https://e.example/ -> https://e.example/");
+        row("address trimmed outside only", "<A HREF=\" \thttps://x.example/a b?c&amp;d \n\">n</A>",
+            "n -> https://x.example/a b?c&d");
+        row("first of two HREFs", "<A HREF=\"first\" HREF=\"second\">n</A>", "n -> first");
+        row("byte-order mark dropped", "\xEF\xBB\xBF<a href=u>n</a>", "n -> u");
+        row("mailto: kept", "<A HREF=\"mailto:me@example.com\">Me</A>", "Me -> mailto:me@example.com");
+        row("schemes that only start alike kept", "<A HREF=\"datas:x\">n</A>", "n -> datas:x");
+        row("data: later in the address kept", "<A HREF=\"https://x.example/?data:y\">n</A>",
+            "n -> https://x.example/?data:y");
+        row("no HREF", "<A NAME=\"top\">Top</A>", {}, 1);
+        row("empty HREF", "<A HREF=\"\">x</A>", {}, 1);
+        row("blank HREF", "<A HREF=\" \t \">x</A>", {}, 1);
+        row("place:", "<A HREF=\"place:sort=8\">Recent</A>", {}, 0, 1);
+        row("javascript: in capitals", "<A HREF=\"JavaScript:alert(1)\">n</A>", {}, 0, 1);
+        row("data: after blanks", "<A HREF=\"  data:text/plain,hi\">n</A>", {}, 0, 1);
+        row("a newline inside javascript:", "<A HREF=\"java&#10;scr\tipt:alert(1)\">n</A>", {}, 0, 1);
+    }
+
+    void readsOneAnchor()
+    {
+        QFETCH(QByteArray, anchor);
+        QFETCH(QString, link);
+        const BookmarkReadResult result = BookmarkFile::read("<DL><p>\n<DT>" + anchor + "\n</DL>");
+        QVERIFY2(result.ok(), qPrintable(result.reason));
+        QCOMPARE(shown(result.links), link.isEmpty() ? QStringList() : QStringList{link});
+        QTEST(result.skippedWithoutAddress, "withoutAddress");
+        QTEST(result.skippedUnopenableAddress, "unopenable");
+    }
+
+    // The reader hands the parser pieces cut before <DT> lines; each row hides a <DT> where a cut
+    // would change what is read. One-byte pieces cut wherever the reader allows.
+    void piecesReadAsTheWholeDocument_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<int>("links");
+        const auto row = [](const char* name, const char* document, int links) {
+            QTest::newRow(name) << QByteArray(document) << links;
+        };
+        row("in a comment", "<DT><A HREF=a>A</A>\n<!-- <DT><A HREF=x>X</A> -->\n<DT><A HREF=b>B</A>", 2);
+        row("after short comments", "<!--><DT><A HREF=a>A</A><!---><DT><A HREF=b>B</A>", 2);
+        row("in a quoted value", "<DT><A HREF=a TITLE='<DT><A HREF=\"x\">X</A>'>A</A><DT><A HREF=b>B</A>", 2);
+        row("after a quote in a name",
+            "<DT><A HREF=a>A</A><DT x\"y><A HREF=b>B</A><DT T='\"><DT><A HREF=x>X</A>'>", 2);
+        row("after a quote in an unquoted value",
+            "<DT><A HREF=a>A</A><DT x=a'b><A HREF=b>B</A><DT T=\"'><DT><A HREF=x>X</A>\">", 2);
+        row("in the title", "<TITLE><DT><A HREF=x>X</A></TITLE><DT><A HREF=a>A</A>", 1);
+        row("in an end tag", "<DT><A HREF=a>A</A TITLE=\"<DT><A HREF=x>X</A>\"><DT><A HREF=b>B</A>", 2);
+        row("in a processing instruction", "<?xml <DT><A HREF=x>?><DT><A HREF=a>A</A>", 2);
+        row("inside an anchor never closed", "<A HREF=b>B</A>\n<A HREF=a>A\n<DT>text\n<DT>more", 2);
+        row("a list closed inside a later anchor",
+            "<DL><p><DT><H3>F</H3><DL><p><DT><A HREF=a>A</A>\n<DT><A HREF=b>B</DL>tail</A>\n<DT><A HREF=c>C</A>",
+            3);
+        row("inside a select", "<DT><A HREF=a>A</A><SELECT><DT><A HREF=x>X</A></SELECT><DT><A HREF=b>B</A>", 2);
+        row("inside a script", "<SCRIPT>w('<DT><A HREF=x>X</A>')</SCRIPT><DT><A HREF=a>A</A>", 1);
+        row("after plaintext", "<DT><A HREF=a>A</A><PLAINTEXT><DT><A HREF=x>X</A>", 1);
+    }
+
+    void piecesReadAsTheWholeDocument()
+    {
+        QFETCH(QByteArray, document);
+        const BookmarkReadResult whole = BookmarkFile::read(document, document.size());
+        const BookmarkReadResult pieces = BookmarkFile::read(document, 1);
+        QTEST(int(whole.links.size()), "links");
+        QCOMPARE(shown(pieces.links), shown(whole.links));
+        QCOMPARE(pieces.skippedWithoutAddress, whole.skippedWithoutAddress);
+    }
+
+    // A file is read in blocks: here a comment holding <DT> lines and a character both span a
+    // block's end, and the file reads as its bytes do in one piece.
+    void fileReadInBlocksAsItsBytes_data()
+    {
+        QTest::addColumn<QByteArray>("character"); // of the last name, as the file stores it
+        QTest::newRow("UTF-8") << QByteArray("\xC3\xA9");
+        QTest::newRow("Windows-1252") << QByteArray("\xE9");
+        QTest::newRow("markup in the last anchor: read again whole") << QByteArray("<B>\xC3\xA9</B>");
+    }
+
+    void fileReadInBlocksAsItsBytes()
+    {
+        QFETCH(QByteArray, character);
+        const qsizetype block = BookmarkFile::kReadBlockBytes;
+        QByteArray html = "<DL><p>\n";
+        int links = 0;
+        // Links up to `end`, then blank lines so that what follows starts exactly there.
+        const auto fillTo = [&](qsizetype end) {
+            while (html.size() < end - 100) {
+                const QByteArray n = QByteArray::number(++links);
+                html += "<DT><A HREF=\"https://example.com/" + n + "\">Link " + n + "</A>\n";
+            }
+            html += QByteArray(end - html.size(), '\n');
+        };
+        fillTo(block - 300 * 1024); // further back than a piece, so the comment is scanned unfinished
+        html +=
+            "<!-- " + QByteArray("<DT><A HREF=\"https://hidden.example/\">hidden</A>\n").repeated(8000) + "-->\n";
+        const QByteArray opening = "<DT><A HREF=\"https://last.example/\">";
+        fillTo(2 * block - 1 - opening.size());
+        html += opening + character + "</A>\n</DL>\n";
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("large.html"));
+        QVERIFY(writeBytes(path, html));
+
+        const BookmarkReadResult fromFile = BookmarkFile::readFile(path);
+        QCOMPARE(shown(fromFile.links), shown(BookmarkFile::read(html, html.size()).links));
+        QCOMPARE(fromFile.links.size(), links + 1);
+        QCOMPARE(fromFile.links.last().name, QStringLiteral("é"));
+    }
+
+    void refusesBadFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<BookmarkError>("error");
+        QTest::addColumn<QString>("reasonSays");
+        QTest::newRow("missing") << "missing" << BookmarkError::CannotRead << "cannot be opened";
+        QTest::newRow("a folder") << "folder" << BookmarkError::CannotRead << "folder";
+        QTest::newRow("empty") << "empty" << BookmarkError::Empty << "empty";
+        QTest::newRow("only a byte-order mark") << "bom" << BookmarkError::Empty << "empty";
+        QTest::newRow("a picture") << "png" << BookmarkError::Binary << "binary";
+        QTest::newRow("a web page without links") << "page" << BookmarkError::NotBookmarks << "no links";
+        QTest::newRow("just at the size limit, zeros") << "limit" << BookmarkError::Binary << "binary";
+        QTest::newRow("one byte over the limit") << "over" << BookmarkError::TooLarge << "64.0 MB";
+        QTest::newRow("several hundred MB") << "huge" << BookmarkError::TooLarge << "500.0 MB";
+    }
+
+    void refusesBadFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(BookmarkError, error);
+        QFETCH(QString, reasonSays);
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("bookmarks.html"));
+        // Sparse files: the size is real, the disk holds nothing.
+        const auto sized = [&path](qint64 size) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
+        };
+        if (kind == QLatin1String("folder"))
+            path = dir.path();
+        else if (kind == QLatin1String("empty"))
+            QVERIFY(writeBytes(path, {}));
+        else if (kind == QLatin1String("bom"))
+            QVERIFY(writeBytes(path, "\xEF\xBB\xBF"));
+        else if (kind == QLatin1String("png"))
+            QVERIFY(writeBytes(path, QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR<a href=x>", 24)));
+        else if (kind == QLatin1String("page"))
+            QVERIFY(writeBytes(path, "<html><body><h1>Notes</h1><p>No links here.</p></body></html>"));
+        else if (kind == QLatin1String("limit"))
+            sized(BookmarkFile::kMaxFileBytes);
+        else if (kind == QLatin1String("over"))
+            sized(BookmarkFile::kMaxFileBytes + 1);
+        else if (kind == QLatin1String("huge"))
+            sized(500LL * 1024 * 1024);
+
+        const BookmarkReadResult result = BookmarkFile::readFile(path);
+        QCOMPARE(result.error, error);
+        QVERIFY2(result.reason.contains(reasonSays), qPrintable(result.reason));
+        QVERIFY(result.links.isEmpty());
+    }
+
+    void writtenLinksReadBackTheSame()
+    {
+        const QList<BookmarkLink> links{
+            {"Tom & Jerry <b>\"quoted\"</b> 'single'", "https://example.com/?a=1&b=<2>&c=\"3\"&d='4'"},
+            {"&amp; stays &amp;", "https://example.com/&lt;&#10;"},
+            {"<A HREF=\"evil\">fake</A>", "https://evil.example/\"><script>"},
+            {"Crème brûlée – Zoë", "https://café.example/straße"},
+            {"東京 📬 Почта", "https://example.jp/東京"},
+            {"no-break\u00A0space", "https://x.example/a\tb c"},
+            {"breaks inside the address", "https://x.example/a\r\nb\nc\rd"},
+            {"Repeated", "https://one.example/"},
+            {"Repeated", "https://two.example/"},
+            {"javascript: only in the name", "https://x.example/"},
+        };
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("export.html"));
+        QVERIFY(writeBytes(path, "an older export"));
+        QString reason;
+        QVERIFY2(BookmarkFile::writeFile(path, links, &reason), qPrintable(reason));
+        const BookmarkReadResult back = BookmarkFile::readFile(path);
+        QVERIFY2(back.ok(), qPrintable(back.reason));
+        QCOMPARE(shown(back.links), shown(links));
+    }
+
+    // Names with line breaks keep one line per link and come back with the breaks as blanks.
+    void lineBreaksStayOnOneLine()
+    {
+        const QList<BookmarkLink> links{{"line one\r\nline two", "https://x.example/"}, {"b\nc", "u"}};
+        const QByteArray html = BookmarkFile::toHtml(links);
+        QCOMPARE(html.count('\n'), 8 + links.size() + 1);
+        QCOMPARE(shown(BookmarkFile::read(html).links),
+                 (QStringList{"line one line two -> https://x.example/", "b c -> u"}));
+    }
+
+    void writesTheStandardShape()
+    {
+        const QByteArray html = BookmarkFile::toHtml(
+            {{"Tom & \"Jerry\" <3 'n'", "https://x.example/?a=1&b=\"<2>\""}, {"Zoë\nnew", "https://y.example/"}});
+        QCOMPARE(html, QByteArray("<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
+                                  "<!-- This is an automatically generated file.\n"
+                                  "     It will be read and overwritten.\n"
+                                  "     DO NOT EDIT! -->\n"
+                                  "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
+                                  "<TITLE>Bookmarks</TITLE>\n"
+                                  "<H1>Bookmarks</H1>\n"
+                                  "<DL><p>\n"
+                                  "    <DT><A HREF=\"https://x.example/?a=1&amp;b=&quot;&lt;2&gt;&quot;\">"
+                                  "Tom &amp; &quot;Jerry&quot; &lt;3 'n'</A>\n"
+                                  "    <DT><A HREF=\"https://y.example/\">Zo\xC3\xAB&#10;new</A>\n"
+                                  "</DL><p>\n"));
+    }
+
+    // Tests run as root, where permissions do not bite: each row fails for root too.
+    void failedWriteLeavesTheOldFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder missing") << "missing";
+        QTest::newRow("path is a folder") << "folder";
+        QTest::newRow("no room in the name for the temporary copy") << "longname";
+    }
+
+    void failedWriteLeavesTheOldFile()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        QString path;
+        if (kind == QLatin1String("missing")) {
+            path = dir.filePath(QStringLiteral("gone/export.html"));
+        } else if (kind == QLatin1String("folder")) {
+            path = dir.filePath(QStringLiteral("export.html"));
+            QVERIFY(QDir().mkdir(path));
+            QVERIFY(writeBytes(path + QStringLiteral("/inside"), "kept"));
+        } else {
+            path = dir.filePath(QString(255, QLatin1Char('e')));
+            QVERIFY(writeBytes(path, "the old export\n"));
+        }
+        const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        const QByteArray oldBytes = bytesOf(path);
+
+        QString reason;
+        QVERIFY(!BookmarkFile::writeFile(path, {{"a", "https://a.example/"}}, &reason));
+        QVERIFY2(reason.contains(QLatin1String("left as it was")), qPrintable(reason));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+        QCOMPARE(bytesOf(path), oldBytes);
+        if (kind == QLatin1String("folder"))
+            QCOMPARE(bytesOf(path + QStringLiteral("/inside")), QByteArray("kept"));
+    }
+
+    void dropsNamesMetEarlier()
+    {
+        QList<BookmarkLink> links{{"News", "1"}, {"news", "2"}, {"Maps", "3"}, {"News", "4"}, {"Maps", "5"}};
+        QCOMPARE(BookmarkFile::dropRepeatedNames(links), 2);
+        QCOMPARE(shown(links), (QStringList{"News -> 1", "news -> 2", "Maps -> 3"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_bookmarkfile)
+#include "tst_bookmarkfile.moc"
