@@ -2,6 +2,7 @@
 
 #include "data/LinksDb.h"
 #include "forms/about/frmAbout.h"
+#include "forms/bookmarks/Bookmarks.h"
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmNewSite.h"
 #include "forms/protect/frmOptions.h"
@@ -129,9 +130,13 @@ frmMain::frmMain()
         makeAction(this, "mnuDeleteSelectedContact", QStringLiteral("Delete Selected Site Link"),
                    QKeySequence(Qt::CTRL | Qt::Key_X));
     mnuOptions = makeAction(this, "mnuOptions", QStringLiteral("Options"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    mnuImportBookmarks = makeAction(this, "mnuImportBookmarks", QStringLiteral("Import Bookmarks..."),
+                                    QKeySequence(Qt::CTRL | Qt::Key_I));
+    mnuExportBookmarks = makeAction(this, "mnuExportBookmarks", QStringLiteral("Export Bookmarks..."),
+                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     mnuExit = makeAction(this, "mnuExit", QStringLiteral("EXIT"), QKeySequence(Qt::Key_Delete));
     mnuContacts->addActions({mnuNewContact, mnuEditSite, mnuVBLINE, mnuDeleteAllContacts, mnuDeleteSelectedContact,
-                             mnuOptions, mnuExit});
+                             mnuOptions, mnuImportBookmarks, mnuExportBookmarks, mnuExit});
 
     mnuAbout = makeAction(this, "mnuAbout", QStringLiteral("About"));
     menuBar->addAction(mnuAbout);
@@ -144,7 +149,8 @@ frmMain::frmMain()
     mnuSupport->addActions({mnuUpdates, mnuFourm, mnuEmail});
 
     // The shortcuts work whenever the main window is active, menus open or not.
-    addActions({mnuNewContact, mnuEditSite, mnuDeleteAllContacts, mnuDeleteSelectedContact, mnuOptions, mnuExit});
+    addActions({mnuNewContact, mnuEditSite, mnuDeleteAllContacts, mnuDeleteSelectedContact, mnuOptions,
+                mnuImportBookmarks, mnuExportBookmarks, mnuExit});
 
     kit::onEvent(List1, &ListBox::Click, this, &frmMain::List1_Click);
     kit::onEvent(List1, &ListBox::MouseMove, this, &frmMain::List1_MouseMove);
@@ -159,6 +165,8 @@ frmMain::frmMain()
     kit::onEvent(mnuDeleteAllContacts, &QAction::triggered, this, &frmMain::mnuDeleteAllContacts_Click);
     kit::onEvent(mnuDeleteSelectedContact, &QAction::triggered, this, &frmMain::mnuDeleteSelectedContact_Click);
     kit::onEvent(mnuOptions, &QAction::triggered, this, &frmMain::mnuOptions_Click);
+    kit::onEvent(mnuImportBookmarks, &QAction::triggered, this, &frmMain::mnuImportBookmarks_Click);
+    kit::onEvent(mnuExportBookmarks, &QAction::triggered, this, &frmMain::mnuExportBookmarks_Click);
     kit::onEvent(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     kit::onEvent(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
     kit::onEvent(mnuUpdates, &QAction::triggered, this, &frmMain::mnuUpdates_Click);
@@ -368,6 +376,16 @@ void frmMain::mnuDeleteAllContacts_Click()
 void frmMain::mnuOptions_Click()
 {
     Forms::show<frmOptions>();
+}
+
+void frmMain::mnuImportBookmarks_Click()
+{
+    bookmarks::importFile(this);
+}
+
+void frmMain::mnuExportBookmarks_Click()
+{
+    bookmarks::exportFile(this);
 }
 
 void frmMain::mnuExit_Click()

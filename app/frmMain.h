@@ -47,6 +47,8 @@ public:
     QAction* mnuDeleteSelectedContact = nullptr;
     QAction* mnuEditSite = nullptr; // opens the choose-a-link window
     QAction* mnuOptions = nullptr;  // opens the options window
+    QAction* mnuImportBookmarks = nullptr;
+    QAction* mnuExportBookmarks = nullptr;
     QAction* mnuExit = nullptr;
     QAction* mnuAbout = nullptr;
     QMenu* mnuSupport = nullptr;
@@ -71,6 +73,8 @@ public:
     void mnuDeleteSelectedContact_Click();
     void mnuEditSite_Click();
     void mnuOptions_Click();
+    void mnuImportBookmarks_Click();
+    void mnuExportBookmarks_Click();
     void mnuExit_Click();
     void mnuAbout_Click();
     void mnuUpdates_Click();

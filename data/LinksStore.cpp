@@ -1,5 +1,6 @@
 #include "data/LinksStore.h"
 
+#include "data/Connection.h"
 #include "data/Database.h"
 #include "data/LinksDb.h"
 
@@ -61,6 +62,17 @@ LinkNames LinksStore::names()
         rs.readTexts(Name, n, all.names, all.ids);
     }
     return all;
+}
+
+QList<Link> LinksStore::all()
+{
+    Database db = LinksDb::open();
+    QList<Link> links;
+    Connection::Statement st =
+        db.connection()->prepare(QStringLiteral("SELECT rowid, SiteName, URL FROM links ORDER BY rowid"));
+    while (st.step())
+        links.append(Link{st.int64(0), st.text(1), st.text(2)});
+    return links;
 }
 
 LinkNames LinksStore::namesStartingWith(const QString& letter)

@@ -38,6 +38,8 @@ public:
     static int count();
     // Every name in stored order.
     static LinkNames names();
+    // Every link, in stored order.
+    static QList<Link> all();
     // The names that begin with letter (ignoring case), in the engine's order. A step that fails
     // is passed over and the next one runs, so a damaged record never hides the others.
     static LinkNames namesStartingWith(const QString& letter);

@@ -32,33 +32,9 @@
 #include <sched.h>
 #include <sys/mount.h>
 
+using testkit::WriteLockHolder;
+
 namespace {
-
-// Another process in the middle of a write: it holds the write lock (readers go on) until it ends,
-// which rolls its transaction back.
-class WriteLockHolder {
-public:
-    bool take(const QString& path)
-    {
-        m_shell.start(QStringLiteral("sqlcipher"), {path});
-        m_shell.write("PRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n"
-                      "BEGIN IMMEDIATE;\nSELECT 'held';\n");
-        while (!m_shell.readAllStandardOutput().contains("held")) {
-            if (!m_shell.waitForReadyRead(10000))
-                return false;
-        }
-        return true;
-    }
-    ~WriteLockHolder()
-    {
-        m_shell.closeWriteChannel();
-        if (!m_shell.waitForFinished(10000))
-            m_shell.kill();
-    }
-
-private:
-    QProcess m_shell;
-};
 
 // A copy of links.mdb on a small file system with no byte left. It lives in this process's own
 // mount namespace, so the machine's mounts are never touched.

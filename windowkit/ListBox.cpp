@@ -242,6 +242,14 @@ QCollator ListBox::collator()
     return collator;
 }
 
+std::vector<int> ListBox::listOrder(const QStringList& texts)
+{
+    std::vector<int> order(texts.size());
+    std::iota(order.begin(), order.end(), 0);
+    sortRows(collator(), texts, order);
+    return order;
+}
+
 ListBox::ListBox(bool sorted, QWidget* parent) : QListView(parent), m_model(new ListBoxModel(sorted, this))
 {
     setModel(m_model);

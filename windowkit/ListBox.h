@@ -4,6 +4,7 @@
 #include <QListView>
 #include <QString>
 #include <memory>
+#include <vector>
 
 class ListBoxModel;
 
@@ -38,6 +39,8 @@ public:
     // The order of a sorted list box: alphabetical without regard to letter case, accents beside
     // their letters.
     static QCollator collator();
+    // The order a sorted list box shows these texts in: the input positions, first shown first.
+    static std::vector<int> listOrder(const QStringList& texts);
 
     // The text of the selected entry, the empty text when nothing is selected.
     QString Text() const;

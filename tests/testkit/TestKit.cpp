@@ -116,6 +116,25 @@ void TempLinksDb::addLinks(const QList<Link>& links) const
     });
 }
 
+bool WriteLockHolder::take(const QString& path)
+{
+    m_shell.start(QStringLiteral("sqlcipher"), {path});
+    m_shell.write("PRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n"
+                  "BEGIN IMMEDIATE;\nSELECT 'held';\n");
+    while (!m_shell.readAllStandardOutput().contains("held")) {
+        if (!m_shell.waitForReadyRead(10000))
+            return false;
+    }
+    return true;
+}
+
+WriteLockHolder::~WriteLockHolder()
+{
+    m_shell.closeWriteChannel();
+    if (!m_shell.waitForFinished(10000))
+        m_shell.kill();
+}
+
 bool TempLinksDb::writeFromAnotherProcess(const QByteArray& sql) const
 {
     QProcess shell;

@@ -13,6 +13,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QPair>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -60,6 +61,17 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// Another process in the middle of a write: it holds the write lock (readers go on) until it ends,
+// which rolls its transaction back.
+class WriteLockHolder {
+public:
+    bool take(const QString& path);
+    ~WriteLockHolder();
+
+private:
+    QProcess m_shell;
 };
 
 // Records every message box and answers it: with the next scripted answer, else with the first

@@ -1,0 +1,147 @@
+#include "forms/bookmarks/Bookmarks.h"
+
+#include "data/BookmarkFile.h"
+#include "data/DbError.h"
+#include "data/LinksStore.h"
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+#include "windowkit/ListBox.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QSet>
+
+namespace bookmarks {
+
+namespace {
+
+const QString ImportTitle = QStringLiteral("Import Bookmarks");
+const QString ExportTitle = QStringLiteral("Export Bookmarks");
+const QString Filter = QStringLiteral("Bookmark files (*.html *.htm);;All files (*)");
+
+QString fileName(const QString& path)
+{
+    return QFileInfo(path).fileName();
+}
+
+// "1 link" / "2 links"
+QString links(qsizetype n)
+{
+    return n == 1 ? QStringLiteral("1 link") : QStringLiteral("%1 links").arg(n);
+}
+
+} // namespace
+
+void importFile(QWidget* window)
+{
+    const QString path = platform::chooseFileToOpen(ImportTitle, Filter);
+    if (path.isEmpty())
+        return;
+
+    QProgressDialog progress(QStringLiteral("Importing bookmarks from \"%1\"...").arg(fileName(path)),
+                             QStringLiteral("Cancel"), 0, 0, window);
+    progress.setWindowTitle(ImportTitle);
+    progress.setWindowModality(Qt::ApplicationModal);
+    // Shown only when the work lasts: from about a second on.
+    progress.setMinimumDuration(1000);
+    progress.setValue(0);
+    const auto stillWanted = [&progress](int done) {
+        progress.setValue(done);
+        QApplication::processEvents();
+        return !progress.wasCanceled();
+    };
+
+    const BookmarkReadResult read = BookmarkFile::readFile(path);
+    if (!read.ok()) {
+        progress.reset();
+        platform::MsgBox(QStringLiteral("Nothing was imported from \"%1\".\r\r%2").arg(path, read.reason),
+                         platform::MsgStyle::Exclamation, ImportTitle);
+        return;
+    }
+    if (!stillWanted(0)) {
+        platform::MsgBox(QStringLiteral("The import was cancelled: nothing was changed."),
+                         platform::MsgStyle::Information, ImportTitle);
+        return;
+    }
+
+    // Nothing stored is ever changed: a name that is there already, exactly, is skipped, and so is
+    // a name met earlier in the same file.
+    QList<BookmarkLink> found = read.links;
+    const int repeated = BookmarkFile::dropRepeatedNames(found);
+    const LinkNames stored = LinksStore::names();
+    const QSet<QString> taken(stored.names.cbegin(), stored.names.cend());
+    QList<Link> fresh;
+    fresh.reserve(found.size());
+    int existing = 0;
+    for (const BookmarkLink& link : std::as_const(found)) {
+        if (taken.contains(link.name))
+            ++existing;
+        else
+            fresh.append(Link{-1, link.name, link.address});
+    }
+
+    progress.setMaximum(int(fresh.size()));
+    bool added = false;
+    try {
+        added = LinksStore::addAll(fresh, stillWanted);
+    } catch (const DbError& e) {
+        // One transaction: the file is as it was, and the program goes on.
+        progress.reset();
+        platform::MsgBox(QStringLiteral("Nothing was imported from \"%1\".\r\r%2").arg(path, e.description()),
+                         platform::MsgStyle::Exclamation, ImportTitle);
+        return;
+    }
+    if (!added) {
+        progress.reset();
+        platform::MsgBox(QStringLiteral("The import was cancelled: nothing was changed."),
+                         platform::MsgStyle::Information, ImportTitle);
+        return;
+    }
+    progress.reset();
+
+    QStringList skipped;
+    if (existing > 0)
+        skipped << QStringLiteral("%1 whose name is already in your list").arg(links(existing));
+    if (repeated > 0)
+        skipped << QStringLiteral("%1 whose name came earlier in the file").arg(links(repeated));
+    if (read.skippedWithoutAddress > 0)
+        skipped << QStringLiteral("%1 without an address").arg(links(read.skippedWithoutAddress));
+    if (read.skippedUnopenableAddress > 0)
+        skipped << QStringLiteral("%1 that are browser queries, scripts or inline data (place:, javascript:, "
+                                  "data:)")
+                       .arg(links(read.skippedUnopenableAddress));
+    QString text = QStringLiteral("%1 added from \"%2\".").arg(links(fresh.size()), fileName(path));
+    if (!skipped.isEmpty())
+        text += QStringLiteral("\r\rSkipped:\r") + skipped.join(QLatin1Char('\r'));
+    platform::MsgBox(text, platform::MsgStyle::Information, ImportTitle);
+}
+
+void exportFile(QWidget*)
+{
+    const QString path = platform::chooseFileToSave(ExportTitle, Filter, QStringLiteral("bookmarks.html"));
+    if (path.isEmpty())
+        return;
+
+    // The main list's order: alphabetical as the list shows it, equal names in stored order.
+    const QList<Link> stored = LinksStore::all();
+    QStringList names;
+    names.reserve(stored.size());
+    for (const Link& link : stored)
+        names.append(link.name);
+    QList<BookmarkLink> out;
+    out.reserve(stored.size());
+    for (int row : ListBox::listOrder(names))
+        out.append(BookmarkLink{stored[row].name, stored[row].url});
+
+    QString reason;
+    if (!BookmarkFile::writeFile(path, out, &reason)) {
+        platform::MsgBox(QStringLiteral("The bookmarks could not be written to \"%1\".\r\r%2").arg(path, reason),
+                         platform::MsgStyle::Exclamation, ExportTitle);
+        return;
+    }
+    platform::MsgBox(QStringLiteral("%1 written to \"%2\".").arg(links(out.size()), fileName(path)),
+                     platform::MsgStyle::Information, ExportTitle);
+}
+
+} // namespace bookmarks

@@ -1,0 +1,266 @@
+// "Import Bookmarks..." and "Export Bookmarks..." driven from the main window's menu on a real
+// file: what is added and skipped with the counts, all or nothing, the list afterwards, the
+// exported file and its way back in.
+
+#include "app/frmMain.h"
+#include "data/BookmarkFile.h"
+#include "platform/FileDialog.h"
+#include "testkit/TestKit.h"
+#include "testkit/Windows.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/ListBox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressDialog>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <optional>
+
+using testkit::entries;
+using testkit::Link;
+using testkit::openMain;
+
+namespace {
+
+// Answers the file dialog with a path set by the test, and records the dialogs asked for.
+class ScriptedFileDialog : public platform::FileDialogProvider {
+public:
+    ScriptedFileDialog() { platform::setFileDialogProvider(this); }
+    ~ScriptedFileDialog() override { platform::setFileDialogProvider(nullptr); }
+    QString openFile(const QString& title, const QString&) override
+    {
+        titles << title;
+        return answer;
+    }
+    QString saveFile(const QString& title, const QString&, const QString&) override
+    {
+        titles << title;
+        return answer;
+    }
+    QString answer;
+    QStringList titles;
+};
+
+// A browser's export as it is written: nested folders, attributes, entities, unclosed tags.
+// clang-format off
+const QByteArray Export =
+    "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
+    "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
+    "<TITLE>Bookmarks</TITLE>\n"
+    "<H1>Bookmarks Menu</H1>\n"
+    "<DL><p>\n"
+    "    <DT><A HREF=\"https://news.example/\" ADD_DATE=\"1700000000\">News &amp; Views</A>\n"
+    "    <DD>a description that is not a link\n"
+    "    <DT><H3>Folder</H3>\n"
+    "    <DL><p>\n"
+    "        <DT><A HREF=\"place:sort=8&maxResults=10\">Recent Tags</A>\n"
+    "        <DT><A HREF=\"javascript:alert(1)\">Bookmarklet</A>\n"
+    "        <dt><a add_date=\"1\" href=\"https://kept.example/\">Kept</a>\n"
+    "        <DT><A HREF=\"https://b.example/\">alpha</A>\n"
+    "        <DT><A>No address</A>\n"
+    "    </DL><p>\n"
+    "    <DT><A HREF=\"https://again.example/\">News &amp; Views</A>\n"
+    "    <DT><A HREF=\"https://caf&eacute;.example/\">Caf\xc3\xa9</A>\n"
+    "</DL><p>\n";
+// clang-format on
+
+const QString ImportTitle = QStringLiteral("Import Bookmarks");
+const QString ExportTitle = QStringLiteral("Export Bookmarks");
+
+QString writeTemp(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return {};
+    return path;
+}
+
+} // namespace
+
+class tst_bookmarks : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { testkit::resetApplication(); }
+
+    void importAddsWhatIsNewAndCountsTheRest();
+    void importIsAllOrNothing_data();
+    void importIsAllOrNothing();
+    void exportWritesTheListAndReadsBackTheSame();
+};
+
+void tst_bookmarks::importAddsWhatIsNewAndCountsTheRest()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    ScriptedFileDialog dialog;
+    QTemporaryDir dir;
+    // "Alpha" differs from the file's "alpha" in letter case: names are compared exactly.
+    file.addLinks({{"Kept", "mine"}, {"Alpha", "a"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    dialog.answer = writeTemp(dir, QStringLiteral("firefox.html"), Export);
+
+    QTest::keyClick(main, Qt::Key_I, Qt::ControlModifier);
+    QCOMPARE(dialog.titles, QStringList{ImportTitle});
+    QCOMPARE(file.links(), (QList<Link>{{"Kept", "mine"},
+                                        {"Alpha", "a"},
+                                        {"News & Views", "https://news.example/"},
+                                        {"alpha", "https://b.example/"},
+                                        {"Café", "https://café.example/"}}));
+    QCOMPARE(boxes.texts(), QStringList{"3 links added from \"firefox.html\".\r\rSkipped:\r"
+                                        "1 link whose name is already in your list\r"
+                                        "1 link whose name came earlier in the file\r"
+                                        "1 link without an address\r"
+                                        "2 links that are browser queries, scripts or inline data (place:, "
+                                        "javascript:, data:)"});
+    QCOMPARE(boxes.boxes[0].style, 64);
+    QCOMPARE(boxes.boxes[0].title, ImportTitle);
+    // As after a new link: the list and count follow, the details stay.
+    QCOMPARE(entries(main->List1), (QStringList{"Alpha", "alpha", "Café", "Kept", "News & Views"}));
+    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("5"));
+    QCOMPARE(main->lblSiteName->text(), QStringLiteral("Alpha"));
+
+    // The same file again adds nothing and changes nothing.
+    boxes.boxes.clear();
+    const QList<Link> before = file.links();
+    testkit::triggerAction(main->mnuImportBookmarks, "mnuImportBookmarks");
+    QCOMPARE(file.links(), before);
+    QVERIFY(boxes.texts().value(0).startsWith(QStringLiteral("0 links added")));
+}
+
+void tst_bookmarks::importIsAllOrNothing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("said"); // the start of the one message
+    QTest::newRow("cancel") << "cancel"
+                            << "The import was cancelled: nothing was changed.";
+    QTest::newRow("file locked by another copy") << "locked"
+                                                 << "Nothing was imported from \"";
+    QTest::newRow("empty file") << "empty"
+                                << "Nothing was imported from \"";
+    QTest::newRow("no bookmarks in it") << "text"
+                                        << "Nothing was imported from \"";
+    QTest::newRow("no such file") << "missing"
+                                  << "Nothing was imported from \"";
+}
+
+void tst_bookmarks::importIsAllOrNothing()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, said);
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    ScriptedFileDialog dialog;
+    QTemporaryDir dir;
+    file.addLinks({{"Kept", "mine"}});
+    frmMain* main = openMain();
+    QVERIFY(main);
+    const QByteArray bytes = how == "empty"  ? QByteArray()
+                             : how == "text" ? QByteArray("just some text\n")
+                                             : Export;
+    dialog.answer = writeTemp(dir, QStringLiteral("bookmarks.html"), bytes);
+    if (how == "missing")
+        dialog.answer = dir.filePath(QStringLiteral("gone.html"));
+
+    std::optional<testkit::WriteLockHolder> locker;
+    if (how == "cancel") {
+        // Enough links for several steps of progress; "Cancel" is pressed once some are added.
+        QByteArray many = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n";
+        for (int i = 0; i < 3000; ++i)
+            many += "<DT><A HREF=\"https://" + QByteArray::number(i) + ".example/\">site " +
+                    QByteArray::number(i) + "</A>\n";
+        dialog.answer = writeTemp(dir, QStringLiteral("many.html"), many);
+    }
+    QTimer pressCancel;
+    if (how == "cancel") {
+        connect(&pressCancel, &QTimer::timeout, [&pressCancel] {
+            for (QWidget* w : QApplication::allWidgets()) {
+                auto* progress = qobject_cast<QProgressDialog*>(w);
+                if (progress && progress->value() > 0) {
+                    progress->cancel();
+                    pressCancel.stop();
+                }
+            }
+        });
+        pressCancel.start(0);
+    } else if (how == "locked") {
+        QVERIFY(locker.emplace().take(file.path()));
+    }
+    const QByteArray before = file.bytes();
+
+    testkit::triggerAction(main->mnuImportBookmarks, "mnuImportBookmarks");
+    locker.reset();
+    QCOMPARE(boxes.boxes.size(), 1);
+    QVERIFY2(boxes.boxes[0].text.startsWith(said), qPrintable(boxes.boxes[0].text));
+    if (how != "cancel")
+        QVERIFY2(boxes.boxes[0].text.contains(dialog.answer), "the message names the file");
+    QCOMPARE(file.bytes(), before);
+    QCOMPARE(entries(main->List1), QStringList{"Kept"});
+    QVERIFY(!kit::hasEnded());
+}
+
+void tst_bookmarks::exportWritesTheListAndReadsBackTheSame()
+{
+    testkit::TempLinksDb file;
+    testkit::ScriptedMessageBox boxes;
+    testkit::FakeInstanceGuard guard;
+    ScriptedFileDialog dialog;
+    QTemporaryDir dir;
+    const QList<Link> links{{"zeta", "https://z.example/?a=1&b=2"},
+                            {"Tom & Jerry <\"quoted\">", "https://t.example/\"x\""},
+                            {"Éclair", "www.e.example"},
+                            {"alpha", "None"}};
+    file.addLinks(links);
+    frmMain* main = openMain();
+    QVERIFY(main);
+    const QStringList listOrder = entries(main->List1);
+
+    // An old file is replaced only by a whole new one; a path that cannot be written leaves it.
+    dialog.answer = writeTemp(dir, QStringLiteral("out.html"), "old contents");
+    const QString unwritable = dir.filePath(QStringLiteral("no such folder/out.html"));
+    const QString good = dialog.answer;
+    dialog.answer = unwritable;
+    testkit::triggerAction(main->mnuExportBookmarks, "mnuExportBookmarks");
+    QVERIFY(boxes.texts().value(0).startsWith(QStringLiteral("The bookmarks could not be written to \"") +
+                                              unwritable));
+    QCOMPARE(boxes.boxes[0].style, 48);
+    QVERIFY(!QFile::exists(unwritable));
+
+    boxes.boxes.clear();
+    dialog.answer = good;
+    QTest::keyClick(main, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(dialog.titles.last(), ExportTitle);
+    QCOMPARE(boxes.texts(), QStringList{"4 links written to \"out.html\"."});
+
+    // The written file, read as any browser would, holds the links in the list's order.
+    const BookmarkReadResult read = BookmarkFile::readFile(good);
+    QVERIFY(read.ok());
+    QStringList names;
+    for (const BookmarkLink& link : read.links)
+        names << link.name;
+    QCOMPARE(names, listOrder);
+
+    // Into an empty list it comes back as exactly the same links.
+    testkit::triggerAction(main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
+    QCOMPARE(file.linkCount(), 0);
+    dialog.answer = good;
+    testkit::triggerAction(main->mnuImportBookmarks, "mnuImportBookmarks");
+    QList<Link> back = file.links();
+    QList<Link> expected = links;
+    std::sort(back.begin(), back.end());
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(back, expected);
+    QCOMPARE(entries(main->List1), listOrder);
+}
+
+QTEST_MAIN(tst_bookmarks)
+#include "tst_bookmarks.moc"
