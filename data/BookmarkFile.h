@@ -43,9 +43,11 @@ constexpr qsizetype kPieceBytes = 256 * 1024;
 constexpr qsizetype kReadBlockBytes = 1024 * 1024;
 
 // UTF-8, a leading byte-order mark dropped; bytes that are not valid UTF-8 are read as
-// Windows-1252, as browsers read old exports. Folders are flattened; their names are dropped.
-// A link's name is its anchor's text with white space collapsed (the address when that is empty);
-// its address is the HREF with entities decoded and outer white space trimmed, as URL parsers do.
+// Windows-1252, as browsers read old exports. Every <A> the file writes, at any depth, is one link
+// or one skip (the copies the HTML parser makes of an unclosed anchor are not); folder names are
+// dropped. A link's name is its anchor's text with white space collapsed (the address when that is
+// empty); its address is the HREF with entities decoded and outer blanks and control characters
+// trimmed, as URL parsers do.
 // Tests choose small pieces to cut wherever the reader may.
 BookmarkReadResult read(const QByteArray& bytes, qsizetype pieceBytes = kPieceBytes);
 // The same from a file; a file over kMaxFileBytes is refused from its size alone.
