@@ -4,7 +4,6 @@
 
 #include "app/frmMain.h"
 #include "data/BookmarkFile.h"
-#include "platform/FileDialog.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
 #include "windowkit/Lifecycle.h"
@@ -26,25 +25,6 @@ using testkit::Link;
 using testkit::openMain;
 
 namespace {
-
-// Answers the file dialog with a path set by the test, and records the dialogs asked for.
-class ScriptedFileDialog : public platform::FileDialogProvider {
-public:
-    ScriptedFileDialog() { platform::setFileDialogProvider(this); }
-    ~ScriptedFileDialog() override { platform::setFileDialogProvider(nullptr); }
-    QString openFile(const QString& title, const QString&) override
-    {
-        titles << title;
-        return answer;
-    }
-    QString saveFile(const QString& title, const QString&, const QString&) override
-    {
-        titles << title;
-        return answer;
-    }
-    QString answer;
-    QStringList titles;
-};
 
 // A browser's export as it is written: nested folders, attributes, entities, unclosed tags.
 // clang-format off
@@ -100,7 +80,7 @@ void tst_bookmarks::importAddsWhatIsNewAndCountsTheRest()
     testkit::TempLinksDb file;
     testkit::ScriptedMessageBox boxes;
     testkit::FakeInstanceGuard guard;
-    ScriptedFileDialog dialog;
+    testkit::ScriptedFileDialog dialog;
     QTemporaryDir dir;
     // "Alpha" differs from the file's "alpha" in letter case: names are compared exactly.
     file.addLinks({{"Kept", "mine"}, {"Alpha", "a"}});
@@ -159,7 +139,7 @@ void tst_bookmarks::importIsAllOrNothing()
     testkit::TempLinksDb file;
     testkit::ScriptedMessageBox boxes;
     testkit::FakeInstanceGuard guard;
-    ScriptedFileDialog dialog;
+    testkit::ScriptedFileDialog dialog;
     QTemporaryDir dir;
     file.addLinks({{"Kept", "mine"}});
     frmMain* main = openMain();
@@ -213,7 +193,7 @@ void tst_bookmarks::exportWritesTheListAndReadsBackTheSame()
     testkit::TempLinksDb file;
     testkit::ScriptedMessageBox boxes;
     testkit::FakeInstanceGuard guard;
-    ScriptedFileDialog dialog;
+    testkit::ScriptedFileDialog dialog;
     QTemporaryDir dir;
     const QList<Link> links{{"zeta", "https://z.example/?a=1&b=2"},
                             {"Tom & Jerry <\"quoted\">", "https://t.example/\"x\""},

@@ -263,6 +263,28 @@ QStringList ScriptedMessageBox::texts() const
 // ---------------------------------------------------------------------------------------------
 // RecordingOpener, FakeInstanceGuard
 
+ScriptedFileDialog::ScriptedFileDialog()
+{
+    platform::setFileDialogProvider(this);
+}
+
+ScriptedFileDialog::~ScriptedFileDialog()
+{
+    platform::setFileDialogProvider(nullptr);
+}
+
+QString ScriptedFileDialog::openFile(const QString& title, const QString&)
+{
+    titles << title;
+    return answer;
+}
+
+QString ScriptedFileDialog::saveFile(const QString& title, const QString&, const QString&)
+{
+    titles << title;
+    return answer;
+}
+
 RecordingOpener::RecordingOpener()
 {
     platform::setOpener(this);

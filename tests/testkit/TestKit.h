@@ -5,6 +5,7 @@
 // and helpers that fail loudly.
 
 #include "data/Database.h"
+#include "platform/FileDialog.h"
 #include "platform/Http.h"
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
@@ -98,6 +99,18 @@ public:
 private:
     std::deque<int> m_answers;
     std::deque<std::function<void(const Box&)>> m_peeks;
+};
+
+// Answers the file dialog with the path the test sets (empty: cancelled) and records the titles
+// of the dialogs asked for. Installs itself while it lives.
+class ScriptedFileDialog : public platform::FileDialogProvider {
+public:
+    ScriptedFileDialog();
+    ~ScriptedFileDialog() override;
+    QString openFile(const QString& title, const QString& filter) override;
+    QString saveFile(const QString& title, const QString& filter, const QString& suggestedName) override;
+    QString answer;
+    QStringList titles;
 };
 
 // Records what the program hands to the desktop opener. Installs itself while it lives.
