@@ -4,6 +4,7 @@
 #include "app/frmMain.h"
 #include "forms/about/frmAbout.h"
 #include "testkit/TestKit.h"
+#include "testkit/Windows.h"
 #include "windowkit/AppIcon.h"
 #include "windowkit/Forms.h"
 #include "windowkit/Lifecycle.h"
@@ -35,21 +36,10 @@ QList<frmAbout*> visibleAboutBoxes()
     return found;
 }
 
-// The program up to its main window, with the desktop's services recorded.
-struct Session {
-    Session()
-    {
-        links.addLinks({{"beta", "www.beta.example"}, {"Alpha", "http://alpha.example"}});
-        links.setOther(1, "No");
-        main = Forms::show<frmMain>();
-    }
+// The program up to its main window, with two links.
+struct Session : testkit::Session {
+    Session() { open({{"beta", "www.beta.example"}, {"Alpha", "http://alpha.example"}}); }
     void about() { testkit::triggerAction(main ? main->mnuAbout : nullptr, "mnuAbout"); }
-
-    testkit::TempLinksDb links;
-    testkit::FakeInstanceGuard guard;
-    testkit::ScriptedMessageBox boxes;
-    testkit::RecordingOpener opener;
-    QPointer<frmMain> main;
 };
 
 } // namespace
@@ -157,7 +147,7 @@ void tst_about::aboutBox_textsLookAndGeometry()
     QTest::mouseClick(about->Label7, Qt::LeftButton);
     QTest::mouseClick(about->Picture1, Qt::LeftButton);
     QCOMPARE(Forms::find<frmAbout>(), about);
-    QVERIFY(s.opener.opened.isEmpty());
+    QVERIFY(s.opener->opened.isEmpty());
 }
 
 void tst_about::mainWindow_staysUsableWhileAboutIsOpen()
@@ -180,7 +170,7 @@ void tst_about::mainWindow_staysUsableWhileAboutIsOpen()
 
     QTest::mouseClick(s.main->Command1, Qt::LeftButton);
     testkit::triggerAction(s.main->mnuFourm, "mnuFourm");
-    QCOMPARE(s.opener.opened, QStringList({"www.beta.example", "http://forum.tessary.example.com"}));
+    QCOMPARE(s.opener->opened, QStringList({"www.beta.example", "http://forum.tessary.example.com"}));
     QVERIFY(about);
     QVERIFY(about->isVisible());
     QVERIFY(s.boxes.boxes.isEmpty());
@@ -190,7 +180,7 @@ void tst_about::close_removesOnlyTheAboutBox()
 {
     Session s;
     QVERIFY(s.main);
-    const QList<testkit::Link> storedBefore = s.links.links();
+    const QList<testkit::Link> storedBefore = s.file.links();
     const QString name = s.main->lblSiteName->text();
     const QString url = s.main->lblURL->text();
     const QString count = s.main->lblTotalContacts->text();
@@ -210,9 +200,9 @@ void tst_about::close_removesOnlyTheAboutBox()
     QCOMPARE(s.main->lblURL->text(), url);
     QCOMPARE(s.main->lblTotalContacts->text(), count);
     QCOMPARE(s.main->List1->ListCount(), 2);
-    QCOMPARE(s.links.links(), storedBefore);
+    QCOMPARE(s.file.links(), storedBefore);
     QVERIFY(s.boxes.boxes.isEmpty());
-    QVERIFY(s.opener.opened.isEmpty());
+    QVERIFY(s.opener->opened.isEmpty());
 
     // The next About is a new box; Enter on its focused button closes it too, as does Alt+F4.
     s.about();
@@ -244,10 +234,8 @@ void tst_about::windowIcon_drawnInThreeSizesForEveryWindow()
     }
 
     // The start of the program sets it for the whole application: every window shows it.
-    testkit::TempLinksDb links;
-    testkit::FakeInstanceGuard guard;
-    testkit::ScriptedMessageBox boxes;
-    links.setOther(1, "No");
+    testkit::Session s;
+    s.file.setOther(1, "No");
     QApplication::setWindowIcon(QIcon());
     app::start();
     QCOMPARE(QApplication::windowIcon().availableSizes(), sizes);
