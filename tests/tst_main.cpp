@@ -31,8 +31,6 @@ private Q_SLOTS:
         QVERIFY(s.open());
         frmMain* form = s.main;
         QCOMPARE(form->windowTitle(), QStringLiteral(" Orvane Tessary V/ 1. 0. 0"));
-        QCOMPARE(form->client->size(), QSize(354, 314));
-        QCOMPARE(form->List1->geometry(), QRect(0, 0, 353, 186));
         QCOMPARE(form->Command1->text(), QStringLiteral("Open Link"));
         QVERIFY(!form->lblupdate->isVisible());
         QCOMPARE(form->palette().color(QPalette::Window), QColor(0, 192, 192));
