@@ -27,14 +27,6 @@ void settle()
     }
 }
 
-frmMain* openMain()
-{
-    frmMain* main = Forms::show<frmMain>();
-    if (main && !QTest::qWaitForWindowActive(main))
-        return nullptr;
-    return main;
-}
-
 namespace {
 
 template <typename T> Form* showOf()
@@ -66,7 +58,9 @@ bool Session::open(const QList<Link>& links)
 {
     if (!links.isEmpty())
         file.addLinks(links);
-    main = openMain();
+    main = Forms::show<frmMain>();
+    if (main && !QTest::qWaitForWindowActive(main))
+        main = nullptr;
     return !main.isNull();
 }
 

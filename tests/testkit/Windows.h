@@ -27,9 +27,6 @@ template <typename T> bool isShown()
     return form && form->isVisible();
 }
 
-// The main window shown and active (its load step has run); nullptr when it did not open.
-frmMain* openMain();
-
 // Any of the program's windows by its class name, shown as Forms::show does; nullptr for an
 // unknown name or a window whose load step unloaded it.
 Form* showForm(const QString& className);
@@ -45,7 +42,8 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Stores the links in this order, then opens the main window; false when it did not open.
+    // Stores the links in this order, then shows the main window and waits until it is active (its
+    // load step has run); false when it did not open.
     bool open(const QList<Link>& links = {});
 
     TempLinksDb file;
