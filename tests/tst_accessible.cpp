@@ -30,7 +30,6 @@
 #include <memory>
 
 using testkit::clickEntry;
-using testkit::openMain;
 
 namespace {
 
@@ -155,50 +154,46 @@ void tst_accessible::messageBoxesSayWhatTheyShow()
 
 void tst_accessible::mainWindowValuesFollowWhatItShows()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"beta", "www.beta.example"}, {"Alpha", "http://alpha.example"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
+    testkit::Session s;
+    QVERIFY(s.open({{"beta", "www.beta.example"}, {"Alpha", "http://alpha.example"}}));
 
     struct Heard {
         QString name, url, count;
         bool operator==(const Heard&) const = default;
     };
-    const auto now = [main] {
-        return Heard{heard(main->lblSiteName), heard(main->lblURL), heard(main->lblTotalContacts)};
+    const auto now = [&s] {
+        return Heard{heard(s.main->lblSiteName), heard(s.main->lblURL), heard(s.main->lblTotalContacts)};
     };
-    QCOMPARE(QAccessible::queryAccessibleInterface(main->lblSiteName)->text(QAccessible::Description),
+    QCOMPARE(QAccessible::queryAccessibleInterface(s.main->lblSiteName)->text(QAccessible::Description),
              QStringLiteral("Site name"));
-    QCOMPARE(QAccessible::queryAccessibleInterface(main->lblURL)->text(QAccessible::Description),
+    QCOMPARE(QAccessible::queryAccessibleInterface(s.main->lblURL)->text(QAccessible::Description),
              QStringLiteral("Address"));
-    QCOMPARE(QAccessible::queryAccessibleInterface(main->lblTotalContacts)->text(QAccessible::Description),
+    QCOMPARE(QAccessible::queryAccessibleInterface(s.main->lblTotalContacts)->text(QAccessible::Description),
              QStringLiteral("Number of links"));
     QVERIFY(now() == (Heard{"Alpha", "http://alpha.example", "2"}));
 
-    clickEntry(main->List1, 1);
+    clickEntry(s.main->List1, 1);
     QVERIFY(now() == (Heard{"beta", "www.beta.example", "2"}));
     // Labels of fixed size and list entries cut long texts: their tooltips hold them whole.
-    QCOMPARE(main->lblSiteName->toolTip(), QStringLiteral("beta"));
-    QCOMPARE(main->lblURL->toolTip(), QStringLiteral("www.beta.example"));
-    QCOMPARE(main->List1->model()->index(1, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("beta"));
-    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(main->List1);
+    QCOMPARE(s.main->lblSiteName->toolTip(), QStringLiteral("beta"));
+    QCOMPARE(s.main->lblURL->toolTip(), QStringLiteral("www.beta.example"));
+    QCOMPARE(s.main->List1->model()->index(1, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("beta"));
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(s.main->List1);
     QCOMPARE(list->text(QAccessible::Name), QStringLiteral("Sites"));
 
-    testkit::triggerAction(main->mnuNewContact, "mnuNewContact");
+    testkit::triggerAction(s.main->mnuNewContact, "mnuNewContact");
     frmNewSite* add = Forms::find<frmNewSite>();
     QVERIFY(add);
     QTest::keyClicks(add->txtname, "gamma");
     QTest::mouseClick(add->Command2, Qt::LeftButton);
     QVERIFY(now() == (Heard{"beta", "www.beta.example", "3"}));
 
-    clickEntry(main->List1, 1);
-    testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+    clickEntry(s.main->List1, 1);
+    testkit::triggerAction(s.main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
     QVERIFY(now() == (Heard{"", "", "2"}));
-    testkit::triggerAction(main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
+    testkit::triggerAction(s.main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
     QVERIFY(now() == (Heard{"", "", "0"}));
-    const QStringList problems = problemsIn(main);
+    const QStringList problems = problemsIn(s.main);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
 }
 

@@ -5,6 +5,7 @@
 #include "data/DbError.h"
 #include "testkit/Harness.h"
 #include "testkit/TestKit.h"
+#include "testkit/Windows.h"
 #include "windowkit/Forms.h"
 #include "windowkit/ListBox.h"
 
@@ -147,35 +148,32 @@ private Q_SLOTS:
     // A file written by other means may hold Null names and addresses: they show as empty text.
     void nullNamesAndAddressesShowAsEmptyText()
     {
-        testkit::TempLinksDb db;
-        db.setOther(1, QStringLiteral("No"));
+        testkit::Session s;
+        s.file.setOther(1, QStringLiteral("No"));
         {
-            Database raw = db.open();
+            Database raw = s.file.open();
             raw.execute(QStringLiteral("DROP TABLE links"));
             raw.execute(QStringLiteral("CREATE TABLE links (SiteName TEXT, URL TEXT)"));
             raw.execute(QStringLiteral("INSERT INTO links VALUES (NULL, NULL), ('b', NULL), (NULL, 'only-url')"));
         }
         testkit::RuntimeDir runtime;
-        testkit::Harness program(db.folder(), runtime.path());
+        testkit::Harness program(s.file.folder(), runtime.path());
         program.start();
         QCOMPARE(program.waitForLine(QStringLiteral("WINDOWS")), QStringLiteral("WINDOWS\tfrmMain"));
         QVERIFY(program.boxes().isEmpty());
         program.kill();
 
-        testkit::FakeInstanceGuard guard;
-        testkit::ScriptedMessageBox boxes;
-        frmMain* form = Forms::show<frmMain>();
-        QVERIFY(form);
-        QCOMPARE(form->List1->ListCount(), 3);
-        QCOMPARE(form->List1->List(0), QString());
-        QCOMPARE(form->List1->List(2), QStringLiteral("b"));
+        QVERIFY(s.open());
+        QCOMPARE(s.main->List1->ListCount(), 3);
+        QCOMPARE(s.main->List1->List(0), QString());
+        QCOMPARE(s.main->List1->List(2), QStringLiteral("b"));
         QSet<QString> urls;
         for (int i = 0; i < 3; ++i) {
-            form->List1->setListIndex(i);
-            urls.insert(form->lblURL->text());
+            s.main->List1->setListIndex(i);
+            urls.insert(s.main->lblURL->text());
         }
         QCOMPARE(urls, (QSet<QString>{QString(), QStringLiteral("only-url")}));
-        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(s.boxes.boxes.isEmpty());
     }
 };
 

@@ -20,7 +20,6 @@ using testkit::clickEntry;
 using testkit::entries;
 using testkit::Link;
 using testkit::MainState;
-using testkit::openMain;
 using testkit::stateOf;
 
 namespace {
@@ -65,125 +64,109 @@ private Q_SLOTS:
 
 void tst_delete::deleteSelected_onlyLinkLeavesAnEmptyWindow()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"Solo", "www.solo.example"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
-    QCOMPARE(main->lblSiteName->text(), QStringLiteral("Solo"));
+    testkit::Session s;
+    QVERIFY(s.open({{"Solo", "www.solo.example"}}));
+    QCOMPARE(s.main->lblSiteName->text(), QStringLiteral("Solo"));
 
     QStringList listWhileTold;
-    boxes.onNextBox([](const testkit::ScriptedMessageBox::Box&) {});
-    boxes.onNextBox([&](const testkit::ScriptedMessageBox::Box&) { listWhileTold = entries(main->List1); });
-    pressCtrl(main, Qt::Key_X);
+    s.boxes.onNextBox([](const testkit::ScriptedMessageBox::Box&) {});
+    s.boxes.onNextBox([&](const testkit::ScriptedMessageBox::Box&) { listWhileTold = entries(s.main->List1); });
+    pressCtrl(s.main, Qt::Key_X);
 
-    QCOMPARE(boxes.texts(), QStringList({askOne, "You have 0 Links !"}));
-    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Warning"));
-    QCOMPARE(boxes.boxes[0].style, 4);
+    QCOMPARE(s.boxes.texts(), QStringList({askOne, "You have 0 Links !"}));
+    QCOMPARE(s.boxes.boxes[0].title, QStringLiteral("Warning"));
+    QCOMPARE(s.boxes.boxes[0].style, 4);
     QCOMPARE(listWhileTold, QStringList({"Solo"}));
-    QCOMPARE(file.linkCount(), 0);
-    QCOMPARE(main->List1->ListCount(), 0);
-    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("0"));
-    QCOMPARE(main->lblSiteName->text(), QString());
-    QCOMPARE(main->lblURL->text(), QString());
+    QCOMPARE(s.file.linkCount(), 0);
+    QCOMPARE(s.main->List1->ListCount(), 0);
+    QCOMPARE(s.main->lblTotalContacts->text(), QStringLiteral("0"));
+    QCOMPARE(s.main->lblSiteName->text(), QString());
+    QCOMPARE(s.main->lblURL->text(), QString());
     QVERIFY(!kit::hasEnded());
 }
 
 void tst_delete::deleteSelected_removesExactlyTheShownRecord()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
     // Names a lookup by the trimmed name would miss or confuse.
-    file.addLinks(
-        {{"Dup", "first"}, {"Dup", "second"}, {" padded ", "blanks"}, {"O'Brien", "quote"}, {"dup", "lower"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
+    QVERIFY(s.open(
+        {{"Dup", "first"}, {"Dup", "second"}, {" padded ", "blanks"}, {"O'Brien", "quote"}, {"dup", "lower"}}));
 
-    QVERIFY(selectByAddress(main, "second"));
-    pressCtrl(main, Qt::Key_X);
-    QCOMPARE(file.links(),
+    QVERIFY(selectByAddress(s.main, "second"));
+    pressCtrl(s.main, Qt::Key_X);
+    QCOMPARE(s.file.links(),
              QList<Link>({{"Dup", "first"}, {" padded ", "blanks"}, {"O'Brien", "quote"}, {"dup", "lower"}}));
-    QCOMPARE(main->List1->ListIndex(), -1);
-    QCOMPARE(main->lblSiteName->text(), QString());
-    QCOMPARE(main->lblURL->text(), QString());
-    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("4"));
+    QCOMPARE(s.main->List1->ListIndex(), -1);
+    QCOMPARE(s.main->lblSiteName->text(), QString());
+    QCOMPARE(s.main->lblURL->text(), QString());
+    QCOMPARE(s.main->lblTotalContacts->text(), QStringLiteral("4"));
 
-    QVERIFY(selectByAddress(main, "blanks"));
-    testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
-    QVERIFY(selectByAddress(main, "quote"));
-    testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
-    QCOMPARE(file.links(), QList<Link>({{"Dup", "first"}, {"dup", "lower"}}));
-    QCOMPARE(entries(main->List1), QStringList({"Dup", "dup"}));
-    QCOMPARE(boxes.texts(), QStringList({askOne, askOne, askOne}));
+    QVERIFY(selectByAddress(s.main, "blanks"));
+    testkit::triggerAction(s.main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+    QVERIFY(selectByAddress(s.main, "quote"));
+    testkit::triggerAction(s.main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+    QCOMPARE(s.file.links(), QList<Link>({{"Dup", "first"}, {"dup", "lower"}}));
+    QCOMPARE(entries(s.main->List1), QStringList({"Dup", "dup"}));
+    QCOMPARE(s.boxes.texts(), QStringList({askOne, askOne, askOne}));
 }
 
 void tst_delete::deleteSelected_followsTheSelectionFromTheKeyboard()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"beta", "b"}, {"Alpha", "a"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
-    QCOMPARE(main->lblSiteName->text(), QStringLiteral("Alpha"));
-    QVERIFY(main->mnuDeleteSelectedContact->isEnabled());
+    testkit::Session s;
+    QVERIFY(s.open({{"beta", "b"}, {"Alpha", "a"}}));
+    QCOMPARE(s.main->lblSiteName->text(), QStringLiteral("Alpha"));
+    QVERIFY(s.main->mnuDeleteSelectedContact->isEnabled());
 
     // After a new link nothing is selected: the command says so at once, with no mouse moving.
-    testkit::triggerAction(main->mnuNewContact, "mnuNewContact");
+    testkit::triggerAction(s.main->mnuNewContact, "mnuNewContact");
     frmNewSite* form = Forms::find<frmNewSite>();
     QVERIFY(form);
     QTest::keyClicks(form->txtname, "gamma");
     QTest::mouseClick(form->Command2, Qt::LeftButton);
-    QCOMPARE(main->List1->ListIndex(), -1);
-    QVERIFY(!main->mnuDeleteSelectedContact->isEnabled());
-    pressCtrl(main, Qt::Key_X);
-    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(s.main->List1->ListIndex(), -1);
+    QVERIFY(!s.main->mnuDeleteSelectedContact->isEnabled());
+    pressCtrl(s.main, Qt::Key_X);
+    QVERIFY(s.boxes.boxes.isEmpty());
 
     // A keyboard-only user selects with an arrow key and deletes with the shortcut.
-    main->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(main));
-    main->List1->setFocus();
-    QTest::keyClick(main->List1, Qt::Key_Down);
-    QCOMPARE(main->lblSiteName->text(), QStringLiteral("Alpha"));
-    QVERIFY(main->mnuDeleteSelectedContact->isEnabled());
-    pressCtrl(main, Qt::Key_X);
-    QCOMPARE(file.links(), QList<Link>({{"beta", "b"}, {"gamma", "None"}}));
-    QVERIFY(!main->mnuDeleteSelectedContact->isEnabled()); // the refill selects nothing
+    s.main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(s.main));
+    s.main->List1->setFocus();
+    QTest::keyClick(s.main->List1, Qt::Key_Down);
+    QCOMPARE(s.main->lblSiteName->text(), QStringLiteral("Alpha"));
+    QVERIFY(s.main->mnuDeleteSelectedContact->isEnabled());
+    pressCtrl(s.main, Qt::Key_X);
+    QCOMPARE(s.file.links(), QList<Link>({{"beta", "b"}, {"gamma", "None"}}));
+    QVERIFY(!s.main->mnuDeleteSelectedContact->isEnabled()); // the refill selects nothing
 
-    testkit::triggerAction(main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
-    QVERIFY(!main->mnuDeleteSelectedContact->isEnabled());
-    QCOMPARE(boxes.texts(), QStringList({askOne, askAll}));
+    testkit::triggerAction(s.main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
+    QVERIFY(!s.main->mnuDeleteSelectedContact->isEnabled());
+    QCOMPARE(s.boxes.texts(), QStringList({askOne, askAll}));
 }
 
 void tst_delete::deleteSelected_withoutCurrentLinkAsksAndChangesNothing()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
-    QCOMPARE(main->lblSiteName->text(), QStringLiteral("a"));
+    testkit::Session s;
+    QVERIFY(s.open({{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}}));
+    QCOMPARE(s.main->lblSiteName->text(), QStringLiteral("a"));
 
     // Right after a refill there is no current link: the command, run anyway, does nothing.
-    pressCtrl(main, Qt::Key_X);
-    QCOMPARE(file.linkCount(), 3);
-    boxes.boxes.clear();
-    const MainState afterRefill = stateOf(main);
-    main->mnuDeleteSelectedContact_Click();
-    QVERIFY(boxes.boxes.isEmpty());
-    QCOMPARE(file.linkCount(), 3);
-    QVERIFY(stateOf(main) == afterRefill);
+    pressCtrl(s.main, Qt::Key_X);
+    QCOMPARE(s.file.linkCount(), 3);
+    s.boxes.boxes.clear();
+    const MainState afterRefill = stateOf(s.main);
+    s.main->mnuDeleteSelectedContact_Click();
+    QVERIFY(s.boxes.boxes.isEmpty());
+    QCOMPARE(s.file.linkCount(), 3);
+    QVERIFY(stateOf(s.main) == afterRefill);
 
     // After Delete All.
-    testkit::triggerAction(main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
-    boxes.boxes.clear();
-    const MainState afterDeleteAll = stateOf(main);
-    main->mnuDeleteSelectedContact_Click();
-    QVERIFY(boxes.boxes.isEmpty());
-    QVERIFY(stateOf(main) == afterDeleteAll);
+    testkit::triggerAction(s.main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
+    s.boxes.boxes.clear();
+    const MainState afterDeleteAll = stateOf(s.main);
+    s.main->mnuDeleteSelectedContact_Click();
+    QVERIFY(s.boxes.boxes.isEmpty());
+    QVERIFY(stateOf(s.main) == afterDeleteAll);
     QVERIFY(!kit::hasEnded());
 }
 
@@ -205,15 +188,11 @@ void tst_delete::staleLink_isNeitherShownNorDeleted()
     QFETCH(bool, deleteIt);
     QFETCH(bool, otherProcess);
     QFETCH(bool, reused);
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"a", "ua"}, {"b", "ub"}, {"c", "uc"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
+    testkit::Session s;
+    QVERIFY(s.open({{"a", "ua"}, {"b", "ub"}, {"c", "uc"}}));
     if (deleteIt) {
-        clickEntry(main->List1, 2);
-        QCOMPARE(main->lblURL->text(), QStringLiteral("uc"));
+        clickEntry(s.main->List1, 2);
+        QCOMPARE(s.main->lblURL->text(), QStringLiteral("uc"));
     }
 
     // c goes; in the reused rows "x" is added next and SQLite hands it c's identity.
@@ -221,59 +200,55 @@ void tst_delete::staleLink_isNeitherShownNorDeleted()
                                        "INSERT INTO links (SiteName, URL) VALUES ('x', 'ux');"
                                      : "DELETE FROM links WHERE SiteName = 'c';";
     if (otherProcess) {
-        QVERIFY(file.writeFromAnotherProcess(change));
+        QVERIFY(s.file.writeFromAnotherProcess(change));
     } else {
-        file.open().execute(QStringLiteral("DELETE FROM links WHERE SiteName = 'c'"));
+        s.file.open().execute(QStringLiteral("DELETE FROM links WHERE SiteName = 'c'"));
         if (reused)
-            file.addLinks({{"x", "ux"}});
+            s.file.addLinks({{"x", "ux"}});
     }
-    const QList<Link> after = file.links();
+    const QList<Link> after = s.file.links();
 
     if (deleteIt)
-        pressCtrl(main, Qt::Key_X);
+        pressCtrl(s.main, Qt::Key_X);
     else
-        clickEntry(main->List1, 2);
+        clickEntry(s.main->List1, 2);
 
     const QString gone = QStringLiteral("This site link was deleted or changed meanwhile, so nothing was done. "
                                         "The list now shows the links as they are.");
-    QCOMPARE(boxes.texts(), deleteIt ? QStringList({askOne, gone}) : QStringList({gone}));
-    QCOMPARE(boxes.boxes.last().title, QStringLiteral("Warning"));
-    QCOMPARE(boxes.boxes.last().style, 48);
-    QCOMPARE(file.links(), after);
-    QCOMPARE(entries(main->List1), reused ? QStringList({"a", "b", "x"}) : QStringList({"a", "b"}));
-    QCOMPARE(main->lblTotalContacts->text(), QString::number(after.size()));
-    QCOMPARE(main->lblSiteName->text(), QString());
-    QCOMPARE(main->lblURL->text(), QString());
-    QVERIFY(!main->mnuDeleteSelectedContact->isEnabled());
+    QCOMPARE(s.boxes.texts(), deleteIt ? QStringList({askOne, gone}) : QStringList({gone}));
+    QCOMPARE(s.boxes.boxes.last().title, QStringLiteral("Warning"));
+    QCOMPARE(s.boxes.boxes.last().style, 48);
+    QCOMPARE(s.file.links(), after);
+    QCOMPARE(entries(s.main->List1), reused ? QStringList({"a", "b", "x"}) : QStringList({"a", "b"}));
+    QCOMPARE(s.main->lblTotalContacts->text(), QString::number(after.size()));
+    QCOMPARE(s.main->lblSiteName->text(), QString());
+    QCOMPARE(s.main->lblURL->text(), QString());
+    QVERIFY(!s.main->mnuDeleteSelectedContact->isEnabled());
     QVERIFY(!kit::hasEnded());
 }
 
 void tst_delete::answerNo_changesNothing()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
     const QList<Link> links{{"Alpha", "a"}, {"beta", "b"}};
-    file.addLinks(links);
-    frmMain* main = openMain();
-    QVERIFY(main);
-    const MainState before = stateOf(main);
+    QVERIFY(s.open(links));
+    const MainState before = stateOf(s.main);
     QCOMPARE(before.name, QStringLiteral("Alpha"));
 
-    boxes.answerNext(No);
-    pressCtrl(main, Qt::Key_X);
-    boxes.answerNext(No);
-    pressCtrl(main, Qt::Key_D);
+    s.boxes.answerNext(No);
+    pressCtrl(s.main, Qt::Key_X);
+    s.boxes.answerNext(No);
+    pressCtrl(s.main, Qt::Key_D);
 
-    QCOMPARE(boxes.texts(), QStringList({askOne, askAll}));
-    QCOMPARE(boxes.boxes[1].title, QStringLiteral("Warning"));
-    QCOMPARE(boxes.boxes[1].style, 4);
-    QCOMPARE(file.links(), links);
-    QVERIFY(stateOf(main) == before);
+    QCOMPARE(s.boxes.texts(), QStringList({askOne, askAll}));
+    QCOMPARE(s.boxes.boxes[1].title, QStringLiteral("Warning"));
+    QCOMPARE(s.boxes.boxes[1].style, 4);
+    QCOMPARE(s.file.links(), links);
+    QVERIFY(stateOf(s.main) == before);
 
     // The current link is still there to delete.
-    pressCtrl(main, Qt::Key_X);
-    QCOMPARE(file.links(), QList<Link>({{"beta", "b"}}));
+    pressCtrl(s.main, Qt::Key_X);
+    QCOMPARE(s.file.links(), QList<Link>({{"beta", "b"}}));
 }
 
 void tst_delete::deleteAll_asksThenEmptiesEverything_data()
@@ -286,34 +261,30 @@ void tst_delete::deleteAll_asksThenEmptiesEverything_data()
 void tst_delete::deleteAll_asksThenEmptiesEverything()
 {
     QFETCH(int, count);
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
     QList<Link> links;
     for (int i = 0; i < count; ++i)
         links.append({QStringLiteral("site %1").arg(i), QStringLiteral("www.%1.example").arg(i)});
-    file.addLinks(links);
-    frmMain* main = openMain();
-    QVERIFY(main);
-    QCOMPARE(main->List1->ListCount(), count);
+    QVERIFY(s.open(links));
+    QCOMPARE(s.main->List1->ListCount(), count);
 
-    pressCtrl(main, Qt::Key_D);
-    QCOMPARE(boxes.texts(), QStringList({askAll}));
-    QCOMPARE(file.linkCount(), 0);
-    QCOMPARE(main->List1->ListCount(), 0);
-    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("0"));
-    QCOMPARE(main->lblSiteName->text(), QString());
-    QCOMPARE(main->lblURL->text(), QString());
+    pressCtrl(s.main, Qt::Key_D);
+    QCOMPARE(s.boxes.texts(), QStringList({askAll}));
+    QCOMPARE(s.file.linkCount(), 0);
+    QCOMPARE(s.main->List1->ListCount(), 0);
+    QCOMPARE(s.main->lblTotalContacts->text(), QStringLiteral("0"));
+    QCOMPARE(s.main->lblSiteName->text(), QString());
+    QCOMPARE(s.main->lblURL->text(), QString());
     QVERIFY(!kit::hasEnded());
 
     // The main window goes on with an empty, usable table.
-    testkit::triggerAction(main->mnuNewContact, "mnuNewContact");
+    testkit::triggerAction(s.main->mnuNewContact, "mnuNewContact");
     frmNewSite* form = Forms::find<frmNewSite>();
     QVERIFY(form);
     QTest::keyClicks(form->txtname, "fresh");
     QTest::mouseClick(form->Command2, Qt::LeftButton);
-    QCOMPARE(file.links(), QList<Link>({{"fresh", "None"}}));
-    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("1"));
+    QCOMPARE(s.file.links(), QList<Link>({{"fresh", "None"}}));
+    QCOMPARE(s.main->lblTotalContacts->text(), QStringLiteral("1"));
 }
 
 QTEST_MAIN(tst_delete)

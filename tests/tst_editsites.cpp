@@ -25,7 +25,6 @@ using testkit::clickEntry;
 using testkit::entries;
 using testkit::Link;
 using testkit::MainState;
-using testkit::openMain;
 using testkit::stateOf;
 
 namespace {
@@ -93,13 +92,9 @@ private Q_SLOTS:
 
 void tst_editsites::chooser_opensWithEveryLinkInStoredOrderAndNoLetterChosen()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"zeta", "z"}, {"Alpha", "a"}, {"9 lives", "n"}, {"beta", "b"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
-    frmEditSites* chooser = openChooser(main);
+    testkit::Session s;
+    QVERIFY(s.open({{"zeta", "z"}, {"Alpha", "a"}, {"9 lives", "n"}, {"beta", "b"}}));
+    frmEditSites* chooser = openChooser(s.main);
     QVERIFY(chooser);
 
     QCOMPARE(chooser->windowTitle(), QStringLiteral("Edit My Sites"));
@@ -120,20 +115,16 @@ void tst_editsites::chooser_opensWithEveryLinkInStoredOrderAndNoLetterChosen()
              qPrintable(QStringLiteral("%1 px of prompt in a %2 px field")
                             .arg(field->fontMetrics().horizontalAdvance(field->text()))
                             .arg(field->width())));
-    QVERIFY(boxes.boxes.isEmpty());
+    QVERIFY(s.boxes.boxes.isEmpty());
 }
 
 void tst_editsites::chooser_letterFilterAndShowAll()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
     const QList<Link> links{{"Banana", "1"}, {"apple", "2"}, {"berry", "3"}, {" Bob", "4"},
                             {"Cherry", "5"}, {"B", "6"},     {"ab", "7"}};
-    file.addLinks(links);
-    frmMain* main = openMain();
-    QVERIFY(main);
-    frmEditSites* chooser = openChooser(main);
+    QVERIFY(s.open(links));
+    frmEditSites* chooser = openChooser(s.main);
     QVERIFY(chooser);
 
     pickInCombo(chooser->Combo1, "B");
@@ -142,23 +133,19 @@ void tst_editsites::chooser_letterFilterAndShowAll()
 
     pickInCombo(chooser->Combo1, "Q");
     QCOMPARE(chooser->List1->ListCount(), 0);
-    QVERIFY(boxes.boxes.isEmpty());
+    QVERIFY(s.boxes.boxes.isEmpty());
 
     pickInCombo(chooser->Combo1, "Show All My Contacts");
     QCOMPARE(entries(chooser->List1), QStringList({"Banana", "apple", "berry", " Bob", "Cherry", "B", "ab"}));
-    QCOMPARE(file.links(), links);
-    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(s.file.links(), links);
+    QVERIFY(s.boxes.boxes.isEmpty());
 }
 
 void tst_editsites::chooser_typingIntoComboChangesNothing()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"Banana", "1"}, {"Cherry", "2"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
-    frmEditSites* chooser = openChooser(main);
+    testkit::Session s;
+    QVERIFY(s.open({{"Banana", "1"}, {"Cherry", "2"}}));
+    frmEditSites* chooser = openChooser(s.main);
     QVERIFY(chooser);
     QSignalSpy picked(chooser->Combo1, &QComboBox::activated);
 
@@ -179,13 +166,9 @@ void tst_editsites::chooser_typingIntoComboChangesNothing()
 
 void tst_editsites::chooser_arrowKeysOnClosedComboChooseEntries()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"Banana", "1"}, {"apple", "2"}, {"Cherry", "3"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
-    frmEditSites* chooser = openChooser(main);
+    testkit::Session s;
+    QVERIFY(s.open({{"Banana", "1"}, {"apple", "2"}, {"Cherry", "3"}}));
+    frmEditSites* chooser = openChooser(s.main);
     QVERIFY(chooser);
     pickInCombo(chooser->Combo1, "C");
     QCOMPARE(entries(chooser->List1), QStringList({"Cherry"}));
@@ -203,19 +186,15 @@ void tst_editsites::chooser_arrowKeysOnClosedComboChooseEntries()
 
 void tst_editsites::chooser_pickFillsEditWindowWithThatRecordAndCloses()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
     // Names the trimmed, case-blind lookup by name would get wrong or fail on.
     const QList<Link> links{{"abc", "lower"}, {"ABC", "upper"}, {" padded ", "blanks"}, {"O'Brien's", "quote"}};
-    file.addLinks(links);
-    frmMain* main = openMain();
-    QVERIFY(main);
+    QVERIFY(s.open(links));
 
     // The edit window stays open between picks: each pick replaces its boxes and its record.
     QPointer<frmEditThisSite> first;
     for (int row = 0; row < links.size(); ++row) {
-        QPointer<frmEditSites> chooser = openChooser(main);
+        QPointer<frmEditSites> chooser = openChooser(s.main);
         QVERIFY(chooser);
         clickEntry(chooser->List1, row);
 
@@ -233,21 +212,17 @@ void tst_editsites::chooser_pickFillsEditWindowWithThatRecordAndCloses()
             first = editor;
         QCOMPARE(editor, first.data());
     }
-    QVERIFY(boxes.boxes.isEmpty());
+    QVERIFY(s.boxes.boxes.isEmpty());
     QVERIFY(!kit::hasEnded());
-    QCOMPARE(file.links(), links);
+    QCOMPARE(s.file.links(), links);
 }
 
 void tst_editsites::chooser_arrowKeysInListPickAsClickDoes()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
     const QList<Link> links{{"first", "1"}, {"second", "2"}, {"third", "3"}};
-    file.addLinks(links);
-    frmMain* main = openMain();
-    QVERIFY(main);
-    frmEditSites* chooser = openChooser(main);
+    QVERIFY(s.open(links));
+    frmEditSites* chooser = openChooser(s.main);
     QVERIFY(chooser);
 
     QString landedOn;
@@ -278,32 +253,28 @@ void tst_editsites::chooser_pickOfALinkGoneMeanwhileSaysSo()
 {
     QFETCH(bool, reused);
     QFETCH(int, letter);
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"keep", "1"}, {"gold", "3"}, {"gone", "2"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
-    frmEditSites* chooser = openChooser(main);
+    testkit::Session s;
+    QVERIFY(s.open({{"keep", "1"}, {"gold", "3"}, {"gone", "2"}}));
+    frmEditSites* chooser = openChooser(s.main);
     QVERIFY(chooser);
     chooser->Combo1->setCurrentIndex(letter);
     chooser->Combo1_Click();
     const int row = testkit::indexOf(chooser->List1, QStringLiteral("gone"));
     QVERIFY(row >= 0);
-    QVERIFY(file.writeFromAnotherProcess(reused ? "DELETE FROM links WHERE SiteName = 'gone';\n"
-                                                  "INSERT INTO links (SiteName, URL) VALUES ('glad', 'x');"
-                                                : "DELETE FROM links WHERE SiteName = 'gone';"));
-    const QList<Link> after = file.links();
+    QVERIFY(s.file.writeFromAnotherProcess(reused ? "DELETE FROM links WHERE SiteName = 'gone';\n"
+                                                    "INSERT INTO links (SiteName, URL) VALUES ('glad', 'x');"
+                                                  : "DELETE FROM links WHERE SiteName = 'gone';"));
+    const QList<Link> after = s.file.links();
 
     clickEntry(chooser->List1, row);
-    QCOMPARE(boxes.texts(), QStringList{"The site link you picked was deleted or changed meanwhile. "
-                                        "The list now shows the links as they are."});
-    QCOMPARE(boxes.boxes[0].style, 48);
-    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Warning"));
+    QCOMPARE(s.boxes.texts(), QStringList{"The site link you picked was deleted or changed meanwhile. "
+                                          "The list now shows the links as they are."});
+    QCOMPARE(s.boxes.boxes[0].style, 48);
+    QCOMPARE(s.boxes.boxes[0].title, QStringLiteral("Warning"));
     QVERIFY(!kit::hasEnded());
     QVERIFY(!Forms::find<frmEditThisSite>());
     QCOMPARE(Forms::find<frmEditSites>(), chooser);
-    QCOMPARE(file.links(), after);
+    QCOMPARE(s.file.links(), after);
     QStringList left = reused ? QStringList{"glad", "gold"} : QStringList{"gold"};
     if (letter == 0)
         left.prepend(QStringLiteral("keep"));
@@ -316,13 +287,9 @@ void tst_editsites::chooser_pickOfALinkGoneMeanwhileSaysSo()
 
 void tst_editsites::chooser_cancelOpensNothing()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"only", "1"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
-    frmEditSites* chooser = openChooser(main);
+    testkit::Session s;
+    QVERIFY(s.open({{"only", "1"}}));
+    frmEditSites* chooser = openChooser(s.main);
     QVERIFY(chooser);
 
     QTest::mouseClick(chooser->Command1, Qt::LeftButton);
@@ -331,19 +298,15 @@ void tst_editsites::chooser_cancelOpensNothing()
     QVERIFY(!kit::hasEnded());
 
     // The next showing starts afresh with the full list.
-    chooser = openChooser(main);
+    chooser = openChooser(s.main);
     QVERIFY(chooser);
     QCOMPARE(entries(chooser->List1), QStringList({"only"}));
 }
 
 void tst_editsites::tabKeyWalksBothWindowsInTheirOrder()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"one", "1"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
+    testkit::Session s;
+    QVERIFY(s.open({{"one", "1"}}));
 
     auto walk = [](QWidget* window, const QList<QWidget*>& order) {
         QVERIFY(QTest::qWaitForWindowActive(window));
@@ -354,32 +317,26 @@ void tst_editsites::tabKeyWalksBothWindowsInTheirOrder()
         QCOMPARE(QApplication::focusWidget(), order.first());
     };
 
-    frmEditSites* chooser = openChooser(main);
+    frmEditSites* chooser = openChooser(s.main);
     QVERIFY(chooser);
-    QCOMPARE(chooser->size(), QSize(376, 329));
     walk(chooser, {chooser->List1, chooser->Command1, chooser->Combo1});
     clickEntry(chooser->List1, 0);
 
     frmEditThisSite* editor = Forms::find<frmEditThisSite>();
     QVERIFY(editor);
-    QCOMPARE(editor->size(), QSize(470, 159));
     walk(editor, {editor->Command1, editor->Command2, editor->txtURL, editor->txtname});
 }
 
 void tst_editsites::save_unchangedRewritesAndSelectsFirstInMain()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
     const QList<Link> links{{"gamma", "g"}, {"beta", "b"}, {"Alpha", "a"}};
-    file.addLinks(links);
-    frmMain* main = openMain();
-    QVERIFY(main);
+    QVERIFY(s.open(links));
     // Leave the main window showing something other than its first entry.
-    clickEntry(main->List1, 2);
-    QCOMPARE(main->lblSiteName->text(), QStringLiteral("gamma"));
+    clickEntry(s.main->List1, 2);
+    QCOMPARE(s.main->lblSiteName->text(), QStringLiteral("gamma"));
 
-    frmEditThisSite* editor = openEditorAt(main, 1);
+    frmEditThisSite* editor = openEditorAt(s.main, 1);
     QVERIFY(editor);
     QCOMPARE(editor->windowTitle(), QStringLiteral("Edit This Site"));
     QCOMPARE(editor->focusWidget(), editor->Command1);
@@ -387,87 +344,75 @@ void tst_editsites::save_unchangedRewritesAndSelectsFirstInMain()
 
     QTest::mouseClick(editor->Command2, Qt::LeftButton);
     QVERIFY(!Forms::find<frmEditThisSite>());
-    QCOMPARE(file.links(), links);
-    QCOMPARE(entries(main->List1), QStringList({"Alpha", "beta", "gamma"}));
-    QCOMPARE(main->List1->ListIndex(), 0);
-    QCOMPARE(main->lblSiteName->text(), QStringLiteral("Alpha"));
-    QCOMPARE(main->lblURL->text(), QStringLiteral("a"));
-    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("3"));
-    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(s.file.links(), links);
+    QCOMPARE(entries(s.main->List1), QStringList({"Alpha", "beta", "gamma"}));
+    QCOMPARE(s.main->List1->ListIndex(), 0);
+    QCOMPARE(s.main->lblSiteName->text(), QStringLiteral("Alpha"));
+    QCOMPARE(s.main->lblURL->text(), QStringLiteral("a"));
+    QCOMPARE(s.main->lblTotalContacts->text(), QStringLiteral("3"));
+    QVERIFY(s.boxes.boxes.isEmpty());
     QVERIFY(!kit::hasEnded());
 }
 
 void tst_editsites::save_emptyNameRefusedEmptyUrlBecomesNone()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"site", "www.site.example"}, {"other", "o"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
-    QPointer<frmEditThisSite> editor = openEditorAt(main, 0);
+    testkit::Session s;
+    QVERIFY(s.open({{"site", "www.site.example"}, {"other", "o"}}));
+    QPointer<frmEditThisSite> editor = openEditorAt(s.main, 0);
     QVERIFY(editor);
 
     editor->txtname->clear();
     editor->txtURL->clear();
     QTest::mouseClick(editor->Command2, Qt::LeftButton);
-    QCOMPARE(boxes.boxes.size(), 1);
-    QCOMPARE(boxes.boxes[0].text, QStringLiteral("You must fill the site name box!"));
-    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Warning"));
-    QCOMPARE(boxes.boxes[0].style, 48);
+    QCOMPARE(s.boxes.boxes.size(), 1);
+    QCOMPARE(s.boxes.boxes[0].text, QStringLiteral("You must fill the site name box!"));
+    QCOMPARE(s.boxes.boxes[0].title, QStringLiteral("Warning"));
+    QCOMPARE(s.boxes.boxes[0].style, 48);
     QCOMPARE(Forms::find<frmEditThisSite>(), editor.data());
     // The name is tested first: the address box stays empty.
     QCOMPARE(editor->txtURL->text(), QString());
-    QCOMPARE(file.links(), QList<Link>({{"site", "www.site.example"}, {"other", "o"}}));
+    QCOMPARE(s.file.links(), QList<Link>({{"site", "www.site.example"}, {"other", "o"}}));
 
     // Enter in a box presses "Save".
     QTest::keyClicks(editor->txtname, "renamed");
     QTest::keyClick(editor->txtURL, Qt::Key_Return);
     QVERIFY(!Forms::find<frmEditThisSite>());
-    QCOMPARE(file.links(), QList<Link>({{"renamed", "None"}, {"other", "o"}}));
-    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(s.file.links(), QList<Link>({{"renamed", "None"}, {"other", "o"}}));
+    QCOMPARE(s.boxes.boxes.size(), 1);
 }
 
 void tst_editsites::save_renameToOtherNameAndCaseChangeAsTyped()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"Alpha", "a"}, {"beta", "b"}, {"gamma", "g"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
+    testkit::Session s;
+    QVERIFY(s.open({{"Alpha", "a"}, {"beta", "b"}, {"gamma", "g"}}));
 
-    frmEditThisSite* editor = openEditorAt(main, 1);
+    frmEditThisSite* editor = openEditorAt(s.main, 1);
     QVERIFY(editor);
     editor->txtname->setText(QStringLiteral("Alpha"));
     QTest::mouseClick(editor->Command2, Qt::LeftButton);
-    QVERIFY(boxes.boxes.isEmpty());
-    QCOMPARE(file.links(), QList<Link>({{"Alpha", "a"}, {"Alpha", "b"}, {"gamma", "g"}}));
-    QCOMPARE(entries(main->List1), QStringList({"Alpha", "Alpha", "gamma"}));
+    QVERIFY(s.boxes.boxes.isEmpty());
+    QCOMPARE(s.file.links(), QList<Link>({{"Alpha", "a"}, {"Alpha", "b"}, {"gamma", "g"}}));
+    QCOMPARE(entries(s.main->List1), QStringList({"Alpha", "Alpha", "gamma"}));
 
-    editor = openEditorAt(main, 2);
+    editor = openEditorAt(s.main, 2);
     QVERIFY(editor);
     editor->txtname->setText(QStringLiteral("GAMMA"));
     QTest::mouseClick(editor->Command2, Qt::LeftButton);
-    QCOMPARE(file.links(), QList<Link>({{"Alpha", "a"}, {"Alpha", "b"}, {"GAMMA", "g"}}));
-    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("3"));
+    QCOMPARE(s.file.links(), QList<Link>({{"Alpha", "a"}, {"Alpha", "b"}, {"GAMMA", "g"}}));
+    QCOMPARE(s.main->lblTotalContacts->text(), QStringLiteral("3"));
 }
 
 void tst_editsites::save_changesOnlyThePickedOfEqualNames()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"Same", "one"}, {"Same", "two"}, {"x", "y"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
+    testkit::Session s;
+    QVERIFY(s.open({{"Same", "one"}, {"Same", "two"}, {"x", "y"}}));
 
-    frmEditThisSite* editor = openEditorAt(main, 1);
+    frmEditThisSite* editor = openEditorAt(s.main, 1);
     QVERIFY(editor);
     QCOMPARE(editor->txtURL->text(), QStringLiteral("two"));
     editor->txtURL->setText(QStringLiteral("changed"));
     QTest::mouseClick(editor->Command2, Qt::LeftButton);
-    QCOMPARE(file.links(), QList<Link>({{"Same", "one"}, {"Same", "changed"}, {"x", "y"}}));
+    QCOMPARE(s.file.links(), QList<Link>({{"Same", "one"}, {"Same", "changed"}, {"x", "y"}}));
 }
 
 void tst_editsites::save_afterLinkGoneWritesNothingAndKeepsRunning_data()
@@ -480,62 +425,54 @@ void tst_editsites::save_afterLinkGoneWritesNothingAndKeepsRunning_data()
 void tst_editsites::save_afterLinkGoneWritesNothingAndKeepsRunning()
 {
     QFETCH(bool, reused);
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"Alpha", "a"}, {"beta", "b"}, {"gamma", "g"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
-    frmEditThisSite* editor = openEditorAt(main, 2);
+    testkit::Session s;
+    QVERIFY(s.open({{"Alpha", "a"}, {"beta", "b"}, {"gamma", "g"}}));
+    frmEditThisSite* editor = openEditorAt(s.main, 2);
     QVERIFY(editor);
     QCOMPARE(editor->txtname->text(), QStringLiteral("gamma"));
     editor->txtURL->setText(QStringLiteral("new address"));
 
     // Meanwhile the user deletes that link in the main window, and perhaps adds another.
-    clickEntry(main->List1, 2);
-    QCOMPARE(main->lblSiteName->text(), QStringLiteral("gamma"));
-    testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+    clickEntry(s.main->List1, 2);
+    QCOMPARE(s.main->lblSiteName->text(), QStringLiteral("gamma"));
+    testkit::triggerAction(s.main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
     if (reused)
-        file.addLinks({{"precious", "p"}});
-    const QList<Link> after = file.links();
-    main->PutInTheListTheRecords();
-    const MainState before = stateOf(main);
-    boxes.boxes.clear();
+        s.file.addLinks({{"precious", "p"}});
+    const QList<Link> after = s.file.links();
+    s.main->PutInTheListTheRecords();
+    const MainState before = stateOf(s.main);
+    s.boxes.boxes.clear();
 
     QTest::mouseClick(editor->Command2, Qt::LeftButton);
-    QCOMPARE(boxes.texts(),
+    QCOMPARE(s.boxes.texts(),
              QStringList{"This site link was deleted or changed meanwhile, so your changes were not "
                          "saved. The list now shows the links as they are."});
-    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Warning"));
-    QCOMPARE(boxes.boxes[0].style, 48);
+    QCOMPARE(s.boxes.boxes[0].title, QStringLiteral("Warning"));
+    QCOMPARE(s.boxes.boxes[0].style, 48);
     QVERIFY(!Forms::find<frmEditThisSite>());
-    QCOMPARE(file.links(), after);
-    QVERIFY(stateOf(main) == before);
+    QCOMPARE(s.file.links(), after);
+    QVERIFY(stateOf(s.main) == before);
     QCoreApplication::processEvents();
     QVERIFY(!kit::hasEnded());
-    QCOMPARE(Forms::find<frmMain>(), main);
+    QCOMPARE(Forms::find<frmMain>(), s.main.data());
 }
 
 void tst_editsites::cancel_writesNothingAndLeavesMainAlone()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
     const QList<Link> links{{"Alpha", "a"}, {"beta", "b"}};
-    file.addLinks(links);
-    frmMain* main = openMain();
-    QVERIFY(main);
-    frmEditThisSite* editor = openEditorAt(main, 1);
+    QVERIFY(s.open(links));
+    frmEditThisSite* editor = openEditorAt(s.main, 1);
     QVERIFY(editor);
-    const MainState before = stateOf(main);
+    const MainState before = stateOf(s.main);
 
     editor->txtname->setText(QStringLiteral("changed"));
     editor->txtURL->setText(QStringLiteral("changed too"));
     QTest::mouseClick(editor->Command1, Qt::LeftButton);
     QVERIFY(!Forms::find<frmEditThisSite>());
-    QCOMPARE(file.links(), links);
-    QVERIFY(stateOf(main) == before);
-    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(s.file.links(), links);
+    QVERIFY(stateOf(s.main) == before);
+    QVERIFY(s.boxes.boxes.isEmpty());
 }
 
 QTEST_MAIN(tst_editsites)

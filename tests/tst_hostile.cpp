@@ -59,41 +59,36 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         QFETCH(QString, url);
-        testkit::TempLinksDb db;
+        testkit::Session s;
         // Neighbours that a loose match would catch: the trimmed name, another case, the same start.
         const QList<Link> neighbours = {{name.trimmed().isEmpty() ? "x" : name.trimmed() + "x", "n1"},
                                         {name.toUpper() + "!", "n2"},
                                         {"alpha", "n3"}};
-        db.addLinks(neighbours);
-        testkit::FakeInstanceGuard guard;
-        testkit::ScriptedMessageBox boxes;
-        testkit::RecordingOpener opener;
-        frmMain* main = Forms::show<frmMain>();
-        QVERIFY(main);
+        QVERIFY(s.open(neighbours));
 
         // Stored exactly.
-        testkit::triggerAction(main->mnuNewContact, "mnuNewContact");
+        testkit::triggerAction(s.main->mnuNewContact, "mnuNewContact");
         frmNewSite* add = Forms::find<frmNewSite>();
         QVERIFY(add);
         add->txtname->setText(name);
         add->txtURL->setText(url);
         QTest::mouseClick(add->Command2, Qt::LeftButton);
-        QCOMPARE(boxes.boxes.size(), 0);
+        QCOMPARE(s.boxes.boxes.size(), 0);
         const QList<Link> added = neighbours + QList<Link>{{name, url}};
-        QCOMPARE(db.links(), added);
+        QCOMPARE(s.file.links(), added);
 
         // Listed, selected and opened as exactly that record.
-        const int row = indexOf(main->List1, name);
+        const int row = indexOf(s.main->List1, name);
         QVERIFY(row >= 0);
-        QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("4"));
-        main->List1->setListIndex(row);
-        QCOMPARE(main->lblSiteName->text(), name);
-        QCOMPARE(main->lblURL->text(), url);
-        QTest::mouseClick(main->Command1, Qt::LeftButton);
-        QCOMPARE(opener.opened, QStringList{url});
+        QCOMPARE(s.main->lblTotalContacts->text(), QStringLiteral("4"));
+        s.main->List1->setListIndex(row);
+        QCOMPARE(s.main->lblSiteName->text(), name);
+        QCOMPARE(s.main->lblURL->text(), url);
+        QTest::mouseClick(s.main->Command1, Qt::LeftButton);
+        QCOMPARE(s.opener->opened, QStringList{url});
 
         // Edited as exactly that record.
-        testkit::triggerAction(main->mnuEditSite, "mnuEditSite");
+        testkit::triggerAction(s.main->mnuEditSite, "mnuEditSite");
         frmEditSites* choose = Forms::find<frmEditSites>();
         QVERIFY(choose);
         choose->List1->setListIndex(indexOf(choose->List1, name));
@@ -105,15 +100,15 @@ private Q_SLOTS:
         edit->txtURL->setText(url + QStringLiteral("'2"));
         QTest::mouseClick(edit->Command2, Qt::LeftButton);
         const QList<Link> edited = neighbours + QList<Link>{{name + "'2", url + "'2"}};
-        QCOMPARE(db.links(), edited);
+        QCOMPARE(s.file.links(), edited);
 
         // Deleted as exactly that record.
-        main->List1->setListIndex(indexOf(main->List1, name + QStringLiteral("'2")));
-        QCOMPARE(main->lblURL->text(), url + QStringLiteral("'2"));
-        testkit::triggerAction(main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
-        QCOMPARE(boxes.texts(), QStringList{"Are you sure you want to delete this site link ?"});
-        QCOMPARE(db.links(), neighbours);
-        QCOMPARE(main->List1->ListCount(), 3);
+        s.main->List1->setListIndex(indexOf(s.main->List1, name + QStringLiteral("'2")));
+        QCOMPARE(s.main->lblURL->text(), url + QStringLiteral("'2"));
+        testkit::triggerAction(s.main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+        QCOMPARE(s.boxes.texts(), QStringList{"Are you sure you want to delete this site link ?"});
+        QCOMPARE(s.file.links(), neighbours);
+        QCOMPARE(s.main->List1->ListCount(), 3);
     }
 };
 

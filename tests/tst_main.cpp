@@ -18,28 +18,19 @@
 
 using testkit::clickEntry;
 using testkit::entries;
-using testkit::Link;
-using testkit::openMain;
 
 class TestMain : public QObject {
     Q_OBJECT
 
-private:
-    testkit::FakeInstanceGuard m_guard;
-
 private Q_SLOTS:
-    void init() { m_guard.running = false; }
     void cleanup() { testkit::resetApplication(); }
 
     void looksAsDesigned()
     {
-        testkit::TempLinksDb db;
-        testkit::ScriptedMessageBox boxes;
-        frmMain* form = openMain();
-        QVERIFY(form);
+        testkit::Session s;
+        QVERIFY(s.open());
+        frmMain* form = s.main;
         QCOMPARE(form->windowTitle(), QStringLiteral(" Orvane Tessary V/ 1. 0. 0"));
-        QCOMPARE(form->client->size(), QSize(354, 314));
-        QCOMPARE(form->List1->geometry(), QRect(0, 0, 353, 186));
         QCOMPARE(form->Command1->text(), QStringLiteral("Open Link"));
         QVERIFY(!form->lblupdate->isVisible());
         QCOMPARE(form->palette().color(QPalette::Window), QColor(0, 192, 192));
@@ -68,7 +59,7 @@ private Q_SLOTS:
             support.append(action->text());
         QCOMPARE(support,
                  (QStringList{"Check For New Updates", "Online Support Forum", "Email Valdric / Programmer"}));
-        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(s.boxes.boxes.isEmpty());
 
         // Labels take no focus: Tab goes from the list to "Open Link".
         form->activateWindow();
@@ -80,184 +71,161 @@ private Q_SLOTS:
 
     void emptyTableOpensQuietly()
     {
-        testkit::TempLinksDb db;
-        testkit::ScriptedMessageBox boxes;
-        frmMain* form = openMain();
-        QVERIFY(form);
-        QCOMPARE(form->List1->ListCount(), 0);
-        QCOMPARE(form->lblTotalContacts->text(), QStringLiteral("0"));
-        QCOMPARE(form->lblSiteName->text(), QString());
-        QCOMPARE(form->lblURL->text(), QString());
-        QVERIFY(form->mnuDeleteSelectedContact->isEnabled());
-        QVERIFY(boxes.boxes.isEmpty());
+        testkit::Session s;
+        QVERIFY(s.open());
+        QCOMPARE(s.main->List1->ListCount(), 0);
+        QCOMPARE(s.main->lblTotalContacts->text(), QStringLiteral("0"));
+        QCOMPARE(s.main->lblSiteName->text(), QString());
+        QCOMPARE(s.main->lblURL->text(), QString());
+        QVERIFY(s.main->mnuDeleteSelectedContact->isEnabled());
+        QVERIFY(s.boxes.boxes.isEmpty());
         QVERIFY(!kit::hasEnded());
     }
 
     void listsSortedWithoutRegardToCaseAndSelectsFirst()
     {
-        testkit::TempLinksDb db;
-        db.addLinks({{"beta", "http://b"},
-                     {"Zulu", "z"},
-                     {"Alpha", "http://a"},
-                     {"gamma", "g"},
-                     {"eclair", "e"},
-                     {"Éclair", "É"}});
-        frmMain* form = openMain();
-        QVERIFY(form);
-        QCOMPARE(entries(form->List1), (QStringList{"Alpha", "beta", "eclair", "Éclair", "gamma", "Zulu"}));
-        QCOMPARE(form->lblTotalContacts->text(), QStringLiteral("6"));
-        QCOMPARE(form->List1->ListIndex(), 0);
-        QCOMPARE(form->lblSiteName->text(), QStringLiteral("Alpha"));
-        QCOMPARE(form->lblURL->text(), QStringLiteral("http://a"));
-        QVERIFY(form->mnuDeleteSelectedContact->isEnabled());
-        QCOMPARE(form->List1->hasFocus() || QApplication::focusWidget() == nullptr, true);
+        testkit::Session s;
+        QVERIFY(s.open({{"beta", "http://b"},
+                        {"Zulu", "z"},
+                        {"Alpha", "http://a"},
+                        {"gamma", "g"},
+                        {"eclair", "e"},
+                        {"Éclair", "É"}}));
+        QCOMPARE(entries(s.main->List1), (QStringList{"Alpha", "beta", "eclair", "Éclair", "gamma", "Zulu"}));
+        QCOMPARE(s.main->lblTotalContacts->text(), QStringLiteral("6"));
+        QCOMPARE(s.main->List1->ListIndex(), 0);
+        QCOMPARE(s.main->lblSiteName->text(), QStringLiteral("Alpha"));
+        QCOMPARE(s.main->lblURL->text(), QStringLiteral("http://a"));
+        QVERIFY(s.main->mnuDeleteSelectedContact->isEnabled());
+        QCOMPARE(s.main->List1->hasFocus() || QApplication::focusWidget() == nullptr, true);
     }
 
     // Each entry shows exactly the record it was listed from, whatever its name.
     void selectionShowsTheExactRecord()
     {
-        testkit::TempLinksDb db;
-        db.addLinks({{" lead", "u-lead"},
-                     {"Same", "u-Same"},
-                     {"same", "u-same"},
-                     {"Dup", "u-dup1"},
-                     {"Dup", "u-dup2"},
-                     {"O'Brien <b>x</b>", "u-obrien"},
-                     {"None here", "None"}});
-        frmMain* form = openMain();
-        QVERIFY(form);
+        testkit::Session s;
+        QVERIFY(s.open({{" lead", "u-lead"},
+                        {"Same", "u-Same"},
+                        {"same", "u-same"},
+                        {"Dup", "u-dup1"},
+                        {"Dup", "u-dup2"},
+                        {"O'Brien <b>x</b>", "u-obrien"},
+                        {"None here", "None"}}));
         QSet<QString> urls;
-        for (int i = 0; i < form->List1->ListCount(); ++i) {
-            clickEntry(form->List1, i);
-            QCOMPARE(form->List1->ListIndex(), i);
-            QCOMPARE(form->lblSiteName->text(), form->List1->List(i));
-            urls.insert(form->lblURL->text());
+        for (int i = 0; i < s.main->List1->ListCount(); ++i) {
+            clickEntry(s.main->List1, i);
+            QCOMPARE(s.main->List1->ListIndex(), i);
+            QCOMPARE(s.main->lblSiteName->text(), s.main->List1->List(i));
+            urls.insert(s.main->lblURL->text());
         }
         QCOMPARE(urls, (QSet<QString>{"u-lead", "u-Same", "u-same", "u-dup1", "u-dup2", "u-obrien", "None"}));
-        QCOMPARE(form->lblSiteName->textFormat(), Qt::PlainText);
+        QCOMPARE(s.main->lblSiteName->textFormat(), Qt::PlainText);
     }
 
     void openLinkHandsTheShownAddressOver()
     {
-        testkit::TempLinksDb db;
-        db.addLinks({{"a", "www.example.org/a b"}, {"b", "None"}});
-        testkit::RecordingOpener opener;
-        testkit::ScriptedMessageBox boxes;
-        frmMain* form = openMain();
-        QVERIFY(form);
-        QTest::mouseClick(form->Command1, Qt::LeftButton);
-        clickEntry(form->List1, 1);
-        QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(opener.opened, (QStringList{"www.example.org/a b", "None"}));
-        QVERIFY(boxes.boxes.isEmpty());
+        testkit::Session s;
+        QVERIFY(s.open({{"a", "www.example.org/a b"}, {"b", "None"}}));
+        QTest::mouseClick(s.main->Command1, Qt::LeftButton);
+        clickEntry(s.main->List1, 1);
+        QTest::mouseClick(s.main->Command1, Qt::LeftButton);
+        QCOMPARE(s.opener->opened, (QStringList{"www.example.org/a b", "None"}));
+        QVERIFY(s.boxes.boxes.isEmpty());
     }
 
     void refillOfAnEmptyTableSaysSo()
     {
-        testkit::TempLinksDb db;
-        db.addLinks({{"only", "u"}});
-        testkit::ScriptedMessageBox boxes;
-        frmMain* form = openMain();
-        QVERIFY(form);
-        db.open().execute(QStringLiteral("DELETE FROM links"));
+        testkit::Session s;
+        QVERIFY(s.open({{"only", "u"}}));
+        s.file.open().execute(QStringLiteral("DELETE FROM links"));
         int entriesWhileAsked = -1;
-        boxes.onNextBox([&](const auto&) { entriesWhileAsked = form->List1->ListCount(); });
-        form->PutInTheListTheRecords();
-        QCOMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.boxes[0].text, QStringLiteral("You have 0 Links !"));
-        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Information"));
-        QCOMPARE(boxes.boxes[0].style, 64);
+        s.boxes.onNextBox([&](const auto&) { entriesWhileAsked = s.main->List1->ListCount(); });
+        s.main->PutInTheListTheRecords();
+        QCOMPARE(s.boxes.boxes.size(), 1);
+        QCOMPARE(s.boxes.boxes[0].text, QStringLiteral("You have 0 Links !"));
+        QCOMPARE(s.boxes.boxes[0].title, QStringLiteral("Information"));
+        QCOMPARE(s.boxes.boxes[0].style, 64);
         QCOMPARE(entriesWhileAsked, 1);
-        QCOMPARE(form->List1->ListCount(), 0);
-        QCOMPARE(form->lblTotalContacts->text(), QStringLiteral("0"));
+        QCOMPARE(s.main->List1->ListCount(), 0);
+        QCOMPARE(s.main->lblTotalContacts->text(), QStringLiteral("0"));
         // The caller blanks the details, not the refill.
-        QCOMPARE(form->lblSiteName->text(), QStringLiteral("only"));
+        QCOMPARE(s.main->lblSiteName->text(), QStringLiteral("only"));
     }
 
     void refillSelectsNothingAndTheDeleteCommandFollows()
     {
-        testkit::TempLinksDb db;
-        db.addLinks({{"b", "1"}, {"a", "2"}});
-        frmMain* form = openMain();
-        QVERIFY(form);
-        QVERIFY(form->mnuDeleteSelectedContact->isEnabled());
-        db.addLinks({{"c", "3"}});
-        form->PutInTheListTheRecords();
-        QCOMPARE(entries(form->List1), (QStringList{"a", "b", "c"}));
-        QCOMPARE(form->lblTotalContacts->text(), QStringLiteral("3"));
-        QCOMPARE(form->List1->ListIndex(), -1);
-        QVERIFY(!form->hasCurrentLink());
-        QVERIFY(!form->mnuDeleteSelectedContact->isEnabled());
-        clickEntry(form->List1, 2);
-        QVERIFY(form->mnuDeleteSelectedContact->isEnabled());
+        testkit::Session s;
+        QVERIFY(s.open({{"b", "1"}, {"a", "2"}}));
+        QVERIFY(s.main->mnuDeleteSelectedContact->isEnabled());
+        s.file.addLinks({{"c", "3"}});
+        s.main->PutInTheListTheRecords();
+        QCOMPARE(entries(s.main->List1), (QStringList{"a", "b", "c"}));
+        QCOMPARE(s.main->lblTotalContacts->text(), QStringLiteral("3"));
+        QCOMPARE(s.main->List1->ListIndex(), -1);
+        QVERIFY(!s.main->hasCurrentLink());
+        QVERIFY(!s.main->mnuDeleteSelectedContact->isEnabled());
+        clickEntry(s.main->List1, 2);
+        QVERIFY(s.main->mnuDeleteSelectedContact->isEnabled());
     }
 
     // Input never leaves a list with entries unselected while the details show a link.
     void selectionSurvivesCtrlClickAndBlankArea()
     {
-        testkit::TempLinksDb db;
-        db.addLinks({{"b", "1"}, {"a", "2"}});
-        testkit::ScriptedMessageBox boxes;
-        frmMain* form = openMain();
-        QVERIFY(form);
-        clickEntry(form->List1, 1);
-        const testkit::MainState before = testkit::stateOf(form);
+        testkit::Session s;
+        QVERIFY(s.open({{"b", "1"}, {"a", "2"}}));
+        clickEntry(s.main->List1, 1);
+        const testkit::MainState before = testkit::stateOf(s.main);
         QCOMPARE(before.name, QStringLiteral("b"));
 
-        QWidget* viewport = form->List1->viewport();
-        const QRect entry = form->List1->visualRect(form->List1->model()->index(1, 0));
+        QWidget* viewport = s.main->List1->viewport();
+        const QRect entry = s.main->List1->visualRect(s.main->List1->model()->index(1, 0));
         QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, entry.center());
-        QVERIFY(testkit::stateOf(form) == before);
+        QVERIFY(testkit::stateOf(s.main) == before);
         QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(5, viewport->height() - 5));
-        QVERIFY(testkit::stateOf(form) == before);
-        form->List1->setFocus();
-        QTest::keyClick(form->List1, Qt::Key_Space, Qt::ControlModifier);
-        QVERIFY(testkit::stateOf(form) == before);
-        QVERIFY(form->mnuDeleteSelectedContact->isEnabled());
-        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(testkit::stateOf(s.main) == before);
+        s.main->List1->setFocus();
+        QTest::keyClick(s.main->List1, Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(testkit::stateOf(s.main) == before);
+        QVERIFY(s.main->mnuDeleteSelectedContact->isEnabled());
+        QVERIFY(s.boxes.boxes.isEmpty());
     }
 
     void arrowKeysSelectLikeAClick()
     {
-        testkit::TempLinksDb db;
-        db.addLinks({{"b", "ub"}, {"a", "ua"}, {"c", "uc"}});
-        testkit::ScriptedMessageBox boxes;
-        frmMain* form = openMain();
-        QVERIFY(form);
-        form->PutInTheListTheRecords(); // nothing selected
-        form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form));
-        form->List1->setFocus();
-        QTest::keyClick(form->List1, Qt::Key_Down);
-        QCOMPARE(form->List1->ListIndex(), 0); // the first arrow picks the first entry
-        QCOMPARE(form->lblURL->text(), QStringLiteral("ua"));
-        QTest::keyClick(form->List1, Qt::Key_Down);
-        QCOMPARE(form->List1->ListIndex(), 1);
-        QCOMPARE(form->lblURL->text(), QStringLiteral("ub"));
+        testkit::Session s;
+        QVERIFY(s.open({{"b", "ub"}, {"a", "ua"}, {"c", "uc"}}));
+        s.main->PutInTheListTheRecords(); // nothing selected
+        s.main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.main));
+        s.main->List1->setFocus();
+        QTest::keyClick(s.main->List1, Qt::Key_Down);
+        QCOMPARE(s.main->List1->ListIndex(), 0); // the first arrow picks the first entry
+        QCOMPARE(s.main->lblURL->text(), QStringLiteral("ua"));
+        QTest::keyClick(s.main->List1, Qt::Key_Down);
+        QCOMPARE(s.main->List1->ListIndex(), 1);
+        QCOMPARE(s.main->lblURL->text(), QStringLiteral("ub"));
     }
 
     void rightClickShowsTheSelectionAndPopsTheSitesMenu()
     {
-        testkit::TempLinksDb db;
-        db.addLinks({{"a", "ua"}, {"b", "ub"}});
-        frmMain* form = openMain();
-        QVERIFY(form);
-        clickEntry(form->List1, 1);
-        db.open().execute(QStringLiteral("UPDATE links SET URL = 'changed' WHERE SiteName = 'b'"));
-        clickEntry(form->List1, 0, Qt::RightButton);
-        QCOMPARE(form->List1->ListIndex(), 1); // a right-click does not move the selection
-        QCOMPARE(form->lblURL->text(), QStringLiteral("changed"));
-        QTRY_VERIFY(form->mnuContacts->isVisible());
-        QVERIFY(form->mnuContacts->actions().contains(form->mnuDeleteSelectedContact));
-        form->mnuContacts->hide();
+        testkit::Session s;
+        QVERIFY(s.open({{"a", "ua"}, {"b", "ub"}}));
+        clickEntry(s.main->List1, 1);
+        s.file.open().execute(QStringLiteral("UPDATE links SET URL = 'changed' WHERE SiteName = 'b'"));
+        clickEntry(s.main->List1, 0, Qt::RightButton);
+        QCOMPARE(s.main->List1->ListIndex(), 1); // a right-click does not move the selection
+        QCOMPARE(s.main->lblURL->text(), QStringLiteral("changed"));
+        QTRY_VERIFY(s.main->mnuContacts->isVisible());
+        QVERIFY(s.main->mnuContacts->actions().contains(s.main->mnuDeleteSelectedContact));
+        s.main->mnuContacts->hide();
 
         // With nothing selected the labels stay as they were.
-        form->PutInTheListTheRecords();
-        clickEntry(form->List1, 0, Qt::RightButton);
-        QCOMPARE(form->lblSiteName->text(), QStringLiteral("b"));
-        QCOMPARE(form->List1->ListIndex(), -1);
-        QTRY_VERIFY(form->mnuContacts->isVisible());
-        form->mnuContacts->hide();
+        s.main->PutInTheListTheRecords();
+        clickEntry(s.main->List1, 0, Qt::RightButton);
+        QCOMPARE(s.main->lblSiteName->text(), QStringLiteral("b"));
+        QCOMPARE(s.main->List1->ListIndex(), -1);
+        QTRY_VERIFY(s.main->mnuContacts->isVisible());
+        s.main->mnuContacts->hide();
     }
 
     void everyWayOfClosingEndsTheApplication_data()
@@ -271,41 +239,37 @@ private Q_SLOTS:
     void everyWayOfClosingEndsTheApplication()
     {
         QFETCH(QString, how);
-        testkit::TempLinksDb db;
-        testkit::ScriptedMessageBox boxes;
-        frmMain* form = openMain();
-        QVERIFY(form);
+        testkit::Session s;
+        QVERIFY(s.open());
         // Another window open beside it disappears with it.
         QPointer<Form> other = new Form();
         Forms::remember(typeid(Form), other);
         other->show();
         if (how == QLatin1String("exit")) {
-            testkit::triggerAction(form->mnuExit, "mnuExit");
+            testkit::triggerAction(s.main->mnuExit, "mnuExit");
         } else if (how == QLatin1String("del")) {
-            form->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(form));
-            QTest::keyClick(form->List1, Qt::Key_Delete);
+            s.main->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(s.main));
+            QTest::keyClick(s.main->List1, Qt::Key_Delete);
         } else {
-            form->close();
+            s.main->close();
         }
         QVERIFY(kit::hasEnded());
         QCOMPARE(kit::exitCode(), 0);
         QVERIFY(!Forms::find<frmMain>());
         QVERIFY(!other || !other->isVisible());
-        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(s.boxes.boxes.isEmpty());
     }
 
     void secondCopyInTheSameSessionIsRefused()
     {
-        testkit::TempLinksDb db;
-        db.addLinks({{"a", "u"}});
-        testkit::ScriptedMessageBox boxes;
-        m_guard.running = true;
-        QVERIFY(!Forms::show<frmMain>());
-        QCOMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.boxes[0].text, QStringLiteral("Orvane Tessary is already running in memory"));
-        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Orvane Tessary"));
-        QCOMPARE(boxes.boxes[0].style, 0);
+        testkit::Session s;
+        s.guard.running = true;
+        QVERIFY(!s.open({{"a", "u"}}));
+        QCOMPARE(s.boxes.boxes.size(), 1);
+        QCOMPARE(s.boxes.boxes[0].text, QStringLiteral("Orvane Tessary is already running in memory"));
+        QCOMPARE(s.boxes.boxes[0].title, QStringLiteral("Orvane Tessary"));
+        QCOMPARE(s.boxes.boxes[0].style, 0);
         QVERIFY(kit::hasEnded());
         QVERIFY(!Forms::find<frmMain>());
     }

@@ -19,7 +19,6 @@
 
 using testkit::entries;
 using testkit::Link;
-using testkit::openMain;
 
 namespace {
 
@@ -61,12 +60,9 @@ private Q_SLOTS:
 
 void tst_newsite::opensEmptyWithTheNameBoxFocusedAndEnterPressesNothing()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    frmMain* main = openMain();
-    QVERIFY(main);
-    frmNewSite* form = openNewSite(main);
+    testkit::Session s;
+    QVERIFY(s.open());
+    frmNewSite* form = openNewSite(s.main);
     QVERIFY(form);
 
     QCOMPARE(form->windowTitle(), QStringLiteral("New  Site Information"));
@@ -81,126 +77,111 @@ void tst_newsite::opensEmptyWithTheNameBoxFocusedAndEnterPressesNothing()
     form->Command2->setFocus();
     QTest::keyClick(form->Command2, Qt::Key_Return);
     QCOMPARE(Forms::find<frmNewSite>(), form);
-    QCOMPARE(file.linkCount(), 0);
-    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(s.file.linkCount(), 0);
+    QVERIFY(s.boxes.boxes.isEmpty());
 }
 
 void tst_newsite::emptyNameRefusedBeforeAddressBecomesNoneAndBlanksOnlyAccepted()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    frmMain* main = openMain();
-    QVERIFY(main);
-    QPointer<frmNewSite> form = openNewSite(main);
+    testkit::Session s;
+    QVERIFY(s.open());
+    QPointer<frmNewSite> form = openNewSite(s.main);
     QVERIFY(form);
 
     QTest::mouseClick(form->Command2, Qt::LeftButton);
-    QCOMPARE(boxes.boxes.size(), 1);
-    QCOMPARE(boxes.boxes[0].text, QStringLiteral("You must fill the site name box!"));
-    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Warning"));
-    QCOMPARE(boxes.boxes[0].style, 48);
+    QCOMPARE(s.boxes.boxes.size(), 1);
+    QCOMPARE(s.boxes.boxes[0].text, QStringLiteral("You must fill the site name box!"));
+    QCOMPARE(s.boxes.boxes[0].title, QStringLiteral("Warning"));
+    QCOMPARE(s.boxes.boxes[0].style, 48);
     QCOMPARE(form->txtURL->text(), QString());
     QCOMPARE(Forms::find<frmNewSite>(), form.data());
-    QCOMPARE(file.linkCount(), 0);
+    QCOMPARE(s.file.linkCount(), 0);
 
     fill(form, "   ", "");
     QTest::mouseClick(form->Command2, Qt::LeftButton);
-    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(s.boxes.boxes.size(), 1);
     QVERIFY(!Forms::find<frmNewSite>());
-    QCOMPARE(file.links(), QList<Link>({{"   ", "None"}}));
-    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("1"));
-    QCOMPARE(entries(main->List1), QStringList({"   "}));
+    QCOMPARE(s.file.links(), QList<Link>({{"   ", "None"}}));
+    QCOMPARE(s.main->lblTotalContacts->text(), QStringLiteral("1"));
+    QCOMPARE(entries(s.main->List1), QStringList({"   "}));
 }
 
 void tst_newsite::exactDuplicateRefusedWhileCaseAndBlankVariantsAreAdded()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"Alpha", "a"}, {"O'Brien's", "o"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
+    testkit::Session s;
+    QVERIFY(s.open({{"Alpha", "a"}, {"O'Brien's", "o"}}));
 
     for (const QString& taken : {QStringLiteral("Alpha"), QStringLiteral("O'Brien's")}) {
-        frmNewSite* form = openNewSite(main);
+        frmNewSite* form = openNewSite(s.main);
         QVERIFY(form);
         fill(form, taken, "");
-        boxes.boxes.clear();
+        s.boxes.boxes.clear();
         QTest::mouseClick(form->Command2, Qt::LeftButton);
-        QCOMPARE(boxes.texts(), QStringList({"This contact already exists !"}));
-        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Warning"));
-        QCOMPARE(boxes.boxes[0].style, 64);
+        QCOMPARE(s.boxes.texts(), QStringList({"This contact already exists !"}));
+        QCOMPARE(s.boxes.boxes[0].title, QStringLiteral("Warning"));
+        QCOMPARE(s.boxes.boxes[0].style, 64);
         // The empty address became "None" before the duplicate stopped the step.
         QCOMPARE(form->txtURL->text(), QStringLiteral("None"));
         QCOMPARE(Forms::find<frmNewSite>(), form);
-        QCOMPARE(file.linkCount(), 2);
+        QCOMPARE(s.file.linkCount(), 2);
         QTest::mouseClick(form->Command1, Qt::LeftButton);
     }
 
     // Differ in letter case or an outer blank: not the same name.
     for (const QString& variant : {QStringLiteral("alpha"), QStringLiteral("Alpha "), QStringLiteral(" Alpha")}) {
-        frmNewSite* form = openNewSite(main);
+        frmNewSite* form = openNewSite(s.main);
         QVERIFY(form);
         fill(form, variant, "v");
         QTest::mouseClick(form->Command2, Qt::LeftButton);
         QVERIFY2(!Forms::find<frmNewSite>(), qPrintable(variant));
     }
-    QCOMPARE(file.links(),
+    QCOMPARE(s.file.links(),
              QList<Link>({{"Alpha", "a"}, {"O'Brien's", "o"}, {"alpha", "v"}, {"Alpha ", "v"}, {" Alpha", "v"}}));
-    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(s.boxes.boxes.size(), 1);
 }
 
 void tst_newsite::okRebuildsMainListAndCountAndLeavesTheDetailsAlone()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"beta", "b"}, {"Alpha", "a"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
-    QCOMPARE(main->lblSiteName->text(), QStringLiteral("Alpha"));
+    testkit::Session s;
+    QVERIFY(s.open({{"beta", "b"}, {"Alpha", "a"}}));
+    QCOMPARE(s.main->lblSiteName->text(), QStringLiteral("Alpha"));
 
-    frmNewSite* form = openNewSite(main);
+    frmNewSite* form = openNewSite(s.main);
     QVERIFY(form);
     fill(form, "gamma", "www.gamma.example");
     QTest::mouseClick(form->Command2, Qt::LeftButton);
 
-    QCOMPARE(file.links(), QList<Link>({{"beta", "b"}, {"Alpha", "a"}, {"gamma", "www.gamma.example"}}));
-    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("3"));
-    QCOMPARE(entries(main->List1), QStringList({"Alpha", "beta", "gamma"}));
-    QCOMPARE(main->List1->ListIndex(), -1);
-    QCOMPARE(main->lblSiteName->text(), QStringLiteral("Alpha"));
-    QCOMPARE(main->lblURL->text(), QStringLiteral("a"));
-    QVERIFY(!main->mnuDeleteSelectedContact->isEnabled()); // nothing is selected
-    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(s.file.links(), QList<Link>({{"beta", "b"}, {"Alpha", "a"}, {"gamma", "www.gamma.example"}}));
+    QCOMPARE(s.main->lblTotalContacts->text(), QStringLiteral("3"));
+    QCOMPARE(entries(s.main->List1), QStringList({"Alpha", "beta", "gamma"}));
+    QCOMPARE(s.main->List1->ListIndex(), -1);
+    QCOMPARE(s.main->lblSiteName->text(), QStringLiteral("Alpha"));
+    QCOMPARE(s.main->lblURL->text(), QStringLiteral("a"));
+    QVERIFY(!s.main->mnuDeleteSelectedContact->isEnabled()); // nothing is selected
+    QVERIFY(s.boxes.boxes.isEmpty());
     QVERIFY(!kit::hasEnded());
 }
 
 void tst_newsite::oneWindowKeepsItsInputAndIsEmptyAfterCancel()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"kept", "k"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
-    QPointer<frmNewSite> first = openNewSite(main);
+    testkit::Session s;
+    QVERIFY(s.open({{"kept", "k"}}));
+    QPointer<frmNewSite> first = openNewSite(s.main);
     QVERIFY(first);
     fill(first, "half typed", "www.half.example");
 
-    main->activateWindow();
-    frmNewSite* again = openNewSite(main);
+    s.main->activateWindow();
+    frmNewSite* again = openNewSite(s.main);
     QCOMPARE(again, first.data());
     QCOMPARE(again->txtname->text(), QStringLiteral("half typed"));
     QCOMPARE(again->txtURL->text(), QStringLiteral("www.half.example"));
 
     QTest::mouseClick(again->Command1, Qt::LeftButton);
     QVERIFY(!Forms::find<frmNewSite>());
-    QCOMPARE(file.links(), QList<Link>({{"kept", "k"}}));
-    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("1"));
+    QCOMPARE(s.file.links(), QList<Link>({{"kept", "k"}}));
+    QCOMPARE(s.main->lblTotalContacts->text(), QStringLiteral("1"));
 
-    frmNewSite* fresh = openNewSite(main);
+    frmNewSite* fresh = openNewSite(s.main);
     QVERIFY(fresh);
     QVERIFY(fresh->txtname->text().isEmpty());
     QVERIFY(fresh->txtURL->text().isEmpty());
@@ -208,25 +189,21 @@ void tst_newsite::oneWindowKeepsItsInputAndIsEmptyAfterCancel()
 
 void tst_newsite::okAfterDeleteAllInMainAddsTheOneLink()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    file.addLinks({{"one", "1"}, {"two", "2"}, {"three", "3"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
-    frmNewSite* form = openNewSite(main);
+    testkit::Session s;
+    QVERIFY(s.open({{"one", "1"}, {"two", "2"}, {"three", "3"}}));
+    frmNewSite* form = openNewSite(s.main);
     QVERIFY(form);
     fill(form, "two", "again");
 
-    testkit::triggerAction(main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
-    QCOMPARE(file.linkCount(), 0);
+    testkit::triggerAction(s.main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
+    QCOMPARE(s.file.linkCount(), 0);
 
     // "two" was taken when it was typed, but the table is read afresh at "Ok".
     QTest::mouseClick(form->Command2, Qt::LeftButton);
-    QCOMPARE(file.links(), QList<Link>({{"two", "again"}}));
-    QCOMPARE(main->lblTotalContacts->text(), QStringLiteral("1"));
-    QCOMPARE(entries(main->List1), QStringList({"two"}));
-    QCOMPARE(boxes.texts(), QStringList({"Are you sure you want to delete all your contacts ?"}));
+    QCOMPARE(s.file.links(), QList<Link>({{"two", "again"}}));
+    QCOMPARE(s.main->lblTotalContacts->text(), QStringLiteral("1"));
+    QCOMPARE(entries(s.main->List1), QStringList({"two"}));
+    QCOMPARE(s.boxes.texts(), QStringList({"Are you sure you want to delete all your contacts ?"}));
 }
 
 QTEST_MAIN(tst_newsite)

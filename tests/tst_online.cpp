@@ -21,7 +21,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <optional>
 #include <stdexcept>
 
 using testkit::ScopedEnv;
@@ -34,28 +33,20 @@ const QString NewerVersion =
     QStringLiteral("There is a Newer version of this software!  Would you like to download and install it now?");
 const QString MailTo = QStringLiteral("mailto:support@tessary.example.com?Subject=Orvane Tessary");
 
-// The program up to its main window, with every desktop service under the test's control.
-struct Session {
+// The program up to its main window, its update check asking a local server.
+struct Session : testkit::Session {
     explicit Session(bool recordOpener = true)
     {
-        if (recordOpener)
-            opener.emplace();
-        links.addLinks({{"beta", "www.beta.example"}, {"Alpha", "http://alpha.example"}});
-        links.setOther(1, "No");
+        if (!recordOpener)
+            opener.reset();
         online::setWebHost(server.host());
-        main = Forms::show<frmMain>();
-        if (main)
+        if (open({{"beta", "www.beta.example"}, {"Alpha", "http://alpha.example"}}))
             main->Inet1RequestTimeoutMs = 5000;
     }
 
     void checkForUpdates() { testkit::triggerAction(main ? main->mnuUpdates : nullptr, "mnuUpdates"); }
 
-    testkit::TempLinksDb links;
-    testkit::FakeInstanceGuard guard;
-    testkit::ScriptedMessageBox boxes;
-    std::optional<testkit::RecordingOpener> opener;
     testkit::LocalHttpServer server;
-    QPointer<frmMain> main;
 };
 
 // A transfer that breaks in a way no HTTP client reports as a reply.

@@ -51,28 +51,6 @@ QVariantList otherRecord(const testkit::TempLinksDb& db)
     return {db.other("FirstRun"), db.other("PasswordProtected"), db.other("Username"), db.other("Password")};
 }
 
-// What a test needs around every window: its own file, recorded boxes, no other copy running.
-struct Scene {
-    testkit::TempLinksDb db;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-};
-
-Form* showWindow(const QString& name)
-{
-    if (name == "frmFirstTime")
-        return Forms::show<frmFirstTime>();
-    if (name == "frmPassword")
-        return Forms::show<frmPassword>();
-    if (name == "frmPasswordProtected")
-        return Forms::show<frmPasswordProtected>();
-    if (name == "frmLogIn")
-        return Forms::show<frmLogIn>();
-    if (name == "frmOptions")
-        return Forms::show<frmOptions>();
-    return nullptr;
-}
-
 } // namespace
 
 class tst_protect : public QObject {
@@ -146,10 +124,10 @@ void tst_protect::windowDesign()
     QFETCH(QString, defaultButton);
     QFETCH(QStringList, tabOrder);
 
-    Scene scene;
+    testkit::Session s;
     // The welcome's load step needs a record that keeps it open.
-    scene.db.setOther(0, QStringLiteral("Maybe"));
-    Form* form = showWindow(window);
+    s.file.setOther(0, QStringLiteral("Maybe"));
+    Form* form = testkit::showForm(window);
     QVERIFY(form);
     QCOMPARE(form->windowTitle(), caption);
 
@@ -193,25 +171,25 @@ void tst_protect::choiceNo_writesOnlyTheSwitchAndOpensMain()
     QFETCH(int, firstRun);
     QFETCH(QString, passwordProtected);
 
-    Scene scene;
+    testkit::Session s;
     const QString stored = Credentials::hashPassword(QStringLiteral("pw"));
-    scene.db.setOther(firstRun, passwordProtected, QStringLiteral("ann"), stored);
+    s.file.setOther(firstRun, passwordProtected, QStringLiteral("ann"), stored);
     frmPassword* choice = Forms::show<frmPassword>();
     QTest::mouseClick(choice->Command2, Qt::LeftButton);
 
-    QCOMPARE(otherRecord(scene.db), QVariantList({firstRun, "No", "ann", stored}));
+    QCOMPARE(otherRecord(s.file), QVariantList({firstRun, "No", "ann", stored}));
     QVERIFY(isShown<frmMain>());
     QVERIFY(!Forms::find<frmPassword>());
     settle();
     QVERIFY(!kit::hasEnded());
-    QVERIFY(scene.boxes.boxes.isEmpty());
+    QVERIFY(s.boxes.boxes.isEmpty());
 }
 
 void tst_protect::choiceYes_writesNothing()
 {
-    Scene scene;
-    scene.db.setOther(1, QStringLiteral("No"), QStringLiteral("ann"), QStringLiteral("pw"));
-    const QByteArray before = scene.db.bytes();
+    testkit::Session s;
+    s.file.setOther(1, QStringLiteral("No"), QStringLiteral("ann"), QStringLiteral("pw"));
+    const QByteArray before = s.file.bytes();
     frmPassword* choice = Forms::show<frmPassword>();
 
     // Enter on the window answers "Yes".
@@ -230,7 +208,7 @@ void tst_protect::choiceYes_writesNothing()
     QTest::keyClicks(credentials->txtp2, QStringLiteral("x"));
     credentials->close();
     settle();
-    QCOMPARE(scene.db.bytes(), before);
+    QCOMPARE(s.file.bytes(), before);
     QVERIFY(kit::hasEnded());
     QVERIFY(!Forms::find<frmMain>());
 }
@@ -252,33 +230,33 @@ void tst_protect::credentials_mismatch()
     QFETCH(QString, password);
     QFETCH(QString, repeated);
 
-    Scene scene;
-    const QByteArray before = scene.db.bytes();
+    testkit::Session s;
+    const QByteArray before = s.file.bytes();
     frmPasswordProtected* form = Forms::show<frmPasswordProtected>();
     QTest::keyClicks(form->txtus, QStringLiteral("Ann Lee"));
     QTest::keyClicks(form->txtp, password);
     QTest::keyClicks(form->txtp2, repeated);
     QTest::mouseClick(form->Command2, Qt::LeftButton);
 
-    QCOMPARE(scene.boxes.boxes.size(), 1);
-    QCOMPARE(scene.boxes.boxes.at(0).text, QStringLiteral("links don't match!"));
-    QCOMPARE(scene.boxes.boxes.at(0).title, QStringLiteral("Warning!"));
-    QCOMPARE(scene.boxes.boxes.at(0).style, 16);
+    QCOMPARE(s.boxes.boxes.size(), 1);
+    QCOMPARE(s.boxes.boxes.at(0).text, QStringLiteral("links don't match!"));
+    QCOMPARE(s.boxes.boxes.at(0).title, QStringLiteral("Warning!"));
+    QCOMPARE(s.boxes.boxes.at(0).style, 16);
     QCOMPARE(form->txtus->text(), QStringLiteral("Ann Lee"));
     QVERIFY(form->txtp->text().isEmpty());
     QVERIFY(form->txtp2->text().isEmpty());
     QCOMPARE(Forms::find<frmPasswordProtected>(), form);
     QVERIFY(form->isVisible());
     QVERIFY(!Forms::find<frmMain>());
-    QCOMPARE(scene.db.bytes(), before);
+    QCOMPARE(s.file.bytes(), before);
 
     // Another try in the same window goes through.
     QTest::keyClicks(form->txtp, repeated);
     QTest::keyClicks(form->txtp2, repeated);
     QTest::mouseClick(form->Command2, Qt::LeftButton);
     QVERIFY(isShown<frmMain>());
-    QCOMPARE(scene.db.other("PasswordProtected").toString(), QStringLiteral("Yes"));
-    QVERIFY(hashVerifies(scene.db.other("Password").toString(), repeated));
+    QCOMPARE(s.file.other("PasswordProtected").toString(), QStringLiteral("Yes"));
+    QVERIFY(hashVerifies(s.file.other("Password").toString(), repeated));
 }
 
 void tst_protect::maxLengths_data()
@@ -292,8 +270,8 @@ void tst_protect::maxLengths()
 {
     QFETCH(QString, window);
 
-    Scene scene;
-    Form* form = showWindow(window);
+    testkit::Session s;
+    Form* form = testkit::showForm(window);
     QVERIFY(form);
     const QString longName = QStringLiteral("abcdefghijklmnopqrstuvwxyz");
     const QString longPassword = QStringLiteral("0123456789ABCDEF");
@@ -327,7 +305,7 @@ void tst_protect::credentials_enterInAnyBoxPressesOk()
 {
     QFETCH(QString, box);
 
-    Scene scene;
+    testkit::Session s;
     frmPasswordProtected* form = Forms::show<frmPasswordProtected>();
     QVERIFY(activate(form));
     QTest::keyClicks(form->txtus, QStringLiteral("ann"));
@@ -335,16 +313,16 @@ void tst_protect::credentials_enterInAnyBoxPressesOk()
     QTest::keyClicks(form->txtp2, QStringLiteral("pw"));
     QTest::keyClick(form->findChild<QLineEdit*>(box), Qt::Key_Return);
 
-    QCOMPARE(scene.boxes.boxes.size(), 1);
-    QCOMPARE(scene.db.other("Username").toString(), QStringLiteral("ann"));
+    QCOMPARE(s.boxes.boxes.size(), 1);
+    QCOMPARE(s.file.other("Username").toString(), QStringLiteral("ann"));
     QVERIFY(isShown<frmMain>());
     QVERIFY(!Forms::find<frmPasswordProtected>());
 }
 
 void tst_protect::credentials_storeHashAndRemind()
 {
-    Scene scene;
-    scene.db.setOther(0, QStringLiteral("No"), QStringLiteral("old"), QStringLiteral("oldpw"));
+    testkit::Session s;
+    s.file.setOther(0, QStringLiteral("No"), QStringLiteral("old"), QStringLiteral("oldpw"));
     frmPasswordProtected* form = Forms::show<frmPasswordProtected>();
     QTest::keyClicks(form->txtus, QStringLiteral(" Ann Lee "));
     QTest::keyClicks(form->txtp, QStringLiteral("s3cr'T pw "));
@@ -353,21 +331,21 @@ void tst_protect::credentials_storeHashAndRemind()
     // The record is complete and the main window not yet open while the reminder is up.
     QVariantList whileUp;
     bool mainOpenWhileUp = true;
-    scene.boxes.onNextBox([&](const testkit::ScriptedMessageBox::Box&) {
-        whileUp = otherRecord(scene.db);
+    s.boxes.onNextBox([&](const testkit::ScriptedMessageBox::Box&) {
+        whileUp = otherRecord(s.file);
         mainOpenWhileUp = Forms::find<frmMain>() != nullptr;
     });
     QTest::mouseClick(form->Command2, Qt::LeftButton);
 
-    QCOMPARE(scene.boxes.boxes.size(), 1);
-    QCOMPARE(scene.boxes.boxes.at(0).text,
+    QCOMPARE(s.boxes.boxes.size(), 1);
+    QCOMPARE(s.boxes.boxes.at(0).text,
              QStringLiteral(
                  "Remember your password and your username!\r\r\rUsername =  Ann Lee \rPassword = s3cr'T pw "));
-    QCOMPARE(scene.boxes.boxes.at(0).title, QStringLiteral("Warning"));
-    QCOMPARE(scene.boxes.boxes.at(0).style, 64);
+    QCOMPARE(s.boxes.boxes.at(0).title, QStringLiteral("Warning"));
+    QCOMPARE(s.boxes.boxes.at(0).style, 64);
     QVERIFY(!mainOpenWhileUp);
 
-    const QVariantList after = otherRecord(scene.db);
+    const QVariantList after = otherRecord(s.file);
     QCOMPARE(whileUp, after);
     QCOMPARE(after.at(0).toInt(), 0); // FirstRun is not this window's business
     QCOMPARE(after.at(1).toString(), QStringLiteral("Yes"));
@@ -429,8 +407,8 @@ void tst_protect::logIn()
     QFETCH(QString, typedPassword);
     QFETCH(bool, succeeds);
 
-    Scene scene;
-    scene.db.setOther(1, QStringLiteral("Yes"), storedUser, storedPassword);
+    testkit::Session s;
+    s.file.setOther(1, QStringLiteral("Yes"), storedUser, storedPassword);
     frmLogIn* form = Forms::show<frmLogIn>();
     QVERIFY(activate(form));
     QTest::keyClicks(QApplication::focusWidget(), typedUser);
@@ -441,46 +419,46 @@ void tst_protect::logIn()
     QTest::keyClick(form->Command2, Qt::Key_Space); // presses the focused Ok
 
     if (succeeds) {
-        QVERIFY(scene.boxes.boxes.isEmpty());
+        QVERIFY(s.boxes.boxes.isEmpty());
         QVERIFY(isShown<frmMain>());
         QVERIFY(!Forms::find<frmLogIn>());
         settle();
         QVERIFY(!kit::hasEnded());
         return;
     }
-    QCOMPARE(scene.boxes.boxes.size(), 1);
-    QCOMPARE(scene.boxes.boxes.at(0).text, QStringLiteral("Wrong username or password!"));
-    QCOMPARE(scene.boxes.boxes.at(0).title, QStringLiteral("Warning"));
-    QCOMPARE(scene.boxes.boxes.at(0).style, 16);
+    QCOMPARE(s.boxes.boxes.size(), 1);
+    QCOMPARE(s.boxes.boxes.at(0).text, QStringLiteral("Wrong username or password!"));
+    QCOMPARE(s.boxes.boxes.at(0).title, QStringLiteral("Warning"));
+    QCOMPARE(s.boxes.boxes.at(0).style, 16);
     QCOMPARE(Forms::find<frmLogIn>(), form);
     QVERIFY(form->isVisible());
     QCOMPARE(form->txtus->text(), typedUser);
     QCOMPARE(form->txtp->text(), typedPassword);
     QCOMPARE(QApplication::focusWidget(), form->Command2);
     QVERIFY(!Forms::find<frmMain>());
-    QCOMPARE(otherRecord(scene.db), QVariantList({1, "Yes", storedUser, storedPassword}));
+    QCOMPARE(otherRecord(s.file), QVariantList({1, "Yes", storedUser, storedPassword}));
 }
 
 void tst_protect::logIn_legacyPlainPasswordIsReplacedByHash()
 {
-    Scene scene;
-    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), QStringLiteral("plain pw"));
+    testkit::Session s;
+    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), QStringLiteral("plain pw"));
     frmLogIn* form = Forms::show<frmLogIn>();
 
     // A failed attempt leaves the clear text where it is.
     QTest::keyClicks(form->txtus, QStringLiteral("ann"));
     QTest::keyClicks(form->txtp, QStringLiteral("plain"));
     QTest::mouseClick(form->Command2, Qt::LeftButton);
-    QCOMPARE(scene.boxes.boxes.size(), 1);
-    QCOMPARE(scene.db.other("Password").toString(), QStringLiteral("plain pw"));
+    QCOMPARE(s.boxes.boxes.size(), 1);
+    QCOMPARE(s.file.other("Password").toString(), QStringLiteral("plain pw"));
 
     QTest::keyClicks(form->txtp, QStringLiteral(" pw"));
     QTest::mouseClick(form->Command2, Qt::LeftButton);
-    QCOMPARE(scene.boxes.boxes.size(), 1);
+    QCOMPARE(s.boxes.boxes.size(), 1);
     QVERIFY(isShown<frmMain>());
-    const QString stored = scene.db.other("Password").toString();
+    const QString stored = s.file.other("Password").toString();
     QVERIFY2(hashVerifies(stored, QStringLiteral("plain pw")), qPrintable(stored));
-    QCOMPARE(otherRecord(scene.db), QVariantList({1, "Yes", "ann", stored}));
+    QCOMPARE(otherRecord(s.file), QVariantList({1, "Yes", "ann", stored}));
     testkit::resetApplication();
 
     // The next log-in goes through the hash.
@@ -488,25 +466,25 @@ void tst_protect::logIn_legacyPlainPasswordIsReplacedByHash()
     QTest::keyClicks(again->txtus, QStringLiteral("ann"));
     QTest::keyClicks(again->txtp, QStringLiteral("plain pw"));
     QTest::mouseClick(again->Command2, Qt::LeftButton);
-    QCOMPARE(scene.boxes.boxes.size(), 1);
+    QCOMPARE(s.boxes.boxes.size(), 1);
     QVERIFY(isShown<frmMain>());
-    QCOMPARE(scene.db.other("Password").toString(), stored);
+    QCOMPARE(s.file.other("Password").toString(), stored);
 }
 
 void tst_protect::logIn_readsRecordAfreshEveryAttempt()
 {
-    Scene scene;
-    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("one"));
+    testkit::Session s;
+    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("one"));
     frmLogIn* form = Forms::show<frmLogIn>();
     QTest::keyClicks(form->txtus, QStringLiteral("ann"));
     QTest::keyClicks(form->txtp, QStringLiteral("two"));
     QTest::mouseClick(form->Command2, Qt::LeftButton);
-    QCOMPARE(scene.boxes.boxes.size(), 1);
+    QCOMPARE(s.boxes.boxes.size(), 1);
 
     // Changed meanwhile, as another copy of the program could do.
-    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("two"));
+    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("two"));
     QTest::mouseClick(form->Command2, Qt::LeftButton);
-    QCOMPARE(scene.boxes.boxes.size(), 1);
+    QCOMPARE(s.boxes.boxes.size(), 1);
     QVERIFY(isShown<frmMain>());
 }
 
@@ -521,8 +499,8 @@ void tst_protect::logIn_enterInEitherBoxPressesOk()
 {
     QFETCH(QString, box);
 
-    Scene scene;
-    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("pw"));
+    testkit::Session s;
+    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("pw"));
     frmLogIn* form = Forms::show<frmLogIn>();
     QVERIFY(activate(form));
     QTest::keyClicks(form->txtus, QStringLiteral("ann"));
@@ -530,21 +508,21 @@ void tst_protect::logIn_enterInEitherBoxPressesOk()
     auto* target = form->findChild<QLineEdit*>(box);
     target->setFocus();
     QTest::keyClick(target, Qt::Key_Return);
-    QCOMPARE(scene.boxes.texts(), QStringList{"Wrong username or password!"});
+    QCOMPARE(s.boxes.texts(), QStringList{"Wrong username or password!"});
     QCOMPARE(QApplication::focusWidget(), target);
 
     form->txtp->clear();
     QTest::keyClicks(form->txtp, QStringLiteral("pw"));
     QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
-    QCOMPARE(scene.boxes.boxes.size(), 1);
+    QCOMPARE(s.boxes.boxes.size(), 1);
     QVERIFY(isShown<frmMain>());
 }
 
 void tst_protect::logIn_exitEndsWithoutMainWindow()
 {
-    Scene scene;
-    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), QStringLiteral("pw"));
-    const QByteArray before = scene.db.bytes();
+    testkit::Session s;
+    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), QStringLiteral("pw"));
+    const QByteArray before = s.file.bytes();
     QPointer<frmLogIn> form = Forms::show<frmLogIn>();
     QTest::keyClicks(form->txtus, QStringLiteral("ann"));
     QTest::keyClicks(form->txtp, QStringLiteral("pw"));
@@ -556,17 +534,17 @@ void tst_protect::logIn_exitEndsWithoutMainWindow()
     QVERIFY(!Forms::find<frmMain>());
     QVERIFY(!Forms::find<frmLogIn>());
     QVERIFY(form.isNull() || !form->isVisible());
-    QVERIFY(scene.boxes.boxes.isEmpty());
-    QCOMPARE(scene.db.bytes(), before);
+    QVERIFY(s.boxes.boxes.isEmpty());
+    QCOMPARE(s.file.bytes(), before);
 }
 
 void tst_protect::options_okWritesNothing()
 {
-    Scene scene;
-    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), QStringLiteral("pw"));
-    const QByteArray before = scene.db.bytes();
-    QPointer<frmMain> main = Forms::show<frmMain>();
-    testkit::triggerAction(main->mnuOptions, "mnuOptions");
+    testkit::Session s;
+    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), QStringLiteral("pw"));
+    const QByteArray before = s.file.bytes();
+    QVERIFY(s.open());
+    testkit::triggerAction(s.main->mnuOptions, "mnuOptions");
     frmOptions* options = Forms::find<frmOptions>();
     QVERIFY(options && options->isVisible());
     QCOMPARE(options->Label1->text(), QStringLiteral("Options"));
@@ -580,38 +558,38 @@ void tst_protect::options_okWritesNothing()
     QVERIFY(!Forms::find<frmOptions>());
     settle();
     QVERIFY(!kit::hasEnded());
-    QVERIFY(main && main->isVisible());
-    QCOMPARE(scene.db.bytes(), before);
-    QVERIFY(scene.boxes.boxes.isEmpty());
+    QVERIFY(s.main && s.main->isVisible());
+    QCOMPARE(s.file.bytes(), before);
+    QVERIFY(s.boxes.boxes.isEmpty());
 }
 
 void tst_protect::options_protectionNoKeepsCredentials()
 {
-    Scene scene;
+    testkit::Session s;
     const QString stored = Credentials::hashPassword(QStringLiteral("pw"));
-    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), stored);
-    QPointer<frmMain> main = Forms::show<frmMain>();
-    testkit::triggerAction(main->mnuOptions, "mnuOptions");
+    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), stored);
+    QVERIFY(s.open());
+    testkit::triggerAction(s.main->mnuOptions, "mnuOptions");
     QTest::mouseClick(Forms::find<frmOptions>()->Command1, Qt::LeftButton);
     QVERIFY(!Forms::find<frmOptions>());
     frmPassword* choice = Forms::find<frmPassword>();
     QVERIFY(choice && choice->isVisible());
 
     QTest::mouseClick(choice->Command2, Qt::LeftButton);
-    QCOMPARE(otherRecord(scene.db), QVariantList({1, "No", "ann", stored}));
+    QCOMPARE(otherRecord(s.file), QVariantList({1, "No", "ann", stored}));
     // Still the one main window.
-    QCOMPARE(Forms::find<frmMain>(), main.data());
-    QVERIFY(main->isVisible());
+    QCOMPARE(Forms::find<frmMain>(), s.main.data());
+    QVERIFY(s.main->isVisible());
     settle();
     QVERIFY(!kit::hasEnded());
 }
 
 void tst_protect::options_protectionYesReplacesCredentials()
 {
-    Scene scene;
-    scene.db.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("old"));
-    QPointer<frmMain> main = Forms::show<frmMain>();
-    testkit::triggerAction(main->mnuOptions, "mnuOptions");
+    testkit::Session s;
+    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("old"));
+    QVERIFY(s.open());
+    testkit::triggerAction(s.main->mnuOptions, "mnuOptions");
     QTest::mouseClick(Forms::find<frmOptions>()->Command1, Qt::LeftButton);
     QTest::mouseClick(Forms::find<frmPassword>()->Command1, Qt::LeftButton);
     frmPasswordProtected* credentials = Forms::find<frmPasswordProtected>();
@@ -621,11 +599,11 @@ void tst_protect::options_protectionYesReplacesCredentials()
     QTest::keyClicks(credentials->txtp2, QStringLiteral("new"));
     QTest::mouseClick(credentials->Command2, Qt::LeftButton);
 
-    QCOMPARE(scene.db.other("Username").toString(), QStringLiteral("bob"));
-    const QString stored = scene.db.other("Password").toString();
+    QCOMPARE(s.file.other("Username").toString(), QStringLiteral("bob"));
+    const QString stored = s.file.other("Password").toString();
     QVERIFY(hashVerifies(stored, QStringLiteral("new")));
     QVERIFY(!hashVerifies(stored, QStringLiteral("old")));
-    QCOMPARE(Forms::find<frmMain>(), main.data());
+    QCOMPARE(Forms::find<frmMain>(), s.main.data());
     settle();
     QVERIFY(!kit::hasEnded());
 
@@ -634,7 +612,7 @@ void tst_protect::options_protectionYesReplacesCredentials()
     QTest::keyClicks(logIn->txtus, QStringLiteral("ann"));
     QTest::keyClicks(logIn->txtp, QStringLiteral("old"));
     QTest::mouseClick(logIn->Command2, Qt::LeftButton);
-    QCOMPARE(scene.boxes.texts().last(), QStringLiteral("Wrong username or password!"));
+    QCOMPARE(s.boxes.texts().last(), QStringLiteral("Wrong username or password!"));
     logIn->txtus->clear();
     logIn->txtp->clear();
     QTest::keyClicks(logIn->txtus, QStringLiteral("bob"));

@@ -3,6 +3,7 @@
 #include "forms/protect/frmLogIn.h"
 #include "forms/protect/frmPasswordProtected.h"
 #include "testkit/TestKit.h"
+#include "testkit/Windows.h"
 #include "windowkit/Forms.h"
 
 #include <QFile>
@@ -30,11 +31,9 @@ private Q_SLOTS:
     {
         const QString user = QStringLiteral("zq-user-Kx9");
         const QString password = QStringLiteral("Pw7!qzR");
-        testkit::TempLinksDb db;
-        db.setOther(1, QStringLiteral("No"));
-        db.addLinks({{"a", "u"}});
-        testkit::FakeInstanceGuard guard;
-        testkit::ScriptedMessageBox boxes;
+        testkit::Session s;
+        s.file.setOther(1, QStringLiteral("No"));
+        s.file.addLinks({{"a", "u"}});
 
         frmPasswordProtected* form = Forms::show<frmPasswordProtected>();
         QVERIFY(form);
@@ -42,19 +41,19 @@ private Q_SLOTS:
         QTest::keyClicks(form->txtp, password);
         QTest::keyClicks(form->txtp2, password);
         QTest::mouseClick(form->Command2, Qt::LeftButton);
-        QCOMPARE(db.other(QStringLiteral("PasswordProtected")).toString(), QStringLiteral("Yes"));
-        QCOMPARE(db.other(QStringLiteral("Username")).toString(), user);
+        QCOMPARE(s.file.other(QStringLiteral("PasswordProtected")).toString(), QStringLiteral("Yes"));
+        QCOMPARE(s.file.other(QStringLiteral("Username")).toString(), user);
 
         // Decrypted: the stored password is a salted hash, and no field carries the clear text.
-        const QString stored = db.other(QStringLiteral("Password")).toString();
+        const QString stored = s.file.other(QStringLiteral("Password")).toString();
         QVERIFY2(stored.startsWith(QLatin1String("$argon2id$")), qPrintable(stored));
         for (const char* field : {"FirstRun", "PasswordProtected", "Username", "Password"})
-            QVERIFY(!db.other(QLatin1String(field)).toString().contains(password));
+            QVERIFY(!s.file.other(QLatin1String(field)).toString().contains(password));
 
         // Raw: encrypted pages hold neither the password nor the user name, nor does a journal.
-        QVERIFY(!holds(db.bytes(), password));
-        QVERIFY(!holds(db.bytes(), user));
-        QVERIFY(!QFile::exists(db.path() + QStringLiteral("-journal")));
+        QVERIFY(!holds(s.file.bytes(), password));
+        QVERIFY(!holds(s.file.bytes(), user));
+        QVERIFY(!QFile::exists(s.file.path() + QStringLiteral("-journal")));
 
         // The hash still lets the owner in, and only the owner.
         testkit::resetApplication();
@@ -63,7 +62,7 @@ private Q_SLOTS:
         QTest::keyClicks(login->txtus, user);
         QTest::keyClicks(login->txtp, password.toLower());
         QTest::mouseClick(login->Command2, Qt::LeftButton);
-        QCOMPARE(boxes.texts().last(), QStringLiteral("Wrong username or password!"));
+        QCOMPARE(s.boxes.texts().last(), QStringLiteral("Wrong username or password!"));
         login->txtp->setText(password);
         QTest::mouseClick(login->Command2, Qt::LeftButton);
         QVERIFY(!Forms::find<frmLogIn>());

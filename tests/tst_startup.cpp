@@ -124,11 +124,9 @@ void tst_startup::startupDecision()
     QFETCH(QStringList, shown);
     QFETCH(QString, firstRunAfter);
 
-    testkit::TempLinksDb db;
-    db.setOther(firstRun, passwordProtected, QStringLiteral("ann"), QStringLiteral("pw"));
-    const OtherRecord before = readOther(db);
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
+    s.file.setOther(firstRun, passwordProtected, QStringLiteral("ann"), QStringLiteral("pw"));
+    const OtherRecord before = readOther(s.file);
     ShownWindows windows;
 
     QVERIFY(app::start());
@@ -141,9 +139,9 @@ void tst_startup::startupDecision()
     QCOMPARE(isShown<frmLogIn>(), shown.contains("frmLogIn"));
     QCOMPARE(isShown<frmMain>(), shown.contains("frmMain"));
     QVERIFY(!kit::hasEnded());
-    QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.texts().join('|')));
+    QVERIFY2(s.boxes.boxes.isEmpty(), qPrintable(s.boxes.texts().join('|')));
 
-    const OtherRecord after = readOther(db);
+    const OtherRecord after = readOther(s.file);
     QCOMPARE(describe(after.firstRun), firstRunAfter);
     QCOMPARE(after.passwordProtected, before.passwordProtected);
     QCOMPARE(after.username, before.username);
@@ -163,24 +161,22 @@ void tst_startup::damagedRecord()
 {
     QFETCH(QVariant, passwordProtected);
 
-    testkit::TempLinksDb db;
-    db.setOther(1, passwordProtected, QStringLiteral("ann"), QStringLiteral("pw"));
-    const QByteArray fileBefore = db.bytes();
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
+    s.file.setOther(1, passwordProtected, QStringLiteral("ann"), QStringLiteral("pw"));
+    const QByteArray fileBefore = s.file.bytes();
     ShownWindows windows;
 
     QVERIFY(!app::start());
     QVERIFY(kit::hasEnded());
     QCOMPARE(kit::exitCode(), 1);
-    QCOMPARE(boxes.boxes.size(), 1);
-    QCOMPARE(boxes.boxes.at(0).text,
+    QCOMPARE(s.boxes.boxes.size(), 1);
+    QCOMPARE(s.boxes.boxes.at(0).text,
              QStringLiteral(
                  "The settings record in links.mdb is damaged: PasswordProtected must be \"Yes\" or \"No\"."));
-    QCOMPARE(boxes.boxes.at(0).title, QStringLiteral("Orvane Tessary"));
-    QCOMPARE(boxes.boxes.at(0).style, 16);
+    QCOMPARE(s.boxes.boxes.at(0).title, QStringLiteral("Orvane Tessary"));
+    QCOMPARE(s.boxes.boxes.at(0).style, 16);
     QVERIFY(windows.classes.isEmpty());
-    QCOMPARE(db.bytes(), fileBefore);
+    QCOMPARE(s.file.bytes(), fileBefore);
 }
 
 void tst_startup::damagedRecord_realBoxEndsWithCodeOne()
@@ -223,9 +219,7 @@ void tst_startup::welcome_nextOpensChoiceWithoutEnding()
 {
     QFETCH(bool, byEnter);
 
-    testkit::TempLinksDb db;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
     QVERIFY(app::start());
 
     frmFirstTime* welcome = Forms::find<frmFirstTime>();
@@ -237,7 +231,7 @@ void tst_startup::welcome_nextOpensChoiceWithoutEnding()
     QCOMPARE(welcome->Command1->text(), QStringLiteral("Next"));
     QVERIFY(welcome->Command1->isDefault());
     // The first start is on record while the welcome is still on screen.
-    QCOMPARE(db.other("FirstRun").toInt(), 1);
+    QCOMPARE(s.file.other("FirstRun").toInt(), 1);
 
     if (byEnter) {
         welcome->activateWindow();
@@ -253,7 +247,7 @@ void tst_startup::welcome_nextOpensChoiceWithoutEnding()
     QVERIFY(!kit::hasEnded());
     QVERIFY(isShown<frmPassword>());
     QVERIFY(!Forms::find<frmMain>());
-    QCOMPARE(db.other("PasswordProtected").toString(), QStringLiteral("No"));
+    QCOMPARE(s.file.other("PasswordProtected").toString(), QStringLiteral("No"));
 }
 
 void tst_startup::closingLastWindow_endsAndWritesNothing_data()
@@ -273,10 +267,8 @@ void tst_startup::closingLastWindow_endsAndWritesNothing()
     QFETCH(int, firstRun);
     QFETCH(QString, passwordProtected);
 
-    testkit::TempLinksDb db;
-    db.setOther(firstRun, passwordProtected, QStringLiteral("ann"), QStringLiteral("pw"));
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
+    s.file.setOther(firstRun, passwordProtected, QStringLiteral("ann"), QStringLiteral("pw"));
     QVERIFY(app::start());
 
     // Walk the first-start road as far as the window under test.
@@ -291,7 +283,7 @@ void tst_startup::closingLastWindow_endsAndWritesNothing()
         QTest::keyClicks(credentials->txtp2, QStringLiteral("x"));
     }
     settle();
-    const OtherRecord before = readOther(db);
+    const OtherRecord before = readOther(s.file);
 
     QWidget* last = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -307,9 +299,9 @@ void tst_startup::closingLastWindow_endsAndWritesNothing()
     settle();
     QVERIFY(kit::hasEnded());
     QCOMPARE(kit::exitCode(), 0);
-    QVERIFY(boxes.boxes.isEmpty());
+    QVERIFY(s.boxes.boxes.isEmpty());
 
-    const OtherRecord after = readOther(db);
+    const OtherRecord after = readOther(s.file);
     QCOMPARE(after.firstRun.toInt(), 1);
     QCOMPARE(after.passwordProtected, before.passwordProtected);
     QCOMPARE(after.passwordProtected.toString(), passwordProtected);
@@ -359,18 +351,16 @@ void tst_startup::firstStartThenProtectedStart_roundTrip()
 
 void tst_startup::unreadableDatabase_failsBeforeAnyWindow()
 {
-    testkit::TempLinksDb db;
-    QVERIFY(QFile::remove(db.path()));
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
+    QVERIFY(QFile::remove(s.file.path()));
     ShownWindows windows;
 
     QVERIFY(!app::start());
     QVERIFY(kit::hasEnded());
     QCOMPARE(kit::exitCode(), 1);
-    QCOMPARE(boxes.boxes.size(), 1);
-    QVERIFY2(boxes.boxes.at(0).text.startsWith(QStringLiteral("Run-time error '3024':")),
-             qPrintable(boxes.boxes.at(0).text));
+    QCOMPARE(s.boxes.boxes.size(), 1);
+    QVERIFY2(s.boxes.boxes.at(0).text.startsWith(QStringLiteral("Run-time error '3024':")),
+             qPrintable(s.boxes.boxes.at(0).text));
     QVERIFY(windows.classes.isEmpty());
 }
 
@@ -385,17 +375,15 @@ void tst_startup::secondCopy_meetsTheInstanceRuleOnlyAtTheMainWindow()
 {
     QFETCH(bool, protectedStart);
 
-    testkit::TempLinksDb db;
-    db.setOther(1, protectedStart ? QStringLiteral("Yes") : QStringLiteral("No"), QStringLiteral("ann"),
-                QStringLiteral("pw"));
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    guard.running = true;
+    testkit::Session s;
+    s.file.setOther(1, protectedStart ? QStringLiteral("Yes") : QStringLiteral("No"), QStringLiteral("ann"),
+                    QStringLiteral("pw"));
+    s.guard.running = true;
 
     const bool running = app::start();
     if (protectedStart) {
         QVERIFY(running);
-        QVERIFY(boxes.boxes.isEmpty());
+        QVERIFY(s.boxes.boxes.isEmpty());
         frmLogIn* logIn = Forms::find<frmLogIn>();
         QVERIFY(logIn && logIn->isVisible());
         QTest::keyClicks(logIn->txtus, QStringLiteral("ann"));
@@ -403,12 +391,12 @@ void tst_startup::secondCopy_meetsTheInstanceRuleOnlyAtTheMainWindow()
         QTest::mouseClick(logIn->Command2, Qt::LeftButton);
     }
     settle();
-    QCOMPARE(boxes.texts(), QStringList{"Orvane Tessary is already running in memory"});
+    QCOMPARE(s.boxes.texts(), QStringList{"Orvane Tessary is already running in memory"});
     QVERIFY(kit::hasEnded());
     QCOMPARE(kit::exitCode(), 0);
     QVERIFY(!Forms::find<frmMain>());
-    QCOMPARE(db.other("FirstRun").toInt(), 1);
-    QCOMPARE(db.other("PasswordProtected").toString(),
+    QCOMPARE(s.file.other("FirstRun").toInt(), 1);
+    QCOMPARE(s.file.other("PasswordProtected").toString(),
              protectedStart ? QStringLiteral("Yes") : QStringLiteral("No"));
 }
 

@@ -1,10 +1,13 @@
 // Faults of the shared test helpers would make every suite that uses them lie: these check the
 // parts that are not plain recorders.
 
+#include "app/frmMain.h"
 #include "data/LinksDb.h"
 #include "testkit/TestKit.h"
+#include "testkit/Windows.h"
 #include "windowkit/Forms.h"
 #include "windowkit/Lifecycle.h"
+#include "windowkit/ListBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -57,6 +60,7 @@ private Q_SLOTS:
     void triggerAction_failsLoudlyAndTriggersOtherwise();
     void tempLinksDb_freshInstalledCopyEachTime();
     void tempLinksDb_writesAndReadsBack();
+    void session_closesItsWindowsBeforeItsFileGoes();
 };
 
 void tst_testkit::httpServer_answersWholeRequestsAndCloses()
@@ -167,6 +171,26 @@ void tst_testkit::tempLinksDb_writesAndReadsBack()
     QEXPECT_FAIL("", "no such field in Other", Continue);
     const QVariant missing = file.other("NoSuchField");
     QVERIFY(!missing.isValid());
+}
+
+void tst_testkit::session_closesItsWindowsBeforeItsFileGoes()
+{
+    QString path;
+    QPointer<frmMain> main;
+    bool fileThereAtClose = false;
+    {
+        testkit::Session s;
+        QVERIFY(s.open({{"b", "u2"}, {"a", "u1"}}));
+        // The links are stored before the window reads them.
+        QCOMPARE(s.main->List1->ListCount(), 2);
+        path = s.file.path();
+        main = s.main;
+        connect(s.main, &QObject::destroyed, this, [&] { fileThereAtClose = QFile::exists(path); });
+    }
+    QVERIFY(main.isNull());
+    QVERIFY(fileThereAtClose);
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(!kit::hasEnded());
 }
 
 QTEST_MAIN(tst_testkit)

@@ -163,20 +163,18 @@ void tst_writefails::failedWriteIsToldAndChangesNothing()
     QFETCH(int, command);
     QFETCH(bool, diskFull);
 
-    testkit::TempLinksDb links;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
-    links.addLinks({{"alpha", "http://alpha.example"}, {"beta", "http://beta.example"}});
-    links.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), QStringLiteral("pw"));
+    // Declared first so the session closes its windows before the disk goes.
     FullDisk disk;
+    testkit::Session s;
+    s.file.addLinks({{"alpha", "http://alpha.example"}, {"beta", "http://beta.example"}});
+    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), QStringLiteral("pw"));
     if (diskFull) {
-        const QString why = disk.fill(links.path());
+        const QString why = disk.fill(s.file.path());
         if (!why.isEmpty())
             QSKIP(qPrintable(why));
     }
-    frmMain* main = testkit::openMain();
-    QVERIFY(main);
-    const std::function<void()> write = commands()[command].second(main);
+    QVERIFY(s.open());
+    const std::function<void()> write = commands()[command].second(s.main);
     QVERIFY(!QTest::currentTestFailed());
 
     auto fileBytes = [] {
@@ -196,9 +194,9 @@ void tst_writefails::failedWriteIsToldAndChangesNothing()
                  : QStringLiteral("'%1' is in use by another copy of the program. Please try again in a moment.")
                        .arg(LinksDb::path());
     const int number = diskFull ? DbErr::EngineFailure : DbErr::Locked;
-    QVERIFY(!boxes.boxes.isEmpty());
-    QCOMPARE(boxes.boxes.last().text, QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(description));
-    QCOMPARE(boxes.boxes.last().style, platform::MsgStyle::Critical);
+    QVERIFY(!s.boxes.boxes.isEmpty());
+    QCOMPARE(s.boxes.boxes.last().text, QStringLiteral("Run-time error '%1':\n\n%2").arg(number).arg(description));
+    QCOMPARE(s.boxes.boxes.last().style, platform::MsgStyle::Critical);
     QVERIFY(kit::hasEnded());
     QCOMPARE(kit::exitCode(), 1);
     QCOMPARE(fileBytes(), before);

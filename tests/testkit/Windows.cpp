@@ -1,9 +1,19 @@
 #include "testkit/Windows.h"
 
 #include "app/frmMain.h"
+#include "forms/about/frmAbout.h"
+#include "forms/edit/frmEditSites.h"
+#include "forms/edit/frmEditThisSite.h"
+#include "forms/edit/frmNewSite.h"
+#include "forms/protect/frmFirstTime.h"
+#include "forms/protect/frmLogIn.h"
+#include "forms/protect/frmOptions.h"
+#include "forms/protect/frmPassword.h"
+#include "forms/protect/frmPasswordProtected.h"
 #include "windowkit/Forms.h"
 #include "windowkit/ListBox.h"
 
+#include <QHash>
 #include <QLabel>
 #include <QTest>
 
@@ -17,12 +27,41 @@ void settle()
     }
 }
 
-frmMain* openMain()
+namespace {
+
+template <typename T> Form* showOf()
 {
-    frmMain* main = Forms::show<frmMain>();
+    return Forms::show<T>();
+}
+
+} // namespace
+
+Form* showForm(const QString& className)
+{
+    static const QHash<QString, Form* (*)()> shows{
+        {"frmMain", &showOf<frmMain>},           {"frmNewSite", &showOf<frmNewSite>},
+        {"frmEditSites", &showOf<frmEditSites>}, {"frmEditThisSite", &showOf<frmEditThisSite>},
+        {"frmAbout", &showOf<frmAbout>},         {"frmFirstTime", &showOf<frmFirstTime>},
+        {"frmPassword", &showOf<frmPassword>},   {"frmPasswordProtected", &showOf<frmPasswordProtected>},
+        {"frmLogIn", &showOf<frmLogIn>},         {"frmOptions", &showOf<frmOptions>},
+    };
+    const auto show = shows.value(className);
+    return show ? show() : nullptr;
+}
+
+Session::~Session()
+{
+    resetApplication();
+}
+
+bool Session::open(const QList<Link>& links)
+{
+    if (!links.isEmpty())
+        file.addLinks(links);
+    main = Forms::show<frmMain>();
     if (main && !QTest::qWaitForWindowActive(main))
-        return nullptr;
-    return main;
+        main = nullptr;
+    return !main.isNull();
 }
 
 QStringList entries(const ListBox* list)

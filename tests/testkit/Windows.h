@@ -2,11 +2,15 @@
 
 // Helpers for driving the program's windows in tests, as a user would.
 
+#include "testkit/TestKit.h"
 #include "windowkit/Forms.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class ListBox;
 class frmMain;
@@ -23,8 +27,31 @@ template <typename T> bool isShown()
     return form && form->isVisible();
 }
 
-// The main window shown and active (its load step has run); nullptr when it did not open.
-frmMain* openMain();
+// Any of the program's windows by its class name, shown as Forms::show does; nullptr for an
+// unknown name or a window whose load step unloaded it.
+Form* showForm(const QString& className);
+
+// One test's program: its own links.mdb, recorded message boxes and opened addresses, no other
+// copy running, and the main window once open() ran. The destructor closes every window first,
+// so none outlives the file or the recorders (the suites' cleanup() runs only after all of these
+// are gone).
+class Session {
+public:
+    Session() = default;
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Stores the links in this order, then shows the main window and waits until it is active (its
+    // load step has run); false when it did not open.
+    bool open(const QList<Link>& links = {});
+
+    TempLinksDb file;
+    ScriptedMessageBox boxes;
+    FakeInstanceGuard guard;
+    std::optional<RecordingOpener> opener{std::in_place}; // reset() it to reach the real opener
+    QPointer<frmMain> main;
+};
 
 // Every entry of a list box, in the order shown.
 QStringList entries(const ListBox* list);
