@@ -1,9 +1,9 @@
 // Reading and writing a 100,000-link bookmark file. Reading is set beside its floor, one gumbo_parse
 // of the same bytes (and gumbo_destroy_output, which any parse pays); its peak memory is set beside
 // the file's size, each taken in a fresh child process.
+#include "app/frmMain.h"
 #include "bench/Bench.h"
 #include "bench/Names.h"
-#include "app/frmMain.h"
 #include "data/BookmarkFile.h"
 #include "data/LinksStore.h"
 #include "testkit/TestKit.h"
@@ -242,8 +242,8 @@ int runBookmarkTable(int runs)
     out << "| " << english.toString(kLinks) << " | import through the main window | " << ms(importMs) << " | "
         << ms(importFloorMs) << " | " << QString::number(importMs / importFloorMs, 'f', 2) << "x | "
         << goal(importMet, QStringLiteral("<= 2 s and <= 1.5x")) << " |\n";
-    out << "| " << english.toString(kLinks) << " | memory during import, above the program's own | " << mb(importMb)
-        << " |  |  | " << goal(importMemoryMet, QStringLiteral("<= 3x the file")) << " |\n";
+    out << "| " << english.toString(kLinks) << " | memory during import, above the program's own | "
+        << mb(importMb) << " |  |  | " << goal(importMemoryMet, QStringLiteral("<= 3x the file")) << " |\n";
     out << "| " << english.toString(kLinks) << " | write a bookmark file | " << ms(writeMs) << " |  |  | "
         << goal(writeMet, QStringLiteral("<= 500 ms")) << " |\n";
     out << "| " << english.toString(kLinks) << " | peak memory of reading | " << mb(readMb) << " | " << mb(floorMb)
@@ -252,9 +252,10 @@ int runBookmarkTable(int runs)
     for (const QString& problem : std::as_const(problems))
         out << "\nPROBLEM: " << problem << "\n";
     out << "\n"
-        << (problems.isEmpty()
-                ? (readMet && writeMet && memoryMet && importMet && importMemoryMet ? "Every bookmark goal met." : "Some bookmark goals missed.")
-                : "Problems found.")
+        << (problems.isEmpty() ? (readMet && writeMet && memoryMet && importMet && importMemoryMet
+                                      ? "Every bookmark goal met."
+                                      : "Some bookmark goals missed.")
+                               : "Problems found.")
         << "\n";
     return problems.isEmpty() ? 0 : 1;
 }

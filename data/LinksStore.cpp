@@ -4,6 +4,8 @@
 #include "data/Database.h"
 #include "data/LinksDb.h"
 
+#include <QScopeGuard>
+
 namespace {
 
 const QString Table = QStringLiteral("links");
@@ -179,10 +181,20 @@ void LinksStore::reload()
     announce(Change::Reloaded);
 }
 
-bool LinksStore::addAll(const QList<Link>& links, const std::function<bool(int done)>& progress)
+bool LinksStore::addAll(QList<Link> links, const std::function<bool(int done)>& progress)
 {
     Database db = LinksDb::open();
     {
+        // A small page cache for the bulk insert: what does not fit is written to the file within
+        // the transaction (the journal still undoes it), not held in memory to the end.
+        db.execute(QStringLiteral("PRAGMA cache_size = -4096"));
+        const auto restoreCache = qScopeGuard([&db] {
+            try {
+                db.execute(QStringLiteral("PRAGMA cache_size = -32768"));
+            } catch (const DbError&) {
+                // Only a larger cache is lost; the links are as the transaction left them.
+            }
+        });
         // One transaction: a failure, a kill or a cancel part-way leaves the file as it was.
         Transaction transaction(db);
         const QString insert = QStringLiteral("INSERT INTO links (SiteName, URL) VALUES (?1, ?2)");
@@ -195,6 +207,7 @@ bool LinksStore::addAll(const QList<Link>& links, const std::function<bool(int d
             return false;
         transaction.commit();
     }
+    links = {};
     announce(Change::Imported);
     return true;
 }

@@ -62,8 +62,9 @@ public:
 
     // Adds every link in one transaction, in the order given; identities in `links` are ignored.
     // progress(done) runs now and then; when it returns false nothing is added. Returns whether
-    // the links were added.
-    static bool addAll(const QList<Link>& links, const std::function<bool(int done)>& progress = {});
+    // the links were added. The list is let go before the change is announced, so a large import
+    // and the rebuild of its list are never held in memory at once.
+    static bool addAll(QList<Link> links, const std::function<bool(int done)>& progress = {});
 
 Q_SIGNALS:
     void changed(LinksStore::Change change);

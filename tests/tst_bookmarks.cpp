@@ -22,7 +22,6 @@
 
 using testkit::entries;
 using testkit::Link;
-using testkit::openMain;
 
 namespace {
 
@@ -77,15 +76,14 @@ private Q_SLOTS:
 
 void tst_bookmarks::importAddsWhatIsNewAndCountsTheRest()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
+    testkit::TempLinksDb& file = s.file;
+    testkit::ScriptedMessageBox& boxes = s.boxes;
     testkit::ScriptedFileDialog dialog;
     QTemporaryDir dir;
     // "Alpha" differs from the file's "alpha" in letter case: names are compared exactly.
-    file.addLinks({{"Kept", "mine"}, {"Alpha", "a"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
+    QVERIFY(s.open({{"Kept", "mine"}, {"Alpha", "a"}}));
+    frmMain* main = s.main;
     dialog.answer = writeTemp(dir, QStringLiteral("firefox.html"), Export);
 
     QTest::keyClick(main, Qt::Key_I, Qt::ControlModifier);
@@ -136,14 +134,13 @@ void tst_bookmarks::importIsAllOrNothing()
 {
     QFETCH(QString, how);
     QFETCH(QString, said);
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
+    testkit::TempLinksDb& file = s.file;
+    testkit::ScriptedMessageBox& boxes = s.boxes;
     testkit::ScriptedFileDialog dialog;
     QTemporaryDir dir;
-    file.addLinks({{"Kept", "mine"}});
-    frmMain* main = openMain();
-    QVERIFY(main);
+    QVERIFY(s.open({{"Kept", "mine"}}));
+    frmMain* main = s.main;
     const QByteArray bytes = how == "empty"  ? QByteArray()
                              : how == "text" ? QByteArray("just some text\n")
                                              : Export;
@@ -190,18 +187,17 @@ void tst_bookmarks::importIsAllOrNothing()
 
 void tst_bookmarks::exportWritesTheListAndReadsBackTheSame()
 {
-    testkit::TempLinksDb file;
-    testkit::ScriptedMessageBox boxes;
-    testkit::FakeInstanceGuard guard;
+    testkit::Session s;
+    testkit::TempLinksDb& file = s.file;
+    testkit::ScriptedMessageBox& boxes = s.boxes;
     testkit::ScriptedFileDialog dialog;
     QTemporaryDir dir;
     const QList<Link> links{{"zeta", "https://z.example/?a=1&b=2"},
                             {"Tom & Jerry <\"quoted\">", "https://t.example/\"x\""},
                             {"Éclair", "www.e.example"},
                             {"alpha", "None"}};
-    file.addLinks(links);
-    frmMain* main = openMain();
-    QVERIFY(main);
+    QVERIFY(s.open(links));
+    frmMain* main = s.main;
     const QStringList listOrder = entries(main->List1);
 
     // An old file is replaced only by a whole new one; a path that cannot be written leaves it.

@@ -52,7 +52,7 @@ void importFile(QWidget* window)
         return !progress.wasCanceled();
     };
 
-    const BookmarkReadResult read = BookmarkFile::readFile(path);
+    BookmarkReadResult read = BookmarkFile::readFile(path);
     if (!read.ok()) {
         progress.reset();
         platform::MsgBox(QStringLiteral("Nothing was imported from \"%1\".\r\r%2").arg(path, read.reason),
@@ -67,24 +67,27 @@ void importFile(QWidget* window)
 
     // Nothing stored is ever changed: a name that is there already, exactly, is skipped, and so is
     // a name met earlier in the same file.
-    QList<BookmarkLink> found = read.links;
+    // Moved, not copied, and let go of link by link: a large file is held once.
+    QList<BookmarkLink> found = std::move(read.links);
     const int repeated = BookmarkFile::dropRepeatedNames(found);
     const LinkNames stored = LinksStore::names();
     const QSet<QString> taken(stored.names.cbegin(), stored.names.cend());
     QList<Link> fresh;
     fresh.reserve(found.size());
     int existing = 0;
-    for (const BookmarkLink& link : std::as_const(found)) {
+    for (BookmarkLink& link : found) {
         if (taken.contains(link.name))
             ++existing;
         else
-            fresh.append(Link{-1, link.name, link.address});
+            fresh.append(Link{-1, std::move(link.name), std::move(link.address)});
     }
+    found = {};
 
-    progress.setMaximum(int(fresh.size()));
-    bool added = false;
+    const qsizetype added = fresh.size();
+    progress.setMaximum(int(added));
+    bool done = false;
     try {
-        added = LinksStore::addAll(fresh, stillWanted);
+        done = LinksStore::addAll(std::move(fresh), stillWanted);
     } catch (const DbError& e) {
         // One transaction: the file is as it was, and the program goes on.
         progress.reset();
@@ -92,7 +95,7 @@ void importFile(QWidget* window)
                          platform::MsgStyle::Exclamation, ImportTitle);
         return;
     }
-    if (!added) {
+    if (!done) {
         progress.reset();
         platform::MsgBox(QStringLiteral("The import was cancelled: nothing was changed."),
                          platform::MsgStyle::Information, ImportTitle);
@@ -111,7 +114,7 @@ void importFile(QWidget* window)
         skipped << QStringLiteral("%1 that are browser queries, scripts or inline data (place:, javascript:, "
                                   "data:)")
                        .arg(links(read.skippedUnopenableAddress));
-    QString text = QStringLiteral("%1 added from \"%2\".").arg(links(fresh.size()), fileName(path));
+    QString text = QStringLiteral("%1 added from \"%2\".").arg(links(added), fileName(path));
     if (!skipped.isEmpty())
         text += QStringLiteral("\r\rSkipped:\r") + skipped.join(QLatin1Char('\r'));
     platform::MsgBox(text, platform::MsgStyle::Information, ImportTitle);
