@@ -193,6 +193,7 @@ void frmMain::Form_Load()
     setWindowTitle(
         QStringLiteral(" Orvane Tessary V/ %1. %2. %3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision));
 
+    db = LinksDb::open();
     LinkNames all = LinksStore::names();
     LinkCount = int(all.names.size());
     lblTotalContacts->setText(QString::number(LinkCount));

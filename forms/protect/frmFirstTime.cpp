@@ -1,5 +1,6 @@
 #include "forms/protect/frmFirstTime.h"
 
+#include "data/LinksDb.h"
 #include "data/SettingsStore.h"
 #include "forms/protect/frmLogIn.h"
 #include "forms/protect/frmPassword.h"
@@ -51,6 +52,7 @@ frmFirstTime::frmFirstTime() : ProtectForm(QStringLiteral("Orvane Tessary"), Fra
 
 void frmFirstTime::Form_Load()
 {
+    const LinksDb::KeepOpen keep;
     const SettingsStore::Settings settings = SettingsStore::read();
     const QVariant firstRun = settings.firstRun;
     const QVariant passwordProtected = settings.passwordProtected;

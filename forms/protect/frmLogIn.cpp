@@ -1,5 +1,6 @@
 #include "forms/protect/frmLogIn.h"
 
+#include "data/LinksDb.h"
 #include "data/SettingsStore.h"
 #include "forms/protect/Credentials.h"
 #include "platform/MessageBox.h"
@@ -42,6 +43,7 @@ frmLogIn::frmLogIn() : ProtectForm(QStringLiteral("Log - In"), Frame::Fixed, 432
 
 void frmLogIn::Command2_Click()
 {
+    const LinksDb::KeepOpen keep;
     // Read afresh on every attempt: another copy may have changed the credentials meanwhile.
     const SettingsStore::Settings settings = SettingsStore::read();
     const Credentials::PasswordCheck password = Credentials::checkPassword(settings.password, txtp->text());
