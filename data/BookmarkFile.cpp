@@ -597,8 +597,11 @@ BookmarkReadResult read(const QByteArray& bytes, qsizetype pieceBytes)
     return reader.mustReadWhole() ? readWhole(text, utf8) : finished(std::move(result), reader);
 }
 
-BookmarkReadResult readFile(const QString& path)
+BookmarkReadResult readFile(const QString& path, const std::function<bool(qint64 done, qint64 total)>& progress)
 {
+    const auto stopped = [&progress](qint64 done, qint64 total) { return progress && !progress(done, total); };
+    const BookmarkReadResult cancelled =
+        failure(BookmarkError::Cancelled, QStringLiteral("The reading was cancelled."));
     if (QFileInfo(path).isDir())
         return failure(BookmarkError::CannotRead, QStringLiteral("It is a folder, not a file."));
     QFile file(path);
@@ -620,6 +623,8 @@ BookmarkReadResult readFile(const QString& path)
             if (block.isEmpty())
                 break;
             bytes += block;
+            if (stopped(bytes.size(), kMaxFileBytes))
+                return cancelled;
         }
         if (file.error() != QFileDevice::NoError)
             return cannotRead();
@@ -637,6 +642,9 @@ BookmarkReadResult readFile(const QString& path)
     for (QByteArray block; !(block = file.read(kReadBlockBytes)).isEmpty() && !check.binary();) {
         check.add(block);
         checked += block.size();
+        // The first pass is the quick one: it counts as a tenth of the reading.
+        if (stopped(checked / 10, file.size()))
+            return cancelled;
     }
     if (file.error() != QFileDevice::NoError)
         return cannotRead();
@@ -656,6 +664,8 @@ BookmarkReadResult readFile(const QString& path)
         const bool complete = left <= 0 || block.isEmpty();
         window += block;
         window.remove(0, reader.read(window, complete));
+        if (stopped(checked / 10 + (checked - left) * 9 / 10, checked))
+            return cancelled;
         if (complete || reader.mustReadWhole())
             break;
     }

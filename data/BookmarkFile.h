@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <functional>
 
 // The Netscape bookmark file (<!DOCTYPE NETSCAPE-Bookmark-file-1>) that every browser reads and
 // writes with "Import/Export bookmarks to HTML". Pure functions: no window, no database.
@@ -20,6 +21,7 @@ enum class BookmarkError {
     TooLarge,     // over BookmarkFile::kMaxFileBytes
     Binary,       // NUL bytes: no text file
     NotBookmarks, // text without a single <A> element
+    Cancelled,    // the caller's progress said stop
 };
 
 struct BookmarkReadResult {
@@ -51,7 +53,10 @@ constexpr qsizetype kReadBlockBytes = 1024 * 1024;
 // Tests choose small pieces to cut wherever the reader may.
 BookmarkReadResult read(const QByteArray& bytes, qsizetype pieceBytes = kPieceBytes);
 // The same from a file; a file over kMaxFileBytes is refused from its size alone.
-BookmarkReadResult readFile(const QString& path);
+// progress(done, total) runs after every block read, in bytes; when it returns false the reading
+// stops with Cancelled.
+BookmarkReadResult readFile(const QString& path,
+                            const std::function<bool(qint64 done, qint64 total)>& progress = {});
 
 // The standard file, one "<DT><A HREF="...">name</A>" line per link in the given order. & < > "
 // are escaped; CR and LF become &#13; and &#10; so each link stays on one line; NUL becomes

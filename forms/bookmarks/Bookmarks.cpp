@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QSet>
+#include <algorithm>
 
 namespace bookmarks {
 
@@ -39,29 +40,38 @@ void importFile(QWidget* window)
     if (path.isEmpty())
         return;
 
+    // One bar for both halves of the work: reading the file fills the first half, adding the links
+    // the second.
+    constexpr int Half = 1000;
     QProgressDialog progress(QStringLiteral("Importing bookmarks from \"%1\"...").arg(fileName(path)),
-                             QStringLiteral("Cancel"), 0, 0, window);
+                             QStringLiteral("Cancel"), 0, 2 * Half, window);
     progress.setWindowTitle(ImportTitle);
     progress.setWindowModality(Qt::ApplicationModal);
     // Shown only when the work lasts: from about a second on.
     progress.setMinimumDuration(1000);
     progress.setValue(0);
-    const auto stillWanted = [&progress](int done) {
-        progress.setValue(done);
+    const auto stillWanted = [&progress](int value) {
+        progress.setValue(std::max(value, 1));
         QApplication::processEvents();
         return !progress.wasCanceled();
     };
+    const auto cancelled = [&progress] {
+        progress.reset();
+        platform::MsgBox(QStringLiteral("The import was cancelled: nothing was changed."),
+                         platform::MsgStyle::Information, ImportTitle);
+    };
 
-    BookmarkReadResult read = BookmarkFile::readFile(path);
+    BookmarkReadResult read = BookmarkFile::readFile(path, [&](qint64 done, qint64 total) {
+        return stillWanted(int(Half * std::min(done, total) / std::max<qint64>(total, 1)));
+    });
+    if (read.error == BookmarkError::Cancelled) {
+        cancelled();
+        return;
+    }
     if (!read.ok()) {
         progress.reset();
         platform::MsgBox(QStringLiteral("Nothing was imported from \"%1\".\r\r%2").arg(path, read.reason),
                          platform::MsgStyle::Exclamation, ImportTitle);
-        return;
-    }
-    if (!stillWanted(0)) {
-        platform::MsgBox(QStringLiteral("The import was cancelled: nothing was changed."),
-                         platform::MsgStyle::Information, ImportTitle);
         return;
     }
 
@@ -84,10 +94,11 @@ void importFile(QWidget* window)
     found = {};
 
     const qsizetype added = fresh.size();
-    progress.setMaximum(int(added));
     bool done = false;
     try {
-        done = LinksStore::addAll(std::move(fresh), stillWanted);
+        done = LinksStore::addAll(std::move(fresh), [&](int inserted) {
+            return stillWanted(Half + int(Half * qint64(inserted) / std::max<qsizetype>(added, 1)));
+        });
     } catch (const DbError& e) {
         // One transaction: the file is as it was, and the program goes on.
         progress.reset();
@@ -96,9 +107,7 @@ void importFile(QWidget* window)
         return;
     }
     if (!done) {
-        progress.reset();
-        platform::MsgBox(QStringLiteral("The import was cancelled: nothing was changed."),
-                         platform::MsgStyle::Information, ImportTitle);
+        cancelled();
         return;
     }
     progress.reset();
