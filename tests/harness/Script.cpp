@@ -1,7 +1,7 @@
 #include "harness/Script.h"
 
 #include "app/frmMain.h"
-#include "data/LinksDb.h"
+#include "data/LinksStore.h"
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
@@ -104,14 +104,13 @@ bool HarnessScript::run(const QStringList& f)
         return true;
     }
     if (command == QLatin1String("bulk") && f.size() == 3) {
-        Database db = LinksDb::open();
-        Transaction transaction(db);
+        // One transaction, as an import adds its links.
+        QList<Link> links;
         for (int i = 0; i < f[2].toInt(); ++i) {
             const QString name = QStringLiteral("%1-%2").arg(f[1]).arg(i);
-            db.execute(QStringLiteral("INSERT INTO links (SiteName, URL) VALUES (?1, ?2)"),
-                       {name, scriptUrlFor(name)});
+            links.append({-1, name, scriptUrlFor(name)});
         }
-        transaction.commit();
+        LinksStore::addAll(std::move(links));
         return true;
     }
     if (command == QLatin1String("report")) {
