@@ -46,7 +46,9 @@ inline double msSince(const QElapsedTimer& timer)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-// VmRSS of this process in kilobytes (from /proc/self/status).
+// A field of /proc/self/status in kilobytes ("VmRSS", "VmHWM"); -1 when it cannot be read.
+long statusKb(const char* field);
+// VmRSS of this process in kilobytes.
 long residentKb();
 
 // The program's own windows on the file in `folder`.

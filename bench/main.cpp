@@ -57,16 +57,22 @@ bool PaintWatch::waitPainted(int before, int timeoutMs) const
     return true;
 }
 
-long residentKb()
+long statusKb(const char* field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
+    const QByteArray key = QByteArray(field) + ':';
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
     }
     return -1;
+}
+
+long residentKb()
+{
+    return statusKb("VmRSS");
 }
 
 namespace {
