@@ -5,7 +5,7 @@
 class QCloseEvent;
 class QShowEvent;
 
-// The base of every window. A window is created and loaded by Forms (app/Forms.h), shown
+// The base of every window. A window is created and loaded by Forms (windowkit/Forms.h), shown
 // modeless without an owner, and destroyed when it unloads; the next showing starts afresh.
 // Geometry is given in twips (15 twips to the pixel).
 class Form : public QWidget {
