@@ -195,10 +195,11 @@ void frmMain::Form_Load()
 
     db = LinksDb::open();
     LinkNames all = LinksStore::names();
-    LinkCount = int(all.names.size());
-    lblTotalContacts->setText(QString::number(LinkCount));
-    if (LinkCount != 0) {
-        List1->setItems(std::move(all.names), std::move(all.ids));
+    // An empty table leaves the list and the commands as they were made.
+    if (all.names.isEmpty()) {
+        lblTotalContacts->setText(QStringLiteral("0"));
+    } else {
+        showList(std::move(all));
         List1->setListIndex(0);
         ButtonsEnabled();
     }
@@ -264,21 +265,20 @@ void frmMain::PutInTheListTheRecords()
 {
     m_current.reset();
     LinkNames all = LinksStore::names();
-    if (!all.names.isEmpty()) {
-        LinkCount = int(all.names.size());
-        lblTotalContacts->setText(QString::number(LinkCount));
-        List1->setItems(std::move(all.names), std::move(all.ids));
-    } else {
+    // Said while the list still shows what it held.
+    if (all.names.isEmpty())
         platform::MsgBox(QStringLiteral("You have 0 Links !"), platform::MsgStyle::Information,
                          QStringLiteral("Information"));
-        List1->Clear();
-        lblTotalContacts->setText(QStringLiteral("0"));
-    }
+    showList(std::move(all));
 }
 
 void frmMain::rebuildList()
 {
-    LinkNames all = LinksStore::names();
+    showList(LinksStore::names());
+}
+
+void frmMain::showList(LinkNames all)
+{
     LinkCount = int(all.names.size());
     lblTotalContacts->setText(QString::number(LinkCount));
     List1->setItems(std::move(all.names), std::move(all.ids));

@@ -99,6 +99,7 @@ private:
     void linksChanged(LinksStore::Change change);
     // The list and the count from the file, nothing selected.
     void rebuildList();
+    void showList(LinkNames all);
     void showDetails(const QString& name, const QString& url);
     // Tells the user the link they saw is gone or changed, and lists what the file holds now.
     void linkNoLongerThere();
