@@ -17,7 +17,6 @@
 #include "windowkit/Lifecycle.h"
 #include "windowkit/ListBox.h"
 #include "windowkit/Look.h"
-#include "windowkit/StartupRoad.h"
 
 #include <QAction>
 #include <QLabel>
@@ -28,10 +27,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// Every road of the start-up ends in the main window.
-const QMetaObject::Connection roadEndsInMainWindow =
-    QObject::connect(&StartupRoad::instance(), &StartupRoad::finished, [] { Forms::show<frmMain>(); });
 
 constexpr int VersionMajor = 1;
 constexpr int VersionMinor = 0;
@@ -193,7 +188,7 @@ void frmMain::Form_Load()
     setWindowTitle(
         QStringLiteral(" Orvane Tessary V/ %1. %2. %3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision));
 
-    db = LinksDb::open();
+    m_keepOpen = std::make_unique<LinksDb::KeepOpen>();
     LinkNames all = LinksStore::names();
     // An empty table leaves the list and the commands as they were made.
     if (all.names.isEmpty()) {

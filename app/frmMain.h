@@ -1,9 +1,9 @@
 #pragma once
 
-#include "data/Database.h"
 #include "data/LinksStore.h"
 #include "windowkit/Form.h"
 
+#include <memory>
 #include <optional>
 
 class ListBox;
@@ -12,6 +12,9 @@ class QLabel;
 class QMenu;
 class QMenuBar;
 class QPushButton;
+namespace LinksDb {
+class KeepOpen;
+}
 
 // The main window: the sorted list of link names, the selected link's name and address,
 // "Open Link", the count and the menus. Every command of its menus is handled here; a change to the
@@ -94,7 +97,7 @@ private:
     std::optional<Link> m_current;
     // The main window's connection: held open for the window's life, so that every command reuses
     // one keyed connection instead of keying the file anew (tens of milliseconds each time).
-    Database db;
+    std::unique_ptr<LinksDb::KeepOpen> m_keepOpen;
 
     void linksChanged(LinksStore::Change change);
     // The list and the count from the file, nothing selected.

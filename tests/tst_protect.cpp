@@ -1,6 +1,7 @@
 // The protection windows driven as a person would: the protection choice, setting the
 // credentials, the log-in and the options window, checked against what they write to table Other.
 
+#include "app/Startup.h"
 #include "app/frmMain.h"
 #include "forms/protect/Credentials.h"
 #include "forms/protect/frmFirstTime.h"
@@ -57,6 +58,8 @@ class tst_protect : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // These suites open windows of the start-up road directly, without the start-up.
+    void initTestCase() { app::leadRoadToMainWindow(); }
     void cleanup();
 
     void windowDesign_data();

@@ -1,5 +1,6 @@
 // What the file gives away: after credentials are set through the real windows, the decrypted
 // settings hold no clear-text password, and the raw file holds neither password nor user name.
+#include "app/Startup.h"
 #include "forms/protect/frmLogIn.h"
 #include "forms/protect/frmPasswordProtected.h"
 #include "testkit/TestKit.h"
@@ -25,6 +26,8 @@ class TestSecrets : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // These suites open windows of the start-up road directly, without the start-up.
+    void initTestCase() { app::leadRoadToMainWindow(); }
     void cleanup() { testkit::resetApplication(); }
 
     void credentialsNeverLieInTheFileInClear()
