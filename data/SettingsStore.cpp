@@ -23,6 +23,40 @@ template <typename F> void write(F&& set)
     rs.update();
 }
 
+bool isNull(const QVariant& value)
+{
+    return !value.isValid() || value.isNull();
+}
+
+// FirstRun is a number; Null, text that is no number and every other value count as "not 1".
+bool isOne(const QVariant& value)
+{
+    if (isNull(value))
+        return false;
+    bool isNumber = false;
+    const double number = value.toDouble(&isNumber);
+    return isNumber && number == 1.0;
+}
+
+Protection protectionOf(const QVariant& value)
+{
+    if (isNull(value))
+        return Protection::Neither;
+    const QString text = value.toString();
+    if (text == QLatin1String("Yes"))
+        return Protection::Protected;
+    if (text == QLatin1String("No"))
+        return Protection::Unprotected;
+    return Protection::Neither;
+}
+
+std::optional<QString> textOf(const QVariant& value)
+{
+    if (isNull(value))
+        return std::nullopt;
+    return value.toString();
+}
+
 } // namespace
 
 Settings read()
@@ -30,10 +64,10 @@ Settings read()
     Database db = LinksDb::open();
     Recordset rs = db.openRecordset(Table, RecordsetType::Table);
     Settings s;
-    s.firstRun = rs.value(FirstRun);
-    s.passwordProtected = rs.value(PasswordProtected);
-    s.username = rs.value(Username);
-    s.password = rs.value(Password);
+    s.firstStartDone = isOne(rs.value(FirstRun));
+    s.protection = protectionOf(rs.value(PasswordProtected));
+    s.username = textOf(rs.value(Username));
+    s.password = textOf(rs.value(Password));
     return s;
 }
 

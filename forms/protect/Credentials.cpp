@@ -17,11 +17,6 @@ void ensureSodium()
         throw std::runtime_error("The password library could not be started.");
 }
 
-bool isNull(const QVariant& value)
-{
-    return !value.isValid() || value.isNull();
-}
-
 } // namespace
 
 QString hashPassword(const QString& password)
@@ -40,16 +35,16 @@ bool isPasswordHash(const QString& stored)
     return stored.size() > MaxTypedPassword && stored.startsWith(QLatin1String(crypto_pwhash_argon2id_STRPREFIX));
 }
 
-bool userNameMatches(const QVariant& stored, const QString& typed)
+bool userNameMatches(const std::optional<QString>& stored, const QString& typed)
 {
-    return !isNull(stored) && stored.toString() == typed;
+    return stored && *stored == typed;
 }
 
-PasswordCheck checkPassword(const QVariant& stored, const QString& typed)
+PasswordCheck checkPassword(const std::optional<QString>& stored, const QString& typed)
 {
-    if (isNull(stored))
+    if (!stored)
         return {};
-    const QString text = stored.toString();
+    const QString& text = *stored;
     if (!isPasswordHash(text)) {
         const bool same = text == typed;
         return {same, same};

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QString>
-#include <QVariant>
+#include <optional>
 
 // The log-in credentials as table Other keeps them: the user name as typed, the password as an
-// Argon2id hash. Comparisons are exact (letter case and blanks count) and a Null field matches
-// nothing, not even an empty entry.
+// Argon2id hash. Comparisons are exact (letter case and blanks count) and a Null field (nothing
+// stored) matches nothing, not even an empty entry.
 namespace Credentials {
 
 // An Argon2id hash string of the password (interactive limits), ready to store in Password.
@@ -17,7 +17,7 @@ QString hashPassword(const QString& password);
 bool isPasswordHash(const QString& stored);
 
 // The stored Username against what was typed.
-bool userNameMatches(const QVariant& stored, const QString& typed);
+bool userNameMatches(const std::optional<QString>& stored, const QString& typed);
 
 struct PasswordCheck {
     bool matches = false;
@@ -26,6 +26,6 @@ struct PasswordCheck {
 };
 
 // The stored Password (a hash, or plain text from an older file) against what was typed.
-PasswordCheck checkPassword(const QVariant& stored, const QString& typed);
+PasswordCheck checkPassword(const std::optional<QString>& stored, const QString& typed);
 
 } // namespace Credentials

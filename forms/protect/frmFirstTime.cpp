@@ -12,26 +12,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace {
-
-// FirstRun is a number; Null, text that is no number and every other value count as "not 1".
-bool isOne(const QVariant& value)
-{
-    if (!value.isValid() || value.isNull())
-        return false;
-    bool isNumber = false;
-    const double number = value.toDouble(&isNumber);
-    return isNumber && number == 1.0;
-}
-
-// PasswordProtected compared exactly; Null is neither "Yes" nor "No".
-bool holds(const QVariant& value, const QString& expected)
-{
-    return value.isValid() && !value.isNull() && value.toString() == expected;
-}
-
-} // namespace
-
 frmFirstTime::frmFirstTime() : ProtectForm(QStringLiteral("Orvane Tessary"), Frame::Fixed, 4800, 1800)
 {
     setObjectName(QStringLiteral("frmFirstTime"));
@@ -54,15 +34,14 @@ void frmFirstTime::Form_Load()
 {
     const LinksDb::KeepOpen keep;
     const SettingsStore::Settings settings = SettingsStore::read();
-    const QVariant firstRun = settings.firstRun;
-    const QVariant passwordProtected = settings.passwordProtected;
-    const bool yes = holds(passwordProtected, QStringLiteral("Yes"));
-    const bool no = holds(passwordProtected, QStringLiteral("No"));
+    const bool firstStartDone = settings.firstStartDone;
+    const bool yes = settings.protection == SettingsStore::Protection::Protected;
+    const bool no = settings.protection == SettingsStore::Protection::Unprotected;
 
     // A first start already made and no valid protection setting would leave no window at all:
     // say why instead of ending silently. The box comes first, while this window still counts
     // as open, so the application cannot end underneath it.
-    if (isOne(firstRun) && !yes && !no) {
+    if (firstStartDone && !yes && !no) {
         platform::MsgBox(
             QStringLiteral(
                 "The settings record in links.mdb is damaged: PasswordProtected must be \"Yes\" or \"No\"."),
@@ -72,7 +51,7 @@ void frmFirstTime::Form_Load()
     }
 
     // The welcome is shown only once.
-    if (isOne(firstRun))
+    if (firstStartDone)
         unload();
 
     if (yes) {
@@ -80,7 +59,7 @@ void frmFirstTime::Form_Load()
         return;
     }
     if (no) {
-        if (isOne(SettingsStore::read().firstRun)) {
+        if (SettingsStore::read().firstStartDone) {
             StartupRoad::finish();
             unload();
             // The main window ends the application when another copy already runs.
