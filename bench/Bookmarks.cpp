@@ -4,7 +4,7 @@
 #include "app/frmMain.h"
 #include "bench/Bench.h"
 #include "bench/Names.h"
-#include "data/BookmarkFile.h"
+#include "bookmarkfile/BookmarkFile.h"
 #include "data/LinksStore.h"
 #include "testkit/TestKit.h"
 #include "windowkit/Forms.h"
@@ -49,8 +49,8 @@ QByteArray exportOf(const QList<Link>& links)
                     "</H3>\n    <DL><p>\n";
         if (i % 20000 == 10000)
             html += "        <DT><H3 ADD_DATE=\"1700000000\">Inside</H3>\n        <DL><p>\n";
-        html += "        <DT><A HREF=\"" + links[i].second.toHtmlEscaped().toUtf8() + "\" ADD_DATE=\"" +
-                QByteArray::number(1700000000 + i) + "\">" + links[i].first.toHtmlEscaped().toUtf8() + "</A>\n";
+        html += "        <DT><A HREF=\"" + links[i].url.toHtmlEscaped().toUtf8() + "\" ADD_DATE=\"" +
+                QByteArray::number(1700000000 + i) + "\">" + links[i].name.toHtmlEscaped().toUtf8() + "</A>\n";
         if (i % 20000 == 10999)
             html += "        </DL><p>\n";
     }
@@ -124,10 +124,7 @@ long bookmarkPeakKb(const QString& kind, const QString& path)
         }();
         testkit::TempLinksDb file;
         file.setOther(1, QStringLiteral("No"));
-        QList<::Link> stored;
-        for (BookmarkLink& link : BookmarkFile::readFile(path).links)
-            stored.append({-1, std::move(link.name), std::move(link.address)});
-        LinksStore::addAll(std::move(stored));
+        LinksStore::addAll(BookmarkFile::readFile(path).links);
         testkit::FakeInstanceGuard guard;
         testkit::ScriptedMessageBox boxes;
         frmMain* main = Forms::show<frmMain>();
@@ -160,9 +157,9 @@ int runBookmarkTable(int runs)
     QList<Link> links = realisticLinks(kLinks);
     QSet<QString> seen;
     for (qsizetype i = 0; i < links.size(); ++i) {
-        while (seen.contains(links[i].first))
-            links[i].first += QStringLiteral(" %1").arg(i);
-        seen.insert(links[i].first);
+        while (seen.contains(links[i].name))
+            links[i].name += QStringLiteral(" %1").arg(i);
+        seen.insert(links[i].name);
     }
     const QByteArray html = exportOf(links);
     QTemporaryDir dir;
@@ -172,12 +169,8 @@ int runBookmarkTable(int runs)
         problems << QStringLiteral("cannot write %1").arg(path);
     file.close();
 
-    QList<BookmarkLink> toWrite;
-    QList<::Link> toStore;
-    for (const Link& link : links) {
-        toWrite.append({link.first, link.second});
-        toStore.append({-1, link.first, link.second});
-    }
+    const QList<Link>& toWrite = links;
+    const QList<Link>& toStore = links;
 
     std::vector<double> read, floor, write, import, importFloor;
     for (int run = 0; run < runs; ++run) {

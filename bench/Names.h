@@ -1,12 +1,13 @@
 #pragma once
 
+#include "data/Link.h"
+
 #include <QList>
-#include <QPair>
 #include <QString>
 
 namespace bench {
 
-using Link = QPair<QString, QString>; // SiteName, URL
+using Link = ::Link;
 
 // Links as people keep them: mixed letter case, blanks, apostrophes, accented letters, digits,
 // some names stored twice. The same count always gives the same links.

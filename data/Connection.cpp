@@ -11,6 +11,11 @@ namespace {
 // The page size of our encrypted files; a file of another length cannot be one of them.
 constexpr qint64 PageSize = 1024;
 
+// Room for the decrypted pages of a large list, so a rebuild reads no page twice; a large
+// transaction makes do with less.
+const QString NormalCache = QStringLiteral("PRAGMA cache_size = -32768");
+const QString SmallCache = QStringLiteral("PRAGMA cache_size = -4096");
+
 QString fromSqlite(sqlite3_value* v)
 {
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
@@ -125,8 +130,7 @@ std::shared_ptr<Connection> Connection::get(const QString& path, const QString& 
         conn->fail(rc);
 
     conn->run(QStringLiteral("PRAGMA synchronous = FULL"));
-    // Room for the decrypted pages of a large list, so a rebuild reads no page twice.
-    conn->run(QStringLiteral("PRAGMA cache_size = -32768"));
+    conn->run(NormalCache);
     sqlite3_create_function(conn->m_db, "tess_equals", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             &sqlTextEquals, nullptr, nullptr);
     sqlite3_create_function(conn->m_db, "tess_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &sqlLike,
@@ -134,6 +138,34 @@ std::shared_ptr<Connection> Connection::get(const QString& path, const QString& 
 
     openConnections()[key] = conn;
     return conn;
+}
+
+void Connection::create(const QString& path, const QString& password, const QString& statements)
+{
+    if (password.isEmpty())
+        throw DbError(DbErr::WrongPassword, QStringLiteral("A password is required to create '%1'.").arg(path));
+    if (QFileInfo::exists(path))
+        throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' is already there; it is left as it is.").arg(path));
+    sqlite3* db = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc == SQLITE_OK)
+        rc = keyConnection(db, password.toUtf8());
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, statements.toUtf8().constData(), nullptr, nullptr, nullptr);
+    const QString detail = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    sqlite3_close_v2(db);
+    if (rc == SQLITE_FULL)
+        throw DbError(DbErr::EngineFailure, QStringLiteral("The disk is full; '%1' was not written.").arg(path));
+    if (rc != SQLITE_OK)
+        throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' cannot be written: %2.").arg(path, detail));
+}
+
+void Connection::useSmallCache(bool small)
+{
+    run(small ? SmallCache : NormalCache);
 }
 
 qint64 Connection::dataVersion()

@@ -10,13 +10,18 @@
 #include <sqlcipher/sqlite3.h>
 
 // One keyed SQLCipher connection to a file, shared by every Database opened on it in this process.
-// Private to the engine (data/).
+// Private to the engine: only Connection.cpp and Database.cpp include this header.
 class Connection {
 public:
     ~Connection();
 
     // The shared connection for path and password, opened and keyed on first use.
     static std::shared_ptr<Connection> get(const QString& path, const QString& password);
+    // Writes a new file keyed with password and runs the statements on it (see Database::create).
+    static void create(const QString& path, const QString& password, const QString& statements);
+
+    // A small page cache while a large transaction runs, the usual one otherwise.
+    void useSmallCache(bool small);
 
     sqlite3* handle() const { return m_db; }
     QString path() const { return m_path; }

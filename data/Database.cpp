@@ -3,6 +3,10 @@
 #include "data/Connection.h"
 #include "data/Query.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+
 #include <deque>
 #include <limits>
 #include <map>
@@ -303,6 +307,21 @@ void Database::rollback() const
     conn->wrote();
 }
 
+QString Database::integrityCheck() const
+{
+    auto conn = connectionOf(m_conn);
+    QStringList problems;
+    Connection::Statement st = conn->prepare(QStringLiteral("PRAGMA integrity_check"));
+    while (st.step())
+        problems << st.text(0);
+    return problems.join(QLatin1Char('\n'));
+}
+
+void Database::create(const QString& path, const QString& connect, const QString& statements)
+{
+    Connection::create(path, passwordFrom(connect), statements);
+}
+
 int Database::execute(const QString& sql, const QVariantList& params) const
 {
     auto conn = connectionOf(m_conn);
@@ -311,8 +330,10 @@ int Database::execute(const QString& sql, const QVariantList& params) const
     return changed;
 }
 
-Transaction::Transaction(const Database& db) : m_db(db)
+Transaction::Transaction(const Database& db, Size size) : m_db(db), m_size(size)
 {
+    if (m_size == Size::Large)
+        connectionOf(m_db.m_conn)->useSmallCache(true);
     m_db.beginTrans();
 }
 
@@ -323,6 +344,13 @@ Transaction::~Transaction()
             m_db.rollback();
         } catch (const DbError&) {
             // Nothing more can be done; the engine rolls back an unfinished transaction itself.
+        }
+    }
+    if (m_size == Size::Large) {
+        try {
+            m_db.m_conn->useSmallCache(false);
+        } catch (const DbError&) {
+            // Only a larger cache is lost; the records are as the transaction left them.
         }
     }
 }
@@ -437,44 +465,63 @@ QString Recordset::text(const QString& field) const
 
 void Recordset::readTexts(const QString& field, int count, QStringList& texts, QList<qint64>& ids)
 {
+    QList<QStringList> columns{std::move(texts)};
+    const auto giveBack = qScopeGuard([&] { texts = std::move(columns.first()); });
+    readTexts(QStringList{field}, count, columns, ids);
+}
+
+void Recordset::readTexts(const QStringList& fields, int count, QList<QStringList>& texts, QList<qint64>& ids)
+{
     if (count <= 0)
         return;
     if (!d)
         noCurrentRecord();
-    const int col = d->columnIndex(field);
+    QList<int> cols;
+    for (const QString& field : fields)
+        cols.append(d->columnIndex(field));
+    texts.resize(fields.size());
+    QList<QStringList> read(fields.size());
+    QList<qint64> readIds;
+    const auto appendRead = [&] {
+        for (qsizetype f = 0; f < fields.size(); ++f)
+            appendAll(texts[f], std::move(read[f]));
+        appendAll(ids, std::move(readIds));
+    };
     if (!d->isTable) {
-        QStringList readTexts;
-        QList<qint64> readIds;
         for (int i = 0; i < count; ++i) {
-            readTexts.append(text(field));
+            for (qsizetype f = 0; f < fields.size(); ++f)
+                read[f].append(text(fields[f]));
             readIds.append(id());
             moveNext();
         }
-        appendAll(texts, std::move(readTexts));
-        appendAll(ids, std::move(readIds));
+        appendRead();
         return;
     }
 
     // The first record as the cursor holds it, the rest in one statement instead of a read and
     // a move per record.
     const RecordsetPrivate::Row& first = d->readable();
-    const QVariant firstValue = first.values.value(col);
     const qint64 firstId = first.id;
-    QStringList readTexts;
-    QList<qint64> readIds;
-    readTexts.reserve(count);
+    for (qsizetype f = 0; f < fields.size(); ++f) {
+        read[f].reserve(count);
+        const QVariant value = first.values.value(cols[f]);
+        read[f].append(value.isNull() ? QString() : value.toString());
+    }
     readIds.reserve(count);
-    readTexts.append(firstValue.isNull() ? QString() : firstValue.toString());
     readIds.append(firstId);
     if (count > 1) {
+        QStringList columns;
+        for (const int col : cols)
+            columns << quoteIdentifier(d->columns[col]);
         Connection::Statement st =
             d->conn->prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid > ?1 ORDER BY rowid LIMIT ?2")
-                                 .arg(quoteIdentifier(d->columns[col]), quoteIdentifier(d->table)));
+                                 .arg(columns.join(QStringLiteral(", ")), quoteIdentifier(d->table)));
         st.bind(1, firstId);
         st.bind(2, count - 1);
         while (st.step()) {
             readIds.append(st.int64(0));
-            readTexts.append(st.text(1));
+            for (qsizetype f = 0; f < fields.size(); ++f)
+                read[f].append(st.text(int(f) + 1));
         }
     }
     d->editMode = RecordsetPrivate::EditMode::None;
@@ -483,8 +530,7 @@ void Recordset::readTexts(const QString& field, int count, QStringList& texts, Q
     // The loop would have stood past the end and failed on its next read.
     if (readIds.size() < count)
         noCurrentRecord();
-    appendAll(texts, std::move(readTexts));
-    appendAll(ids, std::move(readIds));
+    appendRead();
 }
 
 void Recordset::setValue(const QString& field, const QVariant& value)
@@ -588,6 +634,17 @@ void Recordset::deleteRecord()
     d->currentDeleted = true;
     if (changed == 0)
         recordDeleted();
+}
+
+void Recordset::deleteAll()
+{
+    if (!d || !d->isTable)
+        noCurrentRecord();
+    d->editMode = RecordsetPrivate::EditMode::None;
+    d->conn->run(QStringLiteral("DELETE FROM %1").arg(quoteIdentifier(d->table)));
+    d->conn->wrote();
+    d->ahead.clear();
+    d->pos = RecordsetPrivate::Position::Nowhere;
 }
 
 bool Recordset::hasCurrentRecord() const

@@ -12,8 +12,10 @@
 // Every Database opened on the same file in one process shares one keyed connection (keying
 // costs a key derivation, far too slow for every click). Writes are durable when the call
 // returns. A write transaction, when one is open, is shared by every Database of the file.
+// The stores reach their tables through cursors only; the connection itself (data/Connection.h)
+// stays inside the engine.
 
-class Connection; // the shared keyed connection; defined in Database.cpp
+class Connection;
 class Recordset;
 
 enum class RecordsetType {
@@ -35,6 +37,11 @@ public:
     // Corrupt, CannotOpen, EngineFailure.
     static Database open(const QString& path, const QString& connect);
 
+    // Writes a new encrypted file at path, keyed with the connect string's password, holding what
+    // the statements make. A file already at path is an error. Throws DbError; a file left
+    // half-made is the caller's to remove.
+    static void create(const QString& path, const QString& connect, const QString& statements);
+
     bool isOpen() const;
     QString path() const;
 
@@ -51,13 +58,16 @@ public:
     void commitTrans() const;
     void rollback() const;
 
-    // Runs one statement of our own (never with user text pasted in) with optional bound values.
-    // Returns the number of rows changed. For bulk commands of the program itself.
+    // Runs one statement of our own (never with user text pasted in) with optional bound values and
+    // returns the number of rows changed. For tools and tests that set up or inspect a file; the
+    // program's stores go through cursors.
     int execute(const QString& sql, const QVariantList& params = {}) const;
 
-    std::shared_ptr<Connection> connection() const { return m_conn; }
+    // The engine's own check of every page and index: "ok", or what it found wrong.
+    QString integrityCheck() const;
 
 private:
+    friend class Transaction;
     explicit Database(std::shared_ptr<Connection> conn);
     std::shared_ptr<Connection> m_conn;
 };
@@ -65,7 +75,13 @@ private:
 // Runs a write transaction and rolls it back unless commit() was called.
 class Transaction {
 public:
-    explicit Transaction(const Database& db);
+    enum class Size {
+        Small,
+        // Many records: a small page cache for the transaction's life, so that what does not fit
+        // goes to the file (the journal still undoes it) instead of being held in memory to the end.
+        Large,
+    };
+    explicit Transaction(const Database& db, Size size = Size::Small);
     ~Transaction();
     void commit();
     Transaction(const Transaction&) = delete;
@@ -73,6 +89,7 @@ public:
 
 private:
     const Database& m_db;
+    Size m_size;
     bool m_done = false;
 };
 
@@ -108,6 +125,8 @@ public:
     // identity of its record, and leaves the cursor where the loop would. Throws where the loop
     // would (NoCurrentRecord when it runs past the end), with nothing appended.
     void readTexts(const QString& field, int count, QStringList& texts, QList<qint64>& ids);
+    // The same loop reading several fields: texts[i] gets the texts of fields[i].
+    void readTexts(const QStringList& fields, int count, QList<QStringList>& texts, QList<qint64>& ids);
 
     // Fields(name).Value = v, into the buffer opened by addNew() or edit().
     void setValue(const QString& field, const QVariant& value);
@@ -116,6 +135,9 @@ public:
     void edit();         // opens a buffer on the current record; throws NoCurrentRecord
     void update();       // writes the buffer at once; throws NoEditInProgress without one
     void deleteRecord(); // Delete: removes the current record at once; the cursor stays on it
+    // Table cursor: removes every record of the table in one statement; the cursor then stands on
+    // none. Throws NoCurrentRecord on a query cursor.
+    void deleteAll();
 
     bool hasCurrentRecord() const; // on a record that can be read (not before/after, not deleted)
     qint64 id() const;             // identity of the current record; throws NoCurrentRecord

@@ -1,7 +1,5 @@
 #include "data/LinksDb.h"
 
-#include "data/Connection.h"
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -12,30 +10,13 @@ namespace {
 
 QString g_folder;
 
-const char* const Schema = R"sql(
+constexpr char Schema[] = R"sql(
 BEGIN;
 CREATE TABLE links (SiteName TEXT NOT NULL, URL TEXT NOT NULL);
 CREATE TABLE Other (FirstRun INTEGER, PasswordProtected TEXT, Username TEXT, Password TEXT);
 INSERT INTO Other (FirstRun, PasswordProtected, Username, Password) VALUES (0, 'No', '', '');
 COMMIT;
 )sql";
-
-bool writeSchema(const QString& path, QString* error)
-{
-    sqlite3* db = nullptr;
-    const QByteArray name = QFile::encodeName(path);
-    int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc == SQLITE_OK)
-        rc = keyConnection(db, connect().section(QLatin1Char('='), 1).toUtf8());
-    if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db, Schema, nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK)
-        *error = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-    sqlite3_close_v2(db);
-    return rc == SQLITE_OK;
-}
 
 } // namespace
 
@@ -68,7 +49,10 @@ bool create(const QString& path, QString* error)
     }
     const QString temporary = path + QStringLiteral(".new");
     QFile::remove(temporary);
-    if (!writeSchema(temporary, error)) {
+    try {
+        Database::create(temporary, connect(), QString::fromLatin1(Schema));
+    } catch (const DbError& e) {
+        *error = e.description();
         QFile::remove(temporary);
         return false;
     }

@@ -1,10 +1,7 @@
 #include "data/LinksStore.h"
 
-#include "data/Connection.h"
 #include "data/Database.h"
 #include "data/LinksDb.h"
-
-#include <QScopeGuard>
 
 namespace {
 
@@ -26,11 +23,25 @@ Recordset openTable(const Database& db)
     return db.openRecordset(Table, RecordsetType::Table);
 }
 
+// Every name in stored order, through a table cursor.
+LinkNames readNames(const Database& db)
+{
+    LinkNames all;
+    Recordset rs = openTable(db);
+    const int n = rs.recordCount();
+    if (n > 0) {
+        rs.moveFirst();
+        // The whole loop in one statement: a refill of many names costs one scan.
+        rs.readTexts(Name, n, all.names, all.ids);
+    }
+    return all;
+}
+
 // The record with this identity when it still holds exactly `seen`.
 Recordset openSeen(const Database& db, const Link& seen)
 {
     Recordset record = db.openRecord(Table, seen.id);
-    if (record.hasCurrentRecord() && (record.text(Name) != seen.name || record.text(Address) != seen.url))
+    if (record.hasCurrentRecord() && (!sameName(record.text(Name), seen.name) || record.text(Address) != seen.url))
         return {};
     return record;
 }
@@ -55,25 +66,23 @@ int LinksStore::count()
 
 LinkNames LinksStore::names()
 {
-    LinkNames all;
-    Recordset rs = openTable(LinksDb::open());
-    const int n = rs.recordCount();
-    if (n > 0) {
-        rs.moveFirst();
-        // The whole loop in one statement: a refill of many names costs one scan.
-        rs.readTexts(Name, n, all.names, all.ids);
-    }
-    return all;
+    return readNames(LinksDb::open());
 }
 
 QList<Link> LinksStore::all()
 {
-    Database db = LinksDb::open();
+    Recordset rs = openTable(LinksDb::open());
+    const int n = rs.recordCount();
+    QList<QStringList> texts;
+    QList<qint64> ids;
+    if (n > 0) {
+        rs.moveFirst();
+        rs.readTexts({Name, Address}, n, texts, ids);
+    }
     QList<Link> links;
-    Connection::Statement st =
-        db.connection()->prepare(QStringLiteral("SELECT rowid, SiteName, URL FROM links ORDER BY rowid"));
-    while (st.step())
-        links.append(Link{st.int64(0), st.text(1), st.text(2)});
+    links.reserve(ids.size());
+    for (qsizetype i = 0; i < ids.size(); ++i)
+        links.append(Link{std::move(texts[0][i]), std::move(texts[1][i]), ids[i]});
     return links;
 }
 
@@ -104,7 +113,7 @@ std::optional<Link> LinksStore::read(qint64 id)
     Recordset record = LinksDb::open().openRecord(Table, id);
     if (!record.hasCurrentRecord())
         return std::nullopt;
-    return Link{id, record.text(Name), record.text(Address)};
+    return Link{record.text(Name), record.text(Address), id};
 }
 
 bool LinksStore::nameTaken(const QString& name)
@@ -119,7 +128,7 @@ bool LinksStore::nameTaken(const QString& name)
     const int count = candidates.recordCount();
     candidates.moveFirst();
     for (int i = 0; i < count; ++i) {
-        if (candidates.text(Name) == name)
+        if (sameName(candidates.text(Name), name))
             return true;
         candidates.moveNext();
     }
@@ -170,7 +179,7 @@ void LinksStore::removeAll()
     {
         // All or nothing: a failure part-way leaves every link in place.
         Transaction transaction(db);
-        db.execute(QStringLiteral("DELETE FROM links"));
+        openTable(db).deleteAll();
         transaction.commit();
     }
     announce(Change::DeletedAll);
@@ -181,33 +190,44 @@ void LinksStore::reload()
     announce(Change::Reloaded);
 }
 
-bool LinksStore::addAll(QList<Link> links, const std::function<bool(int done)>& progress)
+LinksStore::AddAllResult LinksStore::addAll(QList<Link> links, const std::function<bool(int done)>& progress)
 {
+    AddAllResult result;
     Database db = LinksDb::open();
     {
-        // A small page cache for the bulk insert: what does not fit is written to the file within
-        // the transaction (the journal still undoes it), not held in memory to the end.
-        db.execute(QStringLiteral("PRAGMA cache_size = -4096"));
-        const auto restoreCache = qScopeGuard([&db] {
-            try {
-                db.execute(QStringLiteral("PRAGMA cache_size = -32768"));
-            } catch (const DbError&) {
-                // Only a larger cache is lost; the links are as the transaction left them.
-            }
-        });
         // One transaction: a failure, a kill or a cancel part-way leaves the file as it was.
-        Transaction transaction(db);
-        const QString insert = QStringLiteral("INSERT INTO links (SiteName, URL) VALUES (?1, ?2)");
+        Transaction transaction(db, Transaction::Size::Large);
+        NameSet stored, met;
+        {
+            const LinkNames inFile = readNames(db);
+            stored.reserve(inFile.names.size());
+            for (const QString& name : inFile.names)
+                stored.insert(name);
+        }
+        met.reserve(links.size());
+        Recordset table = openTable(db);
         for (qsizetype i = 0; i < links.size(); ++i) {
             if (progress && i % 1000 == 0 && !progress(int(i)))
-                return false;
-            db.execute(insert, {links[i].name, storedAddress(links[i].url)});
+                return result;
+            Link& link = links[i];
+            if (!met.insert(link.name)) {
+                ++result.repeated;
+            } else if (stored.contains(link.name)) {
+                ++result.existing;
+            } else {
+                table.addNew();
+                table.setValue(Name, link.name);
+                table.setValue(Address, storedAddress(link.url));
+                table.update();
+                ++result.added;
+            }
         }
         if (progress && !progress(int(links.size())))
-            return false;
+            return result;
         transaction.commit();
     }
     links = {};
+    result.done = true;
     announce(Change::Imported);
-    return true;
+    return result;
 }

@@ -1,19 +1,13 @@
 #pragma once
 
+#include "data/Link.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <optional>
-
-// One link: the identity of its record, its site name and its address.
-struct Link {
-    qint64 id = -1;
-    QString name;
-    QString url;
-    bool operator==(const Link&) const = default;
-};
 
 // Names of links with the identity of the record each came from, in the order read.
 struct LinkNames {
@@ -60,11 +54,19 @@ public:
     // Tells whoever shows the links to read them again.
     static void reload();
 
-    // Adds every link in one transaction, in the order given; identities in `links` are ignored.
-    // progress(done) runs now and then; when it returns false nothing is added. Returns whether
-    // the links were added. The list is let go before the change is announced, so a large import
-    // and the rebuild of its list are never held in memory at once.
-    static bool addAll(QList<Link> links, const std::function<bool(int done)>& progress = {});
+    struct AddAllResult {
+        bool done = false; // false: cancelled, nothing added
+        int added = 0;
+        int existing = 0; // skipped: the name is stored already
+        int repeated = 0; // skipped: the name came earlier in the list given
+    };
+    // Adds, in one transaction and in the order given, every link whose name is neither stored
+    // nor met earlier in `links`; identities in `links` are ignored. The stored names are read
+    // once, inside the transaction, so another copy cannot slip the same name in meanwhile.
+    // progress(done) runs now and then; when it returns false nothing is added. The list is let
+    // go before the change is announced, so a large import and the rebuild of its list are never
+    // held in memory at once.
+    static AddAllResult addAll(QList<Link> links, const std::function<bool(int done)>& progress = {});
 
 Q_SIGNALS:
     void changed(LinksStore::Change change);

@@ -1,6 +1,6 @@
 // Netscape bookmark files: what browsers' exports give, what is refused, and what survives writing
 // and reading back.
-#include "data/BookmarkFile.h"
+#include "bookmarkfile/BookmarkFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,11 +10,11 @@
 namespace {
 
 // "name -> address" per link: a failed comparison then shows which link differs.
-QStringList shown(const QList<BookmarkLink>& links)
+QStringList shown(const QList<Link>& links)
 {
     QStringList out;
-    for (const BookmarkLink& link : links)
-        out << link.name + QStringLiteral(" -> ") + link.address;
+    for (const Link& link : links)
+        out << link.name + QStringLiteral(" -> ") + link.url;
     return out;
 }
 
@@ -262,7 +262,7 @@ private Q_SLOTS:
 
     void writtenLinksReadBackTheSame()
     {
-        const QList<BookmarkLink> links{
+        const QList<Link> links{
             {"Tom & Jerry <b>\"quoted\"</b> 'single'", "https://example.com/?a=1&b=<2>&c=\"3\"&d='4'"},
             {"&amp; stays &amp;", "https://example.com/&lt;&#10;"},
             {"<A HREF=\"evil\">fake</A>", "https://evil.example/\"><script>"},
@@ -287,7 +287,7 @@ private Q_SLOTS:
     // Names with line breaks keep one line per link and come back with the breaks as blanks.
     void lineBreaksStayOnOneLine()
     {
-        const QList<BookmarkLink> links{{"line one\r\nline two", "https://x.example/"}, {"b\nc", "u"}};
+        const QList<Link> links{{"line one\r\nline two", "https://x.example/"}, {"b\nc", "u"}};
         const QByteArray html = BookmarkFile::toHtml(links);
         QCOMPARE(html.count('\n'), 8 + links.size() + 1);
         QCOMPARE(shown(BookmarkFile::read(html).links),
@@ -346,13 +346,6 @@ private Q_SLOTS:
         QCOMPARE(bytesOf(path), oldBytes);
         if (kind == QLatin1String("folder"))
             QCOMPARE(bytesOf(path + QStringLiteral("/inside")), QByteArray("kept"));
-    }
-
-    void dropsNamesMetEarlier()
-    {
-        QList<BookmarkLink> links{{"News", "1"}, {"news", "2"}, {"Maps", "3"}, {"News", "4"}, {"Maps", "5"}};
-        QCOMPARE(BookmarkFile::dropRepeatedNames(links), 2);
-        QCOMPARE(shown(links), (QStringList{"News -> 1", "news -> 2", "Maps -> 3"}));
     }
 };
 

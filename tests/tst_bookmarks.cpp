@@ -3,7 +3,8 @@
 // exported file and its way back in.
 
 #include "app/frmMain.h"
-#include "data/BookmarkFile.h"
+#include "bookmarkfile/BookmarkFile.h"
+#include "data/LinksStore.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
 #include "windowkit/Lifecycle.h"
@@ -69,6 +70,7 @@ private Q_SLOTS:
     void cleanup() { testkit::resetApplication(); }
 
     void importAddsWhatIsNewAndCountsTheRest();
+    void addAllSkipsStoredAndRepeatedNamesExactly();
     void importIsAllOrNothing_data();
     void importIsAllOrNothing();
     void exportWritesTheListAndReadsBackTheSame();
@@ -112,6 +114,19 @@ void tst_bookmarks::importAddsWhatIsNewAndCountsTheRest()
     testkit::triggerAction(main->mnuImportBookmarks, "mnuImportBookmarks");
     QCOMPARE(file.links(), before);
     QVERIFY(boxes.texts().value(0).startsWith(QStringLiteral("0 links added")));
+}
+
+void tst_bookmarks::addAllSkipsStoredAndRepeatedNamesExactly()
+{
+    testkit::TempLinksDb file;
+    file.addLinks({{"Maps", "0"}});
+    const LinksStore::AddAllResult result = LinksStore::addAll(
+        {{"News", "1"}, {"news", "2"}, {"Maps", "3"}, {"News", "4"}, {"Maps", "5"}, {"Maps ", "6"}});
+    QVERIFY(result.done);
+    QCOMPARE(result.added, 3);
+    QCOMPARE(result.existing, 1);
+    QCOMPARE(result.repeated, 2);
+    QCOMPARE(file.links(), (QList<Link>{{"Maps", "0"}, {"News", "1"}, {"news", "2"}, {"Maps ", "6"}}));
 }
 
 void tst_bookmarks::importIsAllOrNothing_data()
@@ -226,7 +241,7 @@ void tst_bookmarks::exportWritesTheListAndReadsBackTheSame()
     const BookmarkReadResult read = BookmarkFile::readFile(good);
     QVERIFY(read.ok());
     QStringList names;
-    for (const BookmarkLink& link : read.links)
+    for (const Link& link : read.links)
         names << link.name;
     QCOMPARE(names, listOrder);
 
@@ -237,8 +252,11 @@ void tst_bookmarks::exportWritesTheListAndReadsBackTheSame()
     testkit::triggerAction(main->mnuImportBookmarks, "mnuImportBookmarks");
     QList<Link> back = file.links();
     QList<Link> expected = links;
-    std::sort(back.begin(), back.end());
-    std::sort(expected.begin(), expected.end());
+    const auto byNameThenUrl = [](const Link& a, const Link& b) {
+        return std::tie(a.name, a.url) < std::tie(b.name, b.url);
+    };
+    std::sort(back.begin(), back.end(), byNameThenUrl);
+    std::sort(expected.begin(), expected.end(), byNameThenUrl);
     QCOMPARE(back, expected);
     QCOMPARE(entries(main->List1), listOrder);
 }

@@ -74,7 +74,7 @@ QStringList sortedNames(const QList<Link>& links)
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     QStringList names;
     for (const Link& l : links)
-        names.append(l.first);
+        names.append(l.name);
     std::stable_sort(names.begin(), names.end(),
                      [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
     return names;
@@ -188,7 +188,7 @@ private Q_SLOTS:
         const QString read = inOnePass(a, QStringLiteral("SiteName"), 10);
         QCOMPARE(read, byLoop(b, QStringLiteral("SiteName"), 10));
         QVERIFY(read.contains(QLatin1String("first, renamed")) && read.contains(QLatin1String("added")));
-        QVERIFY(!read.contains(manyLinks(10)[1].first));
+        QVERIFY(!read.contains(manyLinks(10)[1].name));
     }
 
     // The main list's fill: every link once, in list order, each entry with its own record, the

@@ -203,8 +203,8 @@ void tst_editsites::chooser_pickFillsEditWindowWithThatRecordAndCloses()
         frmEditThisSite* editor = Forms::find<frmEditThisSite>();
         QVERIFY(editor);
         QVERIFY(editor->isVisible());
-        QCOMPARE(editor->txtname->text(), links[row].first);
-        QCOMPARE(editor->txtURL->text(), links[row].second);
+        QCOMPARE(editor->txtname->text(), links[row].name);
+        QCOMPARE(editor->txtURL->text(), links[row].url);
         // A long name or address shows its start.
         QCOMPARE(editor->txtname->cursorPosition(), 0);
         QCOMPARE(editor->txtURL->cursorPosition(), 0);
@@ -237,7 +237,7 @@ void tst_editsites::chooser_arrowKeysInListPickAsClickDoes()
     QVERIFY(editor);
     QCOMPARE(editor->txtname->text(), landedOn);
     const int row = QStringList({"first", "second", "third"}).indexOf(landedOn);
-    QCOMPARE(editor->txtURL->text(), links[row].second);
+    QCOMPARE(editor->txtURL->text(), links[row].url);
 }
 
 void tst_editsites::chooser_pickOfALinkGoneMeanwhileSaysSo_data()

@@ -88,8 +88,8 @@ private Q_SLOTS:
         QCOMPARE(db.other(QStringLiteral("FirstRun")).toInt(), 1);
         bool renamed = false;
         for (const auto& link : db.links())
-            renamed = renamed || (link.first == QLatin1String("start0 renamed") &&
-                                  link.second == QLatin1String("http://renamed"));
+            renamed = renamed || (link.name == QLatin1String("start0 renamed") &&
+                                  link.url == QLatin1String("http://renamed"));
         QVERIFY(renamed);
     }
 };

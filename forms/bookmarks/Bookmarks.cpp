@@ -1,6 +1,6 @@
 #include "forms/bookmarks/Bookmarks.h"
 
-#include "data/BookmarkFile.h"
+#include "bookmarkfile/BookmarkFile.h"
 #include "data/DbError.h"
 #include "data/LinksStore.h"
 #include "platform/FileDialog.h"
@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QProgressDialog>
-#include <QSet>
 #include <algorithm>
 
 namespace bookmarks {
@@ -76,28 +75,12 @@ void importFile(QWidget* window)
     }
 
     // Nothing stored is ever changed: a name that is there already, exactly, is skipped, and so is
-    // a name met earlier in the same file.
-    // Moved, not copied, and let go of link by link: a large file is held once.
-    QList<BookmarkLink> found = std::move(read.links);
-    const int repeated = BookmarkFile::dropRepeatedNames(found);
-    const LinkNames stored = LinksStore::names();
-    const QSet<QString> taken(stored.names.cbegin(), stored.names.cend());
-    QList<Link> fresh;
-    fresh.reserve(found.size());
-    int existing = 0;
-    for (BookmarkLink& link : found) {
-        if (taken.contains(link.name))
-            ++existing;
-        else
-            fresh.append(Link{-1, std::move(link.name), std::move(link.address)});
-    }
-    found = {};
-
-    const qsizetype added = fresh.size();
-    bool done = false;
+    // a name met earlier in the same file. The links are moved, not copied: a large file is held once.
+    const qsizetype found = read.links.size();
+    LinksStore::AddAllResult added;
     try {
-        done = LinksStore::addAll(std::move(fresh), [&](int inserted) {
-            return stillWanted(Half + int(Half * qint64(inserted) / std::max<qsizetype>(added, 1)));
+        added = LinksStore::addAll(std::move(read.links), [&](int done) {
+            return stillWanted(Half + int(Half * qint64(done) / std::max<qsizetype>(found, 1)));
         });
     } catch (const DbError& e) {
         // One transaction: the file is as it was, and the program goes on.
@@ -106,24 +89,24 @@ void importFile(QWidget* window)
                          platform::MsgStyle::Exclamation, ImportTitle);
         return;
     }
-    if (!done) {
+    if (!added.done) {
         cancelled();
         return;
     }
     progress.reset();
 
     QStringList skipped;
-    if (existing > 0)
-        skipped << QStringLiteral("%1 whose name is already in your list").arg(links(existing));
-    if (repeated > 0)
-        skipped << QStringLiteral("%1 whose name came earlier in the file").arg(links(repeated));
+    if (added.existing > 0)
+        skipped << QStringLiteral("%1 whose name is already in your list").arg(links(added.existing));
+    if (added.repeated > 0)
+        skipped << QStringLiteral("%1 whose name came earlier in the file").arg(links(added.repeated));
     if (read.skippedWithoutAddress > 0)
         skipped << QStringLiteral("%1 without an address").arg(links(read.skippedWithoutAddress));
     if (read.skippedUnopenableAddress > 0)
         skipped << QStringLiteral("%1 that are browser queries, scripts or inline data (place:, javascript:, "
                                   "data:)")
                        .arg(links(read.skippedUnopenableAddress));
-    QString text = QStringLiteral("%1 added from \"%2\".").arg(links(added), fileName(path));
+    QString text = QStringLiteral("%1 added from \"%2\".").arg(links(added.added), fileName(path));
     if (!skipped.isEmpty())
         text += QStringLiteral("\r\rSkipped:\r") + skipped.join(QLatin1Char('\r'));
     platform::MsgBox(text, platform::MsgStyle::Information, ImportTitle);
@@ -141,10 +124,10 @@ void exportFile(QWidget*)
     names.reserve(stored.size());
     for (const Link& link : stored)
         names.append(link.name);
-    QList<BookmarkLink> out;
+    QList<Link> out;
     out.reserve(stored.size());
     for (int row : ListBox::listOrder(names))
-        out.append(BookmarkLink{stored[row].name, stored[row].url});
+        out.append(stored[row]);
 
     QString reason;
     if (!BookmarkFile::writeFile(path, out, &reason)) {

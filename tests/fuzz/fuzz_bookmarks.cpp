@@ -1,7 +1,7 @@
 // Arbitrary bytes as a bookmark file: reading never crashes, and handing the parser pieces cut
 // wherever the reader allows gives exactly what one parse of the whole document gives.
 
-#include "data/BookmarkFile.h"
+#include "bookmarkfile/BookmarkFile.h"
 
 #include <QByteArray>
 #include <cstddef>

@@ -108,7 +108,7 @@ bool HarnessScript::run(const QStringList& f)
         QList<Link> links;
         for (int i = 0; i < f[2].toInt(); ++i) {
             const QString name = QStringLiteral("%1-%2").arg(f[1]).arg(i);
-            links.append({-1, name, scriptUrlFor(name)});
+            links.append({name, scriptUrlFor(name)});
         }
         LinksStore::addAll(std::move(links));
         return true;

@@ -108,8 +108,8 @@ void TempLinksDb::addLinks(const QList<Link>& links) const
         Recordset rs = db.openRecordset(kLinks, RecordsetType::Table);
         for (const Link& link : links) {
             rs.addNew();
-            rs.setValue(QStringLiteral("SiteName"), link.first);
-            rs.setValue(QStringLiteral("URL"), link.second);
+            rs.setValue(QStringLiteral("SiteName"), link.name);
+            rs.setValue(QStringLiteral("URL"), link.url);
             rs.update();
         }
         transaction.commit();

@@ -5,6 +5,7 @@
 // and helpers that fail loudly.
 
 #include "data/Database.h"
+#include "data/Link.h"
 #include "platform/FileDialog.h"
 #include "platform/Http.h"
 #include "platform/MessageBox.h"
@@ -29,7 +30,7 @@ class QWidget;
 
 namespace testkit {
 
-using Link = QPair<QString, QString>; // SiteName, URL
+using Link = ::Link; // the program's own link: name, url (and no identity here)
 
 // A fresh copy of the installed links.mdb (written by the real tool) in its own temporary folder.
 // While it lives, the program's LinksDb points at that folder. A database failure inside a helper
