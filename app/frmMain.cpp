@@ -19,6 +19,8 @@
 #include "windowkit/Look.h"
 #include "windowkit/StartupRoad.h"
 
+#include "TessaryVersion.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
@@ -32,10 +34,6 @@ namespace {
 // Every road of the start-up ends in the main window.
 const QMetaObject::Connection roadEndsInMainWindow =
     QObject::connect(&StartupRoad::instance(), &StartupRoad::finished, [] { Forms::show<frmMain>(); });
-
-constexpr int VersionMajor = 1;
-constexpr int VersionMinor = 0;
-constexpr int VersionRevision = 0;
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, qreal pointSize)
 {
@@ -190,8 +188,10 @@ void frmMain::Form_Load()
         return;
     }
 
-    setWindowTitle(
-        QStringLiteral(" Orvane Tessary V/ %1. %2. %3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision));
+    setWindowTitle(QStringLiteral(" Orvane Tessary V/ %1. %2. %3")
+                       .arg(release::Major)
+                       .arg(release::Minor)
+                       .arg(release::Patch));
 
     db = LinksDb::open();
     LinkNames all = LinksStore::names();

@@ -8,6 +8,8 @@
 #include "testkit/Harness.h"
 #include "testkit/TestKit.h"
 
+#include "TessaryVersion.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
@@ -205,7 +207,7 @@ void tst_install::desktopFiles_validateAndNameWhatIsInstalled()
     QVERIFY(meta.contains("<launchable type=\"desktop-id\">" + QFileInfo(desktop).fileName() + "</launchable>"));
     // The newest release, listed first, is the one built.
     QCOMPARE(meta.indexOf("<release "),
-             meta.indexOf(QStringLiteral("<release version=\"%1\"").arg(QStringLiteral(PROJECT_VERSION_TEXT))));
+             meta.indexOf(QStringLiteral("<release version=\"%1\"").arg(QLatin1String(release::Version))));
     QVERIFY(meta.contains("<release "));
 }
 
@@ -216,7 +218,7 @@ void tst_install::commandLine_answersOrRefusesWithoutTouchingAnything_data()
     QTest::addColumn<QString>("out");       // stdout starts with it
     QTest::addColumn<QString>("complaint"); // stderr holds it, else stderr is empty
 
-    const QString version = QStringLiteral("Orvane Tessary %1\n").arg(QStringLiteral(PROJECT_VERSION_TEXT));
+    const QString version = QStringLiteral("Orvane Tessary %1\n").arg(QLatin1String(release::Version));
     const QString usage = QStringLiteral("Usage: tessary [--help] [--version]\n");
     QTest::newRow("--version") << QStringList{"--version"} << 0 << version << QString();
     QTest::newRow("--help") << QStringList{"--help"} << 0 << usage << QString();
