@@ -4,6 +4,8 @@
 #include "data/LinksLocation.h"
 #include "platform/MessageBox.h"
 
+#include "TessaryVersion.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -56,7 +58,7 @@ std::optional<int> readCommandLine(int argc, char* argv[])
         return 0;
     }
     if (parser.isSet(version)) {
-        write(stdout, QStringLiteral("Orvane Tessary %1\n").arg(QStringLiteral(TESSARY_VERSION)));
+        write(stdout, QStringLiteral("Orvane Tessary %1\n").arg(QLatin1String(release::Version)));
         return 0;
     }
     return std::nullopt;

@@ -18,6 +18,8 @@
 #include "windowkit/ListBox.h"
 #include "windowkit/Look.h"
 
+#include "TessaryVersion.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
@@ -27,10 +29,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-constexpr int VersionMajor = 1;
-constexpr int VersionMinor = 0;
-constexpr int VersionRevision = 0;
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, qreal pointSize)
 {
@@ -185,8 +183,10 @@ void frmMain::Form_Load()
         return;
     }
 
-    setWindowTitle(
-        QStringLiteral(" Orvane Tessary V/ %1. %2. %3").arg(VersionMajor).arg(VersionMinor).arg(VersionRevision));
+    setWindowTitle(QStringLiteral(" Orvane Tessary V/ %1. %2. %3")
+                       .arg(release::Major)
+                       .arg(release::Minor)
+                       .arg(release::Patch));
 
     m_keepOpen = std::make_unique<LinksDb::KeepOpen>();
     LinkNames all = LinksStore::names();

@@ -3,6 +3,8 @@
 #include "online/Settings.h"
 #include "platform/Http.h"
 
+#include "TessaryVersion.h"
+
 #include <QApplication>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -13,8 +15,8 @@ namespace online {
 
 namespace {
 
-// This build as the version file counts releases; not derived from the title's 1.0.0.
-constexpr int ThisBuild = 100;
+// This build as the version file counts releases; not derived from the title's version.
+constexpr int ThisBuild = release::UpdateNumber;
 
 // The version file's number. Blanks and line breaks around it are allowed (a file saved by an
 // editor ends in one), and so is a byte-order mark; anything else is not a number.

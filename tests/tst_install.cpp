@@ -8,6 +8,8 @@
 #include "testkit/Harness.h"
 #include "testkit/TestKit.h"
 
+#include "TessaryVersion.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
@@ -15,6 +17,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -132,6 +135,7 @@ private Q_SLOTS:
     void initTestCase();
     void tree_holdsTheProgramAndItsDesktopFilesOnly();
     void desktopFiles_validateAndNameWhatIsInstalled();
+    void manualPage_namesTheVersionAndEveryOptionOfHelp();
     void commandLine_answersOrRefusesWithoutTouchingAnything_data();
     void commandLine_answersOrRefusesWithoutTouchingAnything();
     void firstStart_makesTheDataFolderThenTheNextStartFindsIt();
@@ -160,7 +164,8 @@ void tst_install::tree_holdsTheProgramAndItsDesktopFilesOnly()
 {
     QStringList expected{QStringLiteral("usr/bin/tessary"),
                          QStringLiteral("usr/share/applications/%1.desktop").arg(AppId),
-                         QStringLiteral("usr/share/metainfo/%1.metainfo.xml").arg(AppId)};
+                         QStringLiteral("usr/share/metainfo/%1.metainfo.xml").arg(AppId),
+                         QStringLiteral("usr/share/man/man1/tessary.1.gz")};
     const QList<int> sizes{16, 32, 48, 128, 256};
     for (int size : sizes)
         expected.append(QStringLiteral("usr/share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(AppId));
@@ -205,8 +210,34 @@ void tst_install::desktopFiles_validateAndNameWhatIsInstalled()
     QVERIFY(meta.contains("<launchable type=\"desktop-id\">" + QFileInfo(desktop).fileName() + "</launchable>"));
     // The newest release, listed first, is the one built.
     QCOMPARE(meta.indexOf("<release "),
-             meta.indexOf(QStringLiteral("<release version=\"%1\"").arg(QStringLiteral(PROJECT_VERSION_TEXT))));
+             meta.indexOf(QStringLiteral("<release version=\"%1\"").arg(QLatin1String(release::Version))));
     QVERIFY(meta.contains("<release "));
+}
+
+void tst_install::manualPage_namesTheVersionAndEveryOptionOfHelp()
+{
+    const Ran unpacked =
+        run(QStringLiteral("gzip"), {"-dc", usr() + QStringLiteral("/share/man/man1/tessary.1.gz")});
+    QVERIFY2(unpacked.exitCode == 0, qPrintable(unpacked.err));
+    const QString page = unpacked.out;
+    QVERIFY2(page.startsWith(QStringLiteral(".TH TESSARY 1 ")), qPrintable(page.left(80)));
+    QVERIFY(page.section(QLatin1Char('\n'), 0, 0).contains(QLatin1String(release::Version)));
+
+    // Every option the program's own help lists is in the manual, as roff writes it (\-\-help).
+    const Ran help = run(program(), {"--help"});
+    QCOMPARE(help.exitCode, 0);
+    static const QRegularExpression option(QStringLiteral("^  (-\\w), (--\\w+) "),
+                                           QRegularExpression::MultilineOption);
+    QStringList options;
+    for (const QRegularExpressionMatch& m : option.globalMatch(help.out))
+        options << m.captured(1) << m.captured(2);
+    QVERIFY2(options.contains(QStringLiteral("--version")), qPrintable(help.out)); // the help was read
+    for (const QString& name : options) {
+        // Whole words: the short -v must not be found at the start of \-\-version.
+        const QString roff = QString(name).replace(QLatin1Char('-'), QStringLiteral("\\-"));
+        QVERIFY2(page.contains(QRegularExpression(QRegularExpression::escape(roff) + QStringLiteral("(?!\\w)"))),
+                 qPrintable(name));
+    }
 }
 
 void tst_install::commandLine_answersOrRefusesWithoutTouchingAnything_data()
@@ -216,7 +247,7 @@ void tst_install::commandLine_answersOrRefusesWithoutTouchingAnything_data()
     QTest::addColumn<QString>("out");       // stdout starts with it
     QTest::addColumn<QString>("complaint"); // stderr holds it, else stderr is empty
 
-    const QString version = QStringLiteral("Orvane Tessary %1\n").arg(QStringLiteral(PROJECT_VERSION_TEXT));
+    const QString version = QStringLiteral("Orvane Tessary %1\n").arg(QLatin1String(release::Version));
     const QString usage = QStringLiteral("Usage: tessary [--help] [--version]\n");
     QTest::newRow("--version") << QStringList{"--version"} << 0 << version << QString();
     QTest::newRow("--help") << QStringList{"--help"} << 0 << usage << QString();

@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev libsqlcipher-dev sqlcipher libsodium-dev libgumbo-dev
     fonts-dejavu-core fonts-liberation xdg-utils
     clang libclang-rt-14-dev
-    dpkg-dev desktop-file-utils appstream
+    dpkg-dev desktop-file-utils appstream lintian
 )
 
 missing=()

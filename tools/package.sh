@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the build folder, installs it as a user would, checks the
-# installed program and its desktop files, and removes the package again. Needs root or sudo.
+# Builds the Debian package from the build folder, checks it with lintian (any error or warning
+# fails), installs it as a user would, checks the installed program and its desktop files, and
+# removes the package again. Needs root or sudo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -10,6 +11,18 @@ rm -f build/tessary_*.deb
 (cd build && cpack -G DEB)
 deb="$(echo build/tessary_*.deb)"
 test -f "$deb"
+
+# Info tags may stay; errors and warnings may not (exit status 2). Any other failure of lintian
+# itself fails too. Its own notes (running as root) go to stderr.
+echo "== lintian $deb"
+status=0
+findings="$(lintian --display-info --fail-on error,warning "$deb")" || status=$?
+echo "$findings"
+if [ "$status" -ne 0 ] || grep -q '^[EW]: ' <<<"$findings"; then
+    echo "lintian failed (exit status $status); its errors and warnings:" >&2
+    grep '^[EW]: ' <<<"$findings" >&2 || true
+    exit 1
+fi
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
