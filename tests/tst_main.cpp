@@ -122,15 +122,25 @@ private Q_SLOTS:
         QCOMPARE(s.main->lblSiteName->textFormat(), Qt::PlainText);
     }
 
+    // A web address goes straight through; "None" is no web or mail address, so the desktop gets it
+    // only after a Yes to the question (Enter says No).
     void openLinkHandsTheShownAddressOver()
     {
         testkit::Session s;
         QVERIFY(s.open({{"a", "www.example.org/a b"}, {"b", "None"}}));
         QTest::mouseClick(s.main->Command1, Qt::LeftButton);
+        QVERIFY(s.boxes.boxes.isEmpty());
         clickEntry(s.main->List1, 1);
         QTest::mouseClick(s.main->Command1, Qt::LeftButton);
+        QCOMPARE(s.opener->opened, (QStringList{"www.example.org/a b"}));
+        s.boxes.answerNext(platform::MsgAnswer::Yes);
+        QTest::mouseClick(s.main->Command1, Qt::LeftButton);
         QCOMPARE(s.opener->opened, (QStringList{"www.example.org/a b", "None"}));
-        QVERIFY(s.boxes.boxes.isEmpty());
+        const QString asked = QStringLiteral("\"None\" is not a web or e-mail address. Opening it hands it to this "
+                                             "computer's desktop, which may run a program or open a file with it."
+                                             "\r\rOpen it anyway?");
+        QCOMPARE(s.boxes.texts(), (QStringList{asked, asked}));
+        QCOMPARE(s.boxes.boxes[0].title, QStringLiteral("Open Link"));
     }
 
     void refillOfAnEmptyTableSaysSo()

@@ -57,7 +57,7 @@ public:
 
 class ThrowingOpener : public platform::Opener {
 public:
-    void open(const QString&) override { throw std::runtime_error("no desktop opener"); }
+    bool open(const QString&) override { throw std::runtime_error("no desktop opener"); }
 };
 
 } // namespace
