@@ -1,6 +1,10 @@
 // The main window driven as a user would: the list, the details, Open Link, the menus, the
 // right-click menu, the refill, the enabled-state lag, the single-instance rule and the end.
 #include "app/frmMain.h"
+#include "data/LinksStore.h"
+#include "forms/edit/frmEditSites.h"
+#include "forms/edit/frmEditThisSite.h"
+#include "forms/edit/frmNewSite.h"
 #include "testkit/Harness.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
@@ -13,11 +17,22 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 using testkit::clickEntry;
 using testkit::entries;
+
+namespace {
+// One command of the user's, driven through its windows on a session whose list holds a, b and c.
+using Command = std::function<void(testkit::Session&)>;
+} // namespace
+Q_DECLARE_METATYPE(Command)
+Q_DECLARE_METATYPE(LinksStore::Change)
 
 class TestMain : public QObject {
     Q_OBJECT
@@ -124,6 +139,62 @@ private Q_SLOTS:
 
     // A web address goes straight through; "None" is no web or mail address, so the desktop gets it
     // only after a Yes to the question (Enter says No).
+    // Whoever shows the links hears of each change once: a second announcement would rebuild the
+    // list twice, a missing one leave it stale.
+    void everyCommandAnnouncesItsChangeOnce_data()
+    {
+        QTest::addColumn<Command>("command");
+        QTest::addColumn<LinksStore::Change>("change");
+        QTest::newRow("new site link") << Command([](testkit::Session& s) {
+            testkit::triggerAction(s.main->mnuNewContact, "mnuNewContact");
+            auto* form = Forms::find<frmNewSite>();
+            QVERIFY(form);
+            form->txtname->setText(QStringLiteral("d"));
+            form->txtURL->setText(QStringLiteral("ud"));
+            QTest::mouseClick(form->Command2, Qt::LeftButton);
+        }) << LinksStore::Change::Added;
+        QTest::newRow("edit site link") << Command([](testkit::Session& s) {
+            testkit::triggerAction(s.main->mnuEditSite, "mnuEditSite");
+            auto* chooser = Forms::find<frmEditSites>();
+            QVERIFY(chooser);
+            chooser->List1->setListIndex(testkit::indexOf(chooser->List1, QStringLiteral("b")));
+            auto* editor = Forms::find<frmEditThisSite>();
+            QVERIFY(editor);
+            editor->txtURL->setText(QStringLiteral("changed"));
+            QTest::mouseClick(editor->Command2, Qt::LeftButton);
+        }) << LinksStore::Change::Edited;
+        QTest::newRow("delete selected") << Command([](testkit::Session& s) {
+            clickEntry(s.main->List1, 1);
+            testkit::triggerAction(s.main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+        }) << LinksStore::Change::Deleted;
+        QTest::newRow("delete all") << Command([](testkit::Session& s) {
+            testkit::triggerAction(s.main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
+        }) << LinksStore::Change::DeletedAll;
+        QTest::newRow("import bookmarks") << Command([](testkit::Session& s) {
+            QTemporaryDir dir;
+            testkit::ScriptedFileDialog dialog;
+            dialog.answer = dir.filePath(QStringLiteral("in.html"));
+            QFile file(dialog.answer);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("<DL><p><DT><A HREF=\"https://d.example/\">d</A><DT><A HREF=\"https://e.example/\">e</A>");
+            file.close();
+            testkit::triggerAction(s.main->mnuImportBookmarks, "mnuImportBookmarks");
+        }) << LinksStore::Change::Imported;
+    }
+
+    void everyCommandAnnouncesItsChangeOnce()
+    {
+        QFETCH(Command, command);
+        QFETCH(LinksStore::Change, change);
+        testkit::Session s;
+        QVERIFY(s.open({{"a", "ua"}, {"b", "ub"}, {"c", "uc"}}));
+        QSignalSpy announced(&LinksStore::instance(), &LinksStore::changed);
+        command(s);
+        QCOMPARE(announced.size(), 1);
+        QCOMPARE(announced[0][0].value<LinksStore::Change>(), change);
+        QVERIFY(!kit::hasEnded());
+    }
+
     void openLinkHandsTheShownAddressOver()
     {
         testkit::Session s;

@@ -338,7 +338,8 @@ void tst_platform::httpGet_returnsBodyOfSuccess()
 
 void tst_platform::httpGet_failures_data()
 {
-    // status served (-1: silent path, -2: nothing listens), body, status the reply must carry
+    // status served (-1: silent path, -2: nothing listens, -3: a body that never ends), body, status
+    // the reply must carry
     QTest::addColumn<int>("served");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<int>("expectedStatus");
@@ -348,6 +349,7 @@ void tst_platform::httpGet_failures_data()
     QTest::newRow("200 one byte too long") << 200 << QByteArray(MaxReplyBytes + 1, '1') << 200;
     QTest::newRow("silent: times out") << -1 << QByteArray() << 0;
     QTest::newRow("refused") << -2 << QByteArray() << 0;
+    QTest::newRow("endless flood: too long, not timed out") << -3 << QByteArray() << 200;
 }
 
 void tst_platform::httpGet_failures()
@@ -362,13 +364,18 @@ void tst_platform::httpGet_failures()
         server.serve(path, served, body);
     else if (served == -1)
         server.silent(path);
+    else if (served == -3)
+        server.stream(path, qint64(32) * 1024 * 1024, 16 * 1024, 0);
     const QString host = served == -2 ? QStringLiteral("127.0.0.1:%1").arg(testkit::refusedPort()) : server.host();
 
-    const HttpReply reply = httpGet(QUrl(QStringLiteral("http://%1%2").arg(host, path)), 300);
+    const HttpReply reply = httpGet(QUrl(QStringLiteral("http://%1%2").arg(host, path)), served == -3 ? 10000 : 300);
     QVERIFY(!reply.ok);
     QCOMPARE(reply.status, expectedStatus);
     QVERIFY(reply.body.isEmpty());
     QVERIFY(!reply.error.isEmpty());
+    // A flood ends on the length limit long before the time-out could end it.
+    if (served == -3 || served == 200)
+        QCOMPARE(reply.error, QStringLiteral("The reply is longer than %1 bytes.").arg(MaxReplyBytes));
     if (served != -2)
         QCOMPARE(server.requestedPaths, QStringList({path}));
 }
