@@ -1,6 +1,7 @@
 // Netscape bookmark files: what browsers' exports give, what is refused, and what survives writing
 // and reading back.
 #include "bookmarkfile/BookmarkFile.h"
+#include "bookmarkfile/GuardedParse.h"
 
 #include <QDir>
 #include <QFile>
@@ -444,6 +445,23 @@ private Q_SLOTS:
                                                            BookmarkFile::kPieceBytes, INT_MAX, UINT64_MAX);
         QVERIFY2(read.ok(), qPrintable(read.reason));
         QCOMPARE(shown(read.links), (QStringList{"First -> https://first.example/", "Last -> https://last.example/"}));
+    }
+
+    // A parse that would hold more than its budget stops there and frees what it took; the same
+    // guard then parses what fits, and its tree is there until released.
+    void parseStopsAtItsBudget()
+    {
+        const QByteArray markup = QByteArray("<span title=x></span>").repeated(20000);
+        const QByteArray small = "<A HREF=u>n</A>";
+        GuardedParse parser(1024 * 1024, {});
+        QVERIFY(!parser.parse(kGumboDefaultOptions, markup.constData(), size_t(markup.size())));
+        QCOMPARE(parser.outcome(), GuardedParse::Outcome::OverBudget);
+        QVERIFY(parser.peakBytes() <= 1024 * 1024);
+        const GumboOutput* output = parser.parse(kGumboDefaultOptions, small.constData(), size_t(small.size()));
+        QVERIFY(output);
+        QCOMPARE(parser.outcome(), GuardedParse::Outcome::Parsed);
+        QCOMPARE(output->root->type, GUMBO_NODE_ELEMENT);
+        parser.release();
     }
 
     // "Cancel" is asked during a parse as well, not only between blocks of the file.
