@@ -71,5 +71,7 @@ long bookmarkPeakKb(const QString& kind, const QString& path);
 int runHostileTable();
 // Reads one such file and prints the time, the peak memory and the outcome (the child's part).
 void hostileRead(const QString& path);
+// Imports one through the main window, cancels midway and prints how soon it was back (the child's part).
+void hostileCancel(const QString& path);
 
 } // namespace bench

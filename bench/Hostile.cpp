@@ -1,16 +1,21 @@
 // Bookmark files shaped as an attacker would shape them, each read in a fresh child process: the
 // time until the reader gives its links or its refusal, and its peak memory above what the child
 // held before. A child that crashes or runs past the time-out is reported as such.
+#include "app/frmMain.h"
 #include "bench/Bench.h"
 #include "bookmarkfile/BookmarkFile.h"
+#include "testkit/TestKit.h"
+#include "windowkit/Forms.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 #include <cstdio>
 #include <functional>
 
@@ -60,6 +65,7 @@ private:
 struct Shape {
     const char* name;
     std::function<void(Writer&)> write;
+    bool cancelled = false; // also import it through the main window and press "Cancel" midway
 };
 
 const QList<Shape>& shapes()
@@ -91,13 +97,15 @@ const QList<Shape>& shapes()
                  const QByteArray n = QByteArray::number(i);
                  w.add("<A HREF=\"https://www.example.com/" + n + "\">Site number " + n + "</A>\n");
              }
-         }},
+         },
+         true},
         {"one anchor name of 60 MB",
          [](Writer& w) {
              w.add(kHeader + "<DT><A HREF=\"https://long.example/\">");
              w.repeat(QByteArray(1024 * 1024, 'n'), 60);
              w.add("</A>\n<DT><A HREF=\"https://short.example/\">Short</A>\n</DL><p>\n");
-         }},
+         },
+         true},
         // The deepest that is still read, with the most text the limit lets in.
         {"60 MB of anchor text 510 levels deep",
          [](Writer& w) {
@@ -121,12 +129,13 @@ struct ChildRun {
     QString outcome; // what the reader gave, or how the child ended
     double ms = -1;
     long peakKb = -1;
+    double cancelMs = -1;
 };
 
-ChildRun runChild(const QString& path)
+ChildRun runChild(const QString& mode, const QString& path)
 {
     QProcess child;
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--bookmark-hostile"), path});
+    child.start(QCoreApplication::applicationFilePath(), {mode, path});
     ChildRun run;
     if (!child.waitForFinished(kChildTimeoutMs)) {
         child.kill();
@@ -147,6 +156,8 @@ ChildRun runChild(const QString& path)
             run.peakKb = line.mid(8).toLong();
         else if (line.startsWith("outcome="))
             run.outcome = QString::fromUtf8(line.mid(8));
+        else if (line.startsWith("cancel_ms="))
+            run.cancelMs = line.mid(10).toDouble();
     }
     return run;
 }
@@ -170,13 +181,41 @@ void hostileRead(const QString& path)
     std::printf("ms=%.1f\npeak_kb=%ld\noutcome=%s\n", ms, peak, outcome.toUtf8().constData());
 }
 
+// "Import Bookmarks..." on the real main window, "Cancel" pressed on its progress a second and a
+// half in (the file is parsing by then): the time until the command is back with its message.
+void hostileCancel(const QString& path)
+{
+    testkit::TempLinksDb file;
+    file.setOther(1, QStringLiteral("No"));
+    testkit::FakeInstanceGuard guard;
+    testkit::ScriptedMessageBox boxes;
+    testkit::ScriptedFileDialog dialog;
+    dialog.answer = path;
+    frmMain* main = Forms::show<frmMain>();
+    QElapsedTimer sinceCancel;
+    QTimer::singleShot(1500, [&sinceCancel] {
+        for (QWidget* widget : QApplication::allWidgets()) {
+            if (auto* progress = qobject_cast<QProgressDialog*>(widget)) {
+                sinceCancel.start();
+                progress->cancel();
+            }
+        }
+    });
+    if (main)
+        main->mnuImportBookmarks_Click();
+    const bool cancelled = sinceCancel.isValid() && boxes.texts().value(0).contains(QLatin1String("cancelled"));
+    std::printf("cancel_ms=%.1f\n", cancelled ? msSince(sinceCancel) : -1.0);
+}
+
 int runHostileTable()
 {
     QTextStream out(stdout);
     QTemporaryDir dir;
     out << "\nHostile bookmark files, each read once in a fresh child process: the time until its links "
-           "or its refusal, and the peak memory above what the child held before\n\n";
-    out << "| file | size | outcome | time | peak memory |\n|---|---:|---|---:|---:|\n";
+           "or its refusal, and the peak memory above what the child held before; for the two that take "
+           "longest, \"Cancel\" pressed 1.5 s into \"Import Bookmarks...\" on the main window, and the time "
+           "until the command is back\n\n";
+    out << "| file | size | outcome | time | peak memory | Cancel answered |\n|---|---:|---|---:|---:|---:|\n";
     out.flush();
     int failures = 0;
     for (const Shape& shape : shapes()) {
@@ -184,13 +223,15 @@ int runHostileTable()
         Writer writer(path);
         shape.write(writer);
         if (!writer.finish()) {
-            out << "| " << shape.name << " | cannot write the file |  |  |  |\n";
+            out << "| " << shape.name << " | cannot write the file |  |  |  |  |\n";
             ++failures;
             continue;
         }
         QTextStream(stderr) << "hostile: " << shape.name << "\n";
         const double mb = double(QFileInfo(path).size()) / (1024 * 1024);
-        const ChildRun run = runChild(path);
+        ChildRun run = runChild(QStringLiteral("--bookmark-hostile"), path);
+        if (shape.cancelled)
+            run.cancelMs = runChild(QStringLiteral("--bookmark-cancel"), path).cancelMs;
         if (run.ms < 0)
             ++failures;
         out << "| " << shape.name << " | " << QString::number(mb, 'f', 1) << " MB | " << run.outcome.left(90)
@@ -200,6 +241,8 @@ int runHostileTable()
                                : QStringLiteral("%1 MB (%2x)")
                                      .arg(double(run.peakKb) / 1024, 0, 'f', 1)
                                      .arg(double(run.peakKb) / 1024 / mb, 0, 'f', 2))
+            << " | "
+            << (run.cancelMs < 0 ? QStringLiteral("") : QString::number(run.cancelMs, 'f', 0) + QStringLiteral(" ms"))
             << " |\n";
         out.flush();
         QFile::remove(path);

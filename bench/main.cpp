@@ -7,6 +7,7 @@
 //   tessary_bench --bookmark-peak read|floor FILE (a fresh child process per memory figure)
 //   tessary_bench --hostile                      (the hostile bookmark files alone)
 //   tessary_bench --bookmark-hostile FILE        (reads one of them in a fresh child process)
+//   tessary_bench --bookmark-cancel FILE         (imports one and cancels it midway, in a child)
 #include "bench/Bench.h"
 #include "bench/Names.h"
 #include "testkit/TestKit.h"
@@ -327,6 +328,11 @@ int main(int argc, char** argv)
         bench::hostileRead(args[1]);
         std::fflush(stdout);
         std::_Exit(0);
+    }
+    if (args.value(0) == QLatin1String("--bookmark-cancel") && args.size() == 2) {
+        bench::hostileCancel(args[1]);
+        std::fflush(stdout);
+        std::_Exit(0); // the cancelled reading may still be parsing beside it
     }
     if (args.value(0) == QLatin1String("--hostile") && args.size() == 1)
         return bench::runHostileTable();
