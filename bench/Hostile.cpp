@@ -193,7 +193,8 @@ void hostileCancel(const QString& path)
     dialog.answer = path;
     frmMain* main = Forms::show<frmMain>();
     QElapsedTimer sinceCancel;
-    QTimer::singleShot(1500, [&sinceCancel] {
+    // Off the 20 ms grid of the window's polling, so the figure holds the wait for its next look.
+    QTimer::singleShot(1510, [&sinceCancel] {
         for (QWidget* widget : QApplication::allWidgets()) {
             if (auto* progress = qobject_cast<QProgressDialog*>(widget)) {
                 sinceCancel.start();
@@ -242,7 +243,7 @@ int runHostileTable()
                                      .arg(double(run.peakKb) / 1024, 0, 'f', 1)
                                      .arg(double(run.peakKb) / 1024 / mb, 0, 'f', 2))
             << " | "
-            << (run.cancelMs < 0 ? QStringLiteral("") : QString::number(run.cancelMs, 'f', 0) + QStringLiteral(" ms"))
+            << (run.cancelMs < 0 ? QStringLiteral("") : QString::number(run.cancelMs, 'f', 1) + QStringLiteral(" ms"))
             << " |\n";
         out.flush();
         QFile::remove(path);
