@@ -144,9 +144,9 @@ ChildRun runChild(const QString& mode, const QString& path)
         return run;
     }
     if (child.exitStatus() != QProcess::NormalExit) {
-        run.outcome = QStringLiteral("crashed (%1)").arg(child.error() == QProcess::Crashed
-                                                             ? QStringLiteral("signal")
-                                                             : child.errorString());
+        run.outcome =
+            QStringLiteral("crashed (%1)")
+                .arg(child.error() == QProcess::Crashed ? QStringLiteral("signal") : child.errorString());
         return run;
     }
     for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
@@ -236,14 +236,16 @@ int runHostileTable()
         if (run.ms < 0)
             ++failures;
         out << "| " << shape.name << " | " << QString::number(mb, 'f', 1) << " MB | " << run.outcome.left(90)
-            << " | " << (run.ms < 0 ? QStringLiteral("-") : QString::number(run.ms, 'f', 0) + QStringLiteral(" ms"))
+            << " | "
+            << (run.ms < 0 ? QStringLiteral("-") : QString::number(run.ms, 'f', 0) + QStringLiteral(" ms"))
             << " | "
             << (run.peakKb < 0 ? QStringLiteral("-")
                                : QStringLiteral("%1 MB (%2x)")
                                      .arg(double(run.peakKb) / 1024, 0, 'f', 1)
                                      .arg(double(run.peakKb) / 1024 / mb, 0, 'f', 2))
             << " | "
-            << (run.cancelMs < 0 ? QStringLiteral("") : QString::number(run.cancelMs, 'f', 1) + QStringLiteral(" ms"))
+            << (run.cancelMs < 0 ? QStringLiteral("")
+                                 : QString::number(run.cancelMs, 'f', 1) + QStringLiteral(" ms"))
             << " |\n";
         out.flush();
         QFile::remove(path);

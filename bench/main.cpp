@@ -367,7 +367,9 @@ int main(int argc, char** argv)
             for (const QString& s : args[++i].split(QLatin1Char(','), Qt::SkipEmptyParts))
                 sizes << s.toInt();
         } else {
-            std::fprintf(stderr, "usage: tessary_bench [--million] [--runs R] [--sizes N,N...] [--bookmarks] | --hostile\n");
+            std::fprintf(
+                stderr,
+                "usage: tessary_bench [--million] [--runs R] [--sizes N,N...] [--bookmarks] | --hostile\n");
             return 2;
         }
     }

@@ -188,8 +188,8 @@ void Collector::take(const GumboNode* anchor)
     // Blanks the file writes around the address are no part of it; those it writes as character
     // references are.
     if (const std::string_view raw = href ? unquoted(href->original_value) : std::string_view();
-        !raw.empty() && (static_cast<unsigned char>(raw.front()) <= 0x20 ||
-                         static_cast<unsigned char>(raw.back()) <= 0x20))
+        !raw.empty() &&
+        (static_cast<unsigned char>(raw.front()) <= 0x20 || static_cast<unsigned char>(raw.back()) <= 0x20))
         address = trimmedAddress(address);
     if (address.empty()) {
         ++m_result.skippedWithoutAddress;
@@ -282,10 +282,11 @@ BookmarkReadResult binaryFile()
 
 BookmarkReadResult tooDeep(int maxDepth)
 {
-    return failure(BookmarkError::TooDeep,
-                   QStringLiteral("Its elements are nested more than %1 levels deep, where a bookmark file nests a "
-                                  "few dozen at most, so it is not read.")
-                       .arg(maxDepth));
+    return failure(
+        BookmarkError::TooDeep,
+        QStringLiteral("Its elements are nested more than %1 levels deep, where a bookmark file nests a "
+                       "few dozen at most, so it is not read.")
+            .arg(maxDepth));
 }
 
 BookmarkReadResult tooSlow()
@@ -359,8 +360,8 @@ void appendEscaped(QByteArray& out, const QString& text)
     char32_t previous = 0;
     forEachCharacter(text, [&](char32_t c, bool last) {
         const bool reference = c == '\t' || c == '\n' || c == '\r' || c == '\f' || (c < 0x20 && c != 0) ||
-                               c == 0x7F || (c >= 0x80 && c <= 0x9F && !isLostC1Control(c)) ||
-                               isNonCharacter(c) || (c == ' ' && (first || last || previous == ' '));
+                               c == 0x7F || (c >= 0x80 && c <= 0x9F && !isLostC1Control(c)) || isNonCharacter(c) ||
+                               (c == ' ' && (first || last || previous == ' '));
         if (c == '&')
             out += "&amp;";
         else if (c == '<')

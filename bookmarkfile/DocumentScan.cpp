@@ -51,8 +51,8 @@ enum TagFlag : unsigned {
     Breakout = 1u << 7,   // its start tag leaves SVG and MathML
     Block = 1u << 8,      // its end tag closes it when it is in scope
     Heading = 1u << 9,
-    TablePart = 1u << 10, // its end tag closes it when it is in table scope
-    Foreign = 1u << 11,   // an SVG or MathML element (of an open element only)
+    TablePart = 1u << 10,   // its end tag closes it when it is in table scope
+    Foreign = 1u << 11,     // an SVG or MathML element (of an open element only)
     Integration = 1u << 12, // an SVG or MathML element whose children are HTML (of an open element only)
     MathMl = 1u << 13,      // a MathML element, not an SVG one (of an open element only)
     Unsure = 1u << 14,      // a table part the parser may have dropped (of an open element only)
@@ -71,35 +71,37 @@ unsigned tagFlags(std::string_view name)
             Void);
         add({"a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small", "strike", "strong", "tt", "u"},
             Formatting);
-        add({"address", "applet",   "area",     "article",  "aside",   "base",    "basefont", "bgsound", "blockquote",
-             "body",    "br",       "button",   "caption",  "center",  "col",     "colgroup", "dd",      "details",
-             "dir",     "div",      "dl",       "dt",       "embed",   "fieldset", "figcaption", "figure", "footer",
-             "form",    "frame",    "frameset", "h1",       "h2",      "h3",      "h4",       "h5",      "h6",
-             "head",    "header",   "hgroup",   "hr",       "html",    "iframe",  "img",      "input",   "keygen",
-             "li",      "link",     "listing",  "main",     "marquee", "menu",    "meta",     "nav",     "noembed",
-             "noframes", "noscript", "object",  "ol",       "p",       "param",   "plaintext", "pre",    "script",
-             "section", "select",   "source",   "style",    "summary", "table",   "tbody",    "td",      "template",
-             "textarea", "tfoot",   "th",       "thead",    "title",   "tr",      "track",    "ul",      "wbr",
-             "xmp"},
+        add({"address",    "applet",  "area",   "article", "aside",     "base",     "basefont", "bgsound",
+             "blockquote", "body",    "br",     "button",  "caption",   "center",   "col",      "colgroup",
+             "dd",         "details", "dir",    "div",     "dl",        "dt",       "embed",    "fieldset",
+             "figcaption", "figure",  "footer", "form",    "frame",     "frameset", "h1",       "h2",
+             "h3",         "h4",      "h5",     "h6",      "head",      "header",   "hgroup",   "hr",
+             "html",       "iframe",  "img",    "input",   "keygen",    "li",       "link",     "listing",
+             "main",       "marquee", "menu",   "meta",    "nav",       "noembed",  "noframes", "noscript",
+             "object",     "ol",      "p",      "param",   "plaintext", "pre",      "script",   "section",
+             "select",     "source",  "style",  "summary", "table",     "tbody",    "td",       "template",
+             "textarea",   "tfoot",   "th",     "thead",   "title",     "tr",       "track",    "ul",
+             "wbr",        "xmp"},
             Special);
-        add({"address", "article", "aside", "blockquote", "center", "details", "dialog", "dir", "div", "dl",
-             "fieldset", "figcaption", "figure", "footer", "header", "hgroup", "main", "menu", "nav", "ol", "p",
-             "search", "section", "summary", "ul", "h1", "h2", "h3", "h4", "h5", "h6", "pre", "listing", "form",
-             "plaintext", "xmp", "hr", "li", "dd", "dt"},
+        add({"address", "article", "aside",     "blockquote", "center", "details", "dialog",  "dir",
+             "div",     "dl",      "fieldset",  "figcaption", "figure", "footer",  "header",  "hgroup",
+             "main",    "menu",    "nav",       "ol",         "p",      "search",  "section", "summary",
+             "ul",      "h1",      "h2",        "h3",         "h4",     "h5",      "h6",      "pre",
+             "listing", "form",    "plaintext", "xmp",        "hr",     "li",      "dd",      "dt"},
             ClosesP);
         add({"applet", "caption", "html", "table", "td", "th", "marquee", "object", "template"}, Boundary);
         add({"applet", "caption", "marquee", "object", "td", "th", "template"}, Marker);
         // The parser here reads <noscript> as markup, so it is not among them.
         add({"title", "textarea", "style", "xmp", "iframe", "noembed", "noframes"}, RawText);
-        add({"b",   "big", "blockquote", "body",   "br",   "center", "code",   "dd",   "div", "dl",    "dt",
-             "em",  "embed", "h1",       "h2",     "h3",   "h4",     "h5",     "h6",   "head", "hr",   "i",
-             "img", "li",  "listing",    "menu",   "meta", "nobr",   "ol",     "p",    "pre", "ruby",  "s",
-             "small", "span", "strong",  "strike", "sub",  "sup",    "table",  "tt",   "u",   "ul",    "var"},
+        add({"b",     "big",   "blockquote", "body",   "br",   "center", "code",  "dd", "div",  "dl",   "dt",
+             "em",    "embed", "h1",         "h2",     "h3",   "h4",     "h5",    "h6", "head", "hr",   "i",
+             "img",   "li",    "listing",    "menu",   "meta", "nobr",   "ol",    "p",  "pre",  "ruby", "s",
+             "small", "span",  "strong",     "strike", "sub",  "sup",    "table", "tt", "u",    "ul",   "var"},
             Breakout);
-        add({"address", "article", "aside", "blockquote", "button", "center", "details", "dialog", "dir", "div",
-             "dl", "fieldset", "figcaption", "figure", "footer", "header", "hgroup", "listing", "main", "menu",
-             "nav", "ol", "pre", "search", "section", "summary", "ul", "form", "applet", "marquee", "object",
-             "template"},
+        add({"address", "article", "aside", "blockquote", "button",     "center",  "details", "dialog",
+             "dir",     "div",     "dl",    "fieldset",   "figcaption", "figure",  "footer",  "header",
+             "hgroup",  "listing", "main",  "menu",       "nav",        "ol",      "pre",     "search",
+             "section", "summary", "ul",    "form",       "applet",     "marquee", "object",  "template"},
             Block);
         add({"h1", "h2", "h3", "h4", "h5", "h6"}, Heading);
         add({"table", "tbody", "thead", "tfoot", "tr", "td", "th", "caption", "colgroup"}, TablePart);
@@ -119,8 +121,8 @@ bool isIntegrationPoint(std::string_view name, bool mathMl)
 // The tags a bookmark file is written with; any other makes the cuts unsafe.
 bool inBookmarkVocabulary(std::string_view name)
 {
-    return oneOf(name, {"a", "dl", "dt", "dd", "p", "h1", "h2", "h3", "h4", "h5", "h6", "hr", "br", "meta", "title",
-                        "html", "head", "body"});
+    return oneOf(name, {"a", "dl", "dt", "dd", "p", "h1", "h2", "h3", "h4", "h5", "h6", "hr", "br", "meta",
+                        "title", "html", "head", "body"});
 }
 
 enum class Match { No, Yes, NeedMore };
@@ -180,13 +182,13 @@ struct DocumentScan::State {
     struct Open {
         std::string name;
         unsigned flags = 0;
-        quint64 entry = 0;  // its entry in the list, 0 for none
-        bool fresh = false; // a template that has met no start tag yet: it drops end tags
+        quint64 entry = 0;        // its entry in the list, 0 for none
+        bool fresh = false;       // a template that has met no start tag yet: it drops end tags
         bool columnGroup = false; // a template whose first was <col>: it drops all but columns and templates
     };
     struct Entry {
-        quint64 id = 0;      // 0 for markers
-        size_t markers = 1;  // how many markers in a row the entry stands for
+        quint64 id = 0;     // 0 for markers
+        size_t markers = 1; // how many markers in a row the entry stands for
         std::string name;
         std::string key;     // name and attributes
         size_t open = kNone; // its place among the open elements, kNone once closed
@@ -343,7 +345,6 @@ void DocumentScan::State::scan()
         case Mode::Plaintext:
             whole = scanPlaintext();
             break;
-
         }
         if (!whole) {
             // At the document's end the rest lies inside a token that never ends: no element.
@@ -564,7 +565,8 @@ bool DocumentScan::State::scanNormal()
     const qsizetype attributesStart = lt + 1 + qsizetype(name.size());
     bool selfClosing = false;
     quint64 attributes = 0;
-    const qsizetype end = skipAttributes(attributesStart, &selfClosing, [&attributes](std::string_view) { ++attributes; });
+    const qsizetype end =
+        skipAttributes(attributesStart, &selfClosing, [&attributes](std::string_view) { ++attributes; });
     if (end == kNeedMore)
         return false;
     nodes += 1 + attributes;
@@ -663,7 +665,8 @@ bool DocumentScan::State::scanScript()
         const char c = p[i];
         if (c == '<') {
             at = i;
-            const bool escapedTwice = script == S::Double || script == S::DoubleDash || script == S::DoubleDashDash;
+            const bool escapedTwice =
+                script == S::Double || script == S::DoubleDash || script == S::DoubleDashDash;
             const Match end = endTagOf(i, "script");
             if (end == Match::NeedMore || framesetInText(i) == Match::NeedMore)
                 return false;
@@ -1084,8 +1087,8 @@ void DocumentScan::State::closeListItem(std::initializer_list<std::string_view> 
 void DocumentScan::State::startTag(const std::string& name, std::string_view attributes, bool selfClosing)
 {
     // What belongs in the head leaves a template as it was.
-    const bool headOnly = oneOf(name, {"base", "basefont", "bgsound", "link", "meta", "noframes", "script", "style",
-                                       "template", "title"});
+    const bool headOnly = oneOf(
+        name, {"base", "basefont", "bgsound", "link", "meta", "noframes", "script", "style", "template", "title"});
     if (!templates.empty() && stack[templates.back()].fresh && !headOnly) {
         stack[templates.back()].fresh = false;
         stack[templates.back()].columnGroup = name == "col";
@@ -1118,8 +1121,8 @@ void DocumentScan::State::startTag(const std::string& name, std::string_view att
         if (!breakout) {
             const unsigned space = stack.back().flags & MathMl;
             if (!selfClosing)
-                push(name, Foreign | space |
-                               (isIntegrationPoint(name, space) ? Integration | Boundary | Special : 0u));
+                push(name,
+                     Foreign | space | (isIntegrationPoint(name, space) ? Integration | Boundary | Special : 0u));
             return;
         }
         while (inForeignContent())
@@ -1191,10 +1194,11 @@ void DocumentScan::State::htmlStartTag(const std::string& name, unsigned flags, 
     }
     // Blocks, list items, table parts and what belongs in the head open without reopening the
     // formatting elements first; the rest reopen them.
-    const bool reopens = name == "xmp" || !((flags & (ClosesP | Heading | TablePart)) ||
-                                           oneOf(name, {"base", "basefont", "bgsound", "link", "meta", "noframes",
-                                                        "script", "style", "template", "title", "hr", "textarea",
-                                                        "iframe", "noembed", "param", "source", "track", "col"}));
+    const bool reopens =
+        name == "xmp" ||
+        !((flags & (ClosesP | Heading | TablePart)) ||
+          oneOf(name, {"base", "basefont", "bgsound", "link", "meta", "noframes", "script", "style", "template",
+                       "title", "hr", "textarea", "iframe", "noembed", "param", "source", "track", "col"}));
     if (reopens && !inSelect())
         reconstruct();
     if (((flags & TablePart) || name == "col") && !tableStartTag(name))
@@ -1257,8 +1261,7 @@ bool DocumentScan::State::tableStartTag(const std::string& name)
 void DocumentScan::State::endTag(const std::string& name)
 {
     // A template drops end tags until its first start tag, and one of columns for good.
-    if (!templates.empty() && name != "template" &&
-        (stack[templates.back()].fresh || stack.back().columnGroup))
+    if (!templates.empty() && name != "template" && (stack[templates.back()].fresh || stack.back().columnGroup))
         return;
     if (!stack.empty() && (stack.back().flags & Foreign)) {
         for (size_t i = stack.size(); i-- > 0 && (stack[i].flags & Foreign);) {

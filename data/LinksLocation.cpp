@@ -28,8 +28,8 @@ Choice failed(const QString& folder, const QString& reason)
 void removeLeftovers(const QString& parent, const QString& prefix)
 {
     const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
-    for (const QFileInfo& leftover :
-         QDir(parent).entryInfoList({prefix + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo& leftover : QDir(parent).entryInfoList(
+             {prefix + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
         if (leftover.lastModified() < hourAgo)
             QDir(leftover.absoluteFilePath()).removeRecursively();
     }

@@ -45,15 +45,16 @@ public:
         process->setStandardErrorFile(QProcess::nullDevice());
         auto started = std::make_shared<QElapsedTimer>();
         started->start();
-        QObject::connect(process, &QProcess::finished, process,
-                         [process, target, started](int code, QProcess::ExitStatus status) {
-                             process->deleteLater();
-                             if (status == QProcess::NormalExit && code != 0 && started->elapsed() < kOpenerAnswerMs)
-                                 sayNotOpened(target, QStringLiteral("the desktop found nothing to open it with (%1 "
-                                                                     "ended with code %2).")
-                                                          .arg(OpenerName)
-                                                          .arg(code));
-                         });
+        QObject::connect(
+            process, &QProcess::finished, process,
+            [process, target, started](int code, QProcess::ExitStatus status) {
+                process->deleteLater();
+                if (status == QProcess::NormalExit && code != 0 && started->elapsed() < kOpenerAnswerMs)
+                    sayNotOpened(target, QStringLiteral("the desktop found nothing to open it with (%1 "
+                                                        "ended with code %2).")
+                                             .arg(OpenerName)
+                                             .arg(code));
+            });
         process->start();
         if (process->waitForStarted())
             return true;

@@ -37,7 +37,8 @@ QByteArray bytesOf(const QString& path)
 }
 
 // Hostile files, made here at their full size rather than kept in the repository.
-const QByteArray kHeader = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n";
+const QByteArray kHeader =
+    "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n";
 
 QByteArray withLinkAfter(const QByteArray& body)
 {
@@ -129,7 +130,9 @@ private Q_SLOTS:
         QTest::addColumn<int>("withoutAddress");
         QTest::addColumn<int>("unopenable");
         const auto row = [](const char* name, const QByteArray& anchor, const QString& link, int without = 0,
-                            int unopenable = 0) { QTest::newRow(name) << anchor << link << without << unopenable; };
+                            int unopenable = 0) {
+            QTest::newRow(name) << anchor << link << without << unopenable;
+        };
         row("blanks collapsed", "<A HREF=\"u\">  Two \n\t words\r\n here </A>", "Two words here -> u");
         row("no-break spaces kept", "<A HREF=\"u\">a&nbsp;&nbsp;b</A>", "a\u00A0\u00A0b -> u");
         row("text of inner markup", "<A HREF=\"u\"><B>Bold</B> and <I>it</I>alic</A>", "Bold and italic -> u");
@@ -262,8 +265,10 @@ private Q_SLOTS:
         QTest::newRow("empty") << "empty" << BookmarkError::Empty << "empty" << QByteArray();
         QTest::newRow("only a byte-order mark") << "bom" << BookmarkError::Empty << "empty" << QByteArray();
         QTest::newRow("a picture") << "png" << BookmarkError::Binary << "binary" << QByteArray();
-        QTest::newRow("a web page without links") << "page" << BookmarkError::NotBookmarks << "no links" << QByteArray();
-        QTest::newRow("just at the size limit, zeros") << "limit" << BookmarkError::Binary << "binary" << QByteArray();
+        QTest::newRow("a web page without links")
+            << "page" << BookmarkError::NotBookmarks << "no links" << QByteArray();
+        QTest::newRow("just at the size limit, zeros")
+            << "limit" << BookmarkError::Binary << "binary" << QByteArray();
         QTest::newRow("one byte over the limit") << "over" << BookmarkError::TooLarge << "64.0 MB" << QByteArray();
         QTest::newRow("several hundred MB") << "huge" << BookmarkError::TooLarge << "500.0 MB" << QByteArray();
         const auto bytes = [](const char* name, BookmarkError error, const char* says, const QByteArray& bytes) {
@@ -271,8 +276,10 @@ private Q_SLOTS:
         };
         const char* deep = "nested more than 512 levels deep";
         // Read whole, the first crashed the program freeing its tree, the next took 20 s and 8 s.
-        bytes("300,000 unclosed spans", BookmarkError::TooDeep, deep, withLinkAfter(QByteArray("<span>").repeated(300000)));
-        bytes("100,000 nested divs", BookmarkError::TooDeep, deep, withLinkAfter(QByteArray("<div>\n").repeated(100000)));
+        bytes("300,000 unclosed spans", BookmarkError::TooDeep, deep,
+              withLinkAfter(QByteArray("<span>").repeated(300000)));
+        bytes("100,000 nested divs", BookmarkError::TooDeep, deep,
+              withLinkAfter(QByteArray("<div>\n").repeated(100000)));
         bytes("100,000 nested folders", BookmarkError::TooDeep, deep,
               withLinkAfter(numbered("<DT><H3>Folder ", "</H3>\n<DL><p>\n", 100000)));
         // Closed by another element, a formatting element is opened again before the next text.
@@ -429,7 +436,8 @@ private Q_SLOTS:
         QVERIFY(BookmarkFile::read(nested(BookmarkFile::kMaxDepth)).ok());
         QCOMPARE(BookmarkFile::read(nested(BookmarkFile::kMaxDepth + 1)).error, BookmarkError::TooDeep);
         for (const char* name : {"firefox.html", "chromium.html", "safari.html", "windows1252.html"}) {
-            const BookmarkReadResult shallow = BookmarkFile::read(bytesOf(fixture(name)), BookmarkFile::kPieceBytes, 7);
+            const BookmarkReadResult shallow =
+                BookmarkFile::read(bytesOf(fixture(name)), BookmarkFile::kPieceBytes, 7);
             QVERIFY2(shallow.ok(), name);
         }
         const BookmarkReadResult export3Deep = BookmarkFile::read(chromiumShaped(3000), 4096, 9);
@@ -444,7 +452,8 @@ private Q_SLOTS:
         const BookmarkReadResult read = BookmarkFile::read(withLinkAfter(QByteArray("<span>").repeated(300000)),
                                                            BookmarkFile::kPieceBytes, INT_MAX, UINT64_MAX);
         QVERIFY2(read.ok(), qPrintable(read.reason));
-        QCOMPARE(shown(read.links), (QStringList{"First -> https://first.example/", "Last -> https://last.example/"}));
+        QCOMPARE(shown(read.links),
+                 (QStringList{"First -> https://first.example/", "Last -> https://last.example/"}));
     }
 
     // A parse that would hold more than its budget stops there and frees what it took; the same
@@ -519,9 +528,10 @@ private Q_SLOTS:
         const QString address = QStringLiteral("https://x.example/");
         QTest::newRow("name at the limit") << QString(most, QLatin1Char('n')) << address << true;
         QTest::newRow("name one over") << QString(most + 1, QLatin1Char('n')) << address << false;
-        QTest::newRow("address at the limit") << "n" << address + QString(most - address.size(), QLatin1Char('u')) << true;
-        QTest::newRow("address one over") << "n" << address + QString(most + 1 - address.size(), QLatin1Char('u'))
-                                          << false;
+        QTest::newRow("address at the limit")
+            << "n" << address + QString(most - address.size(), QLatin1Char('u')) << true;
+        QTest::newRow("address one over")
+            << "n" << address + QString(most + 1 - address.size(), QLatin1Char('u')) << false;
         // Characters as the entry boxes count them: one outside the BMP is two.
         QTest::newRow("emoji over by counting") << QStringLiteral("📬").repeated(most / 2 + 1) << address << false;
         QTest::newRow("three-byte characters at the limit") << QString(most, QChar(0x6771)) << address << true;
@@ -555,10 +565,12 @@ private Q_SLOTS:
         QTest::newRow("DEL") << all(0x7F, 0x7F) << true;
         QTest::newRow("C1 controls HTML keeps") << QString::fromUtf16(u"\u0081\u008D\u008F\u0090\u009D") << true;
         QTest::newRow("C1 controls HTML reads as Windows-1252") << all(0x80, 0x9F) << false;
-        QTest::newRow("non-characters") << all(0xFDD0, 0xFDEF) + all(0xFFFE, 0xFFFF) + all(0x10FFFE, 0x10FFFF)
-                                        << true;
+        QTest::newRow("non-characters")
+            << all(0xFDD0, 0xFDEF) + all(0xFFFE, 0xFFFF) + all(0x10FFFE, 0x10FFFF) << true;
         QTest::newRow("NUL") << QString::fromUtf16(u"a\u0000b", 3) << false;
-        QTest::newRow("unpaired surrogates") << QString::fromUtf16(u"a\xD800" "b\xDC00") << false;
+        QTest::newRow("unpaired surrogates") << QString::fromUtf16(u"a\xD800"
+                                                                   "b\xDC00")
+                                             << false;
         QTest::newRow("white space laid out") << "  two  blanks\tthen tab\fform feed\r\nbreaks  " << true;
         QTest::newRow("one blank") << " " << true;
         QTest::newRow("markup and entities") << "<A HREF=\"x\">&amp;</A> 'q'" << true;
@@ -583,7 +595,8 @@ private Q_SLOTS:
     void exportWritesNulAsReplacementCharacter()
     {
         const QByteArray html = BookmarkFile::toHtml({{QString::fromUtf16(u"a\u0000b", 3), QStringLiteral("u")}});
-        QVERIFY(html.contains("\">a\xEF\xBF\xBD" "b</A>"));
+        QVERIFY(html.contains("\">a\xEF\xBF\xBD"
+                              "b</A>"));
         QCOMPARE(BookmarkFile::nameAsRead(QString::fromUtf16(u"a\u0000b", 3)), QStringLiteral("a\uFFFDb"));
     }
 };

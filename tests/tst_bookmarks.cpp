@@ -16,9 +16,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QProgressDialog>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QScopeGuard>
 #include <QTimer>
 #include <optional>
 
@@ -224,7 +224,8 @@ void tst_bookmarks::importIsAllOrNothing()
     if (!how.startsWith("cancel"))
         QVERIFY2(boxes.boxes[0].text.contains(dialog.answer), "the message names the file");
     if (how == "deep")
-        QVERIFY2(boxes.boxes[0].text.contains("nested more than 512 levels deep"), qPrintable(boxes.boxes[0].text));
+        QVERIFY2(boxes.boxes[0].text.contains("nested more than 512 levels deep"),
+                 qPrintable(boxes.boxes[0].text));
     QCOMPARE(file.bytes(), before);
     QCOMPARE(entries(main->List1), QStringList{"Kept"});
     QVERIFY(!kit::hasEnded());

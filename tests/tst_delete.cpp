@@ -196,8 +196,9 @@ void tst_delete::staleLink_changedInItsAddressIsNotDeleted()
     const QList<Link> after = s.file.links();
 
     pressCtrl(s.main, Qt::Key_X);
-    QCOMPARE(s.boxes.texts(), QStringList({askOne, "This site link was deleted or changed meanwhile, so nothing was "
-                                                   "done. The list now shows the links as they are."}));
+    QCOMPARE(s.boxes.texts(),
+             QStringList({askOne, "This site link was deleted or changed meanwhile, so nothing was "
+                                  "done. The list now shows the links as they are."}));
     QCOMPARE(s.file.links(), after);
     QCOMPARE(entries(s.main->List1), QStringList({"a", "b", "c"}));
     QVERIFY(!kit::hasEnded());

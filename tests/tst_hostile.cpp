@@ -51,8 +51,8 @@ private Q_SLOTS:
                                        << QString::fromUtf8("http://مثال.example/") << Opening::Straight;
         QTest::newRow("emoji") << QString::fromUtf8("😀🔗 links 👩‍💻")
                                << QString::fromUtf8("http://x.example/😀") << Opening::Straight;
-        QTest::newRow("combining marks")
-            << QString::fromUtf8("e\u0301te\u0301 Z\u0351\u0352") << "http://x.example/e\u0301" << Opening::Straight;
+        QTest::newRow("combining marks") << QString::fromUtf8("e\u0301te\u0301 Z\u0351\u0352")
+                                         << "http://x.example/e\u0301" << Opening::Straight;
         QTest::newRow("blanks only") << "   "
                                      << "   " << Opening::Nothing;
         QTest::newRow("outer blanks") << "  padded  "

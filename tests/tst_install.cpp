@@ -306,7 +306,8 @@ void tst_install::firstStart_killedLeavesNoDataFolderWithoutItsFile()
             continue;
         }
         ++after;
-        QVERIFY2(QFileInfo::exists(folder + QStringLiteral("/links.mdb")), qPrintable(entriesUnder(folder).join(' ')));
+        QVERIFY2(QFileInfo::exists(folder + QStringLiteral("/links.mdb")),
+                 qPrintable(entriesUnder(folder).join(' ')));
         QVERIFY(firstRun(folder + QStringLiteral("/links.mdb")) >= 0);
     }
     // Both sides of the moment the folder appears were met.

@@ -14,10 +14,10 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -207,9 +207,10 @@ private Q_SLOTS:
         s.boxes.answerNext(platform::MsgAnswer::Yes);
         QTest::mouseClick(s.main->Command1, Qt::LeftButton);
         QCOMPARE(s.opener->opened, (QStringList{"www.example.org/a b", "None"}));
-        const QString asked = QStringLiteral("\"None\" is not a web or e-mail address. Opening it hands it to this "
-                                             "computer's desktop, which may run a program or open a file with it."
-                                             "\r\rOpen it anyway?");
+        const QString asked =
+            QStringLiteral("\"None\" is not a web or e-mail address. Opening it hands it to this "
+                           "computer's desktop, which may run a program or open a file with it."
+                           "\r\rOpen it anyway?");
         QCOMPARE(s.boxes.texts(), (QStringList{asked, asked}));
         QCOMPARE(s.boxes.boxes[0].title, QStringLiteral("Open Link"));
     }

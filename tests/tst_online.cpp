@@ -14,12 +14,12 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QTemporaryDir>
-#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 #include <stdexcept>
@@ -213,7 +213,8 @@ void tst_online::updateCheck_floodOrDripFails()
     checking.start();
     s.checkForUpdates();
     if (intervalMs == 0)
-        QVERIFY2(checking.elapsed() < timeoutMs / 2, "the flood ran into the time-out instead of the length limit");
+        QVERIFY2(checking.elapsed() < timeoutMs / 2,
+                 "the flood ran into the time-out instead of the length limit");
 
     QCOMPARE(s.boxes.texts(), QStringList({ConnectError}));
     QCOMPARE(s.boxes.boxes.first().title, QStringLiteral("Orvane Tessary"));

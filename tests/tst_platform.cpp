@@ -306,10 +306,11 @@ void tst_platform::shellOpen_runsDesktopOpenerFromPath()
     failing.write("#!/bin/sh\nexit 3\n");
     failing.close();
     platform::shellOpen(QStringLiteral("https://example.org/"));
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(),
-                              QStringList{"\"https://example.org/\" could not be opened: the desktop found nothing "
-                                          "to open it with (xdg-open ended with code 3)."},
-                              10000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        boxes.texts(),
+        QStringList{"\"https://example.org/\" could not be opened: the desktop found nothing "
+                    "to open it with (xdg-open ended with code 3)."},
+        10000);
     boxes.boxes.clear();
     QVERIFY(QFile::remove(failing.fileName()));
     const ScopedEnv nowhere("PATH", bin.path().toLocal8Bit());
@@ -368,7 +369,8 @@ void tst_platform::httpGet_failures()
         server.stream(path, qint64(32) * 1024 * 1024, 16 * 1024, 0);
     const QString host = served == -2 ? QStringLiteral("127.0.0.1:%1").arg(testkit::refusedPort()) : server.host();
 
-    const HttpReply reply = httpGet(QUrl(QStringLiteral("http://%1%2").arg(host, path)), served == -3 ? 10000 : 300);
+    const HttpReply reply =
+        httpGet(QUrl(QStringLiteral("http://%1%2").arg(host, path)), served == -3 ? 10000 : 300);
     QVERIFY(!reply.ok);
     QCOMPARE(reply.status, expectedStatus);
     QVERIFY(reply.body.isEmpty());

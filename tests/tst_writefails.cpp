@@ -229,7 +229,8 @@ void tst_writefails::firstStartOnAFullDisk_leavesNoDataFolder()
              qPrintable(choice.error));
     QVERIFY(!QFileInfo::exists(folder));
     QDir share(disk.path() + QStringLiteral("/share"));
-    QCOMPARE(share.exists() ? share.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) : QStringList(),
+    QCOMPARE(share.exists() ? share.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                            : QStringList(),
              QStringList());
 }
 

@@ -158,7 +158,8 @@ void importFile(QWidget* window)
         skipped << QStringLiteral("%1 without an address").arg(links(read.skippedWithoutAddress));
     if (read.skippedTooLong > 0)
         skipped << QStringLiteral("%1 whose name or address is longer than %2 characters")
-                       .arg(links(read.skippedTooLong), QLocale(QLocale::English).toString(BookmarkFile::kMaxTextLength));
+                       .arg(links(read.skippedTooLong),
+                            QLocale(QLocale::English).toString(BookmarkFile::kMaxTextLength));
     if (read.skippedUnopenableAddress > 0)
         skipped << QStringLiteral("%1 that are browser queries, scripts or inline data (place:, javascript:, "
                                   "data:)")

@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // tree can hold a few levels the open elements do not (a form closed alone stays a parent).
     constexpr int kLimit = 24;
     const BookmarkReadResult checked = BookmarkFile::read(bytes, bytes.size() + 1, kLimit, UINT64_MAX);
-    const bool utf16 = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"); // the parser gets it converted
+    const bool utf16 =
+        bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"); // the parser gets it converted
     if (!utf16 && checked.error != BookmarkError::TooDeep && checked.error != BookmarkError::Binary) {
         GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, bytes.constData(), size_t(size));
         const int depth = treeDepth(output->document);
