@@ -70,8 +70,9 @@ constexpr qsizetype kMaxTextLength = 32767;
 BookmarkReadResult read(const QByteArray& bytes, qsizetype pieceBytes = kPieceBytes, int maxDepth = kMaxDepth,
                         quint64 maxParserSteps = kMaxParserSteps);
 // The same from a file; a file over kMaxFileBytes is refused from its size alone.
-// progress(done, total) runs after every block read, in bytes; when it returns false the reading
-// stops with Cancelled.
+// progress(done, total) runs after every block read, in bytes, and every few thousand allocations
+// of a parse (on the reading's own thread, and it must not throw); when it returns false the
+// reading stops with Cancelled.
 BookmarkReadResult readFile(const QString& path,
                             const std::function<bool(qint64 done, qint64 total)>& progress = {});
 
