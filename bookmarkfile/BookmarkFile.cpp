@@ -296,6 +296,14 @@ BookmarkReadResult tooSlow()
                                   "too long, so it is not read."));
 }
 
+BookmarkReadResult tooManyNodes()
+{
+    return failure(BookmarkError::TooComplex,
+                   QStringLiteral("It holds more than %1 million elements and runs of text, where a bookmark file "
+                                  "holds a few a link: reading it would take far too long, so it is not read.")
+                       .arg(kMaxNodes / 1'000'000));
+}
+
 BookmarkReadResult tooMuchMemory()
 {
     return failure(BookmarkError::TooComplex,
@@ -606,7 +614,7 @@ BookmarkReadResult readDocument(Source& source, qsizetype pieceBytes, int maxDep
         done = source.done() / 10;
         if (stopped())
             return cancelled();
-        if (check.binaryAlready(source.total()) || scan.tooDeep() || scan.tooSlow())
+        if (check.binaryAlready(source.total()) || scan.tooDeep() || scan.tooSlow() || scan.nodes() > kMaxNodes)
             break;
     }
     scan.add({}, true);
@@ -620,6 +628,8 @@ BookmarkReadResult readDocument(Source& source, qsizetype pieceBytes, int maxDep
         return tooDeep(maxDepth);
     if (scan.tooSlow())
         return tooSlow();
+    if (scan.nodes() > kMaxNodes)
+        return tooManyNodes();
     // A document read in one piece is held whole, by the parser too: about 150 bytes a node, and
     // the text once more. One that would not fit is refused before the parser starts.
     if (scan.cuts().empty() && scan.nodes() * 150 + quint64(textBytes) > quint64(kParserBudgetBytes))

@@ -50,6 +50,9 @@ constexpr int kMaxDepth = 512;
 // The most steps the parser may spend looking through its open elements (about as many
 // nanoseconds here): a file that nests hundreds of levels around megabytes of text is refused.
 constexpr quint64 kMaxParserSteps = 2'000'000'000;
+// The most nodes (elements, attributes, runs of text, comments) a file may hold: the parser takes
+// about a third of a microsecond a node here, and an export holds a few per link, far fewer.
+constexpr quint64 kMaxNodes = 10'000'000;
 // The most memory the parser may hold for one piece, with what allocating costs; a file that
 // needs more is refused.
 constexpr qsizetype kParserBudgetBytes = 384 * 1024 * 1024;

@@ -547,6 +547,7 @@ bool DocumentScan::State::scanNormal()
         if (end == kNeedMore)
             return false;
         const std::string lower = lowered(name);
+        ++nodes; // a few make an element (</p>, </br>); all cost the parser about as much
         beforeToken(lt);
         cutterEndTag(lower);
         tagWork();

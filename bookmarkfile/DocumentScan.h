@@ -43,7 +43,8 @@ public:
     int deepest() const;
     // Start tags of HTML anchors.
     qsizetype anchors() const;
-    // The nodes the parser would make, about: elements, attributes, runs of text and comments.
+    // The nodes the parser would make, about: elements, attributes, runs of text and comments (and
+    // end tags, which cost it about as much).
     quint64 nodes() const;
     // Where the pieces after the first start, in bytes from the document's start, ascending; empty
     // when the document is one piece. Complete once the last part is in.

@@ -289,6 +289,8 @@ private Q_SLOTS:
               withLinkAfter(QByteArray("<b><div></b>").repeated(600)));
         bytes("10 MB of anchor text 500 levels deep", BookmarkError::TooComplex, "far too long",
               deepText(500, 10 * 1024 * 1024));
+        bytes("ten million paragraphs", BookmarkError::TooComplex, "10 million elements",
+              withLinkAfter(QByteArray("<p>").repeated(10'000'001)));
         bytes("30 MB of markup the reader cannot cut", BookmarkError::TooComplex, "384 MB",
               withLinkAfter(QByteArray("<span></span>").repeated(30 * 1024 * 1024 / 13)));
         QByteArray utf16;
