@@ -50,6 +50,8 @@ inline double msSince(const QElapsedTimer& timer)
 long statusKb(const char* field);
 // VmRSS of this process in kilobytes.
 long residentKb();
+// Starts VmHWM afresh from what the process holds now; false when the system does not allow it.
+bool resetPeak();
 
 // The program's own windows on the file in `folder`.
 Outcome runProgram(const QString& folder, int linkCount);
@@ -65,5 +67,11 @@ int runBookmarkTable(int runs);
 // The peak memory of reading the bookmark file at `path` ("read") or of parsing it alone
 // ("floor"), in kilobytes above what the process held before (a fresh child process runs this).
 long bookmarkPeakKb(const QString& kind, const QString& path);
+// Bookmark files shaped as an attacker would, each read in a fresh child process, as a table.
+int runHostileTable();
+// Reads one such file and prints the time, the peak memory and the outcome (the child's part).
+void hostileRead(const QString& path);
+// Imports one through the main window, cancels midway and prints how soon it was back (the child's part).
+void hostileCancel(const QString& path);
 
 } // namespace bench

@@ -99,9 +99,9 @@ long peakResidentKb()
 
 } // namespace
 
-// Writing 5 to clear_refs resets the peak, so only what comes after counts.
-static bool resetPeak()
+bool resetPeak()
 {
+    // Writing 5 to clear_refs resets the peak, so only what comes after counts.
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
 }

@@ -5,6 +5,9 @@
 //   tessary_bench --rss program|floor FOLDER     (a fresh child process per memory figure)
 //   tessary_bench --once program|floor N         (one run, for a profiler)
 //   tessary_bench --bookmark-peak read|floor FILE (a fresh child process per memory figure)
+//   tessary_bench --hostile                      (the hostile bookmark files alone)
+//   tessary_bench --bookmark-hostile FILE        (reads one of them in a fresh child process)
+//   tessary_bench --bookmark-cancel FILE         (imports one and cancels it midway, in a child)
 #include "bench/Bench.h"
 #include "bench/Names.h"
 #include "testkit/TestKit.h"
@@ -321,6 +324,18 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         std::_Exit(0);
     }
+    if (args.value(0) == QLatin1String("--bookmark-hostile") && args.size() == 2) {
+        bench::hostileRead(args[1]);
+        std::fflush(stdout);
+        std::_Exit(0);
+    }
+    if (args.value(0) == QLatin1String("--bookmark-cancel") && args.size() == 2) {
+        bench::hostileCancel(args[1]);
+        std::fflush(stdout);
+        std::_Exit(0); // the cancelled reading may still be parsing beside it
+    }
+    if (args.value(0) == QLatin1String("--hostile") && args.size() == 1)
+        return bench::runHostileTable();
     if (args.value(0) == QLatin1String("--once") && args.size() == 3) {
         const int n = args[2].toInt();
         testkit::TempLinksDb db;
@@ -352,12 +367,14 @@ int main(int argc, char** argv)
             for (const QString& s : args[++i].split(QLatin1Char(','), Qt::SkipEmptyParts))
                 sizes << s.toInt();
         } else {
-            std::fprintf(stderr, "usage: tessary_bench [--million] [--runs R] [--sizes N,N...] [--bookmarks]\n");
+            std::fprintf(
+                stderr,
+                "usage: tessary_bench [--million] [--runs R] [--sizes N,N...] [--bookmarks] | --hostile\n");
             return 2;
         }
     }
     if (bookmarksOnly)
-        return bench::runBookmarkTable(runs);
+        return bench::runBookmarkTable(runs) | bench::runHostileTable();
     const int table = bench::runTable(sizes, runs);
-    return bench::runBookmarkTable(runs) | table;
+    return bench::runBookmarkTable(runs) | bench::runHostileTable() | table;
 }

@@ -1,15 +1,21 @@
 #include "bookmarkfile/BookmarkFile.h"
 
+#include "bookmarkfile/DocumentScan.h"
+#include "bookmarkfile/GuardedParse.h"
+
 #include <QByteArrayView>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <gumbo.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace BookmarkFile {
@@ -31,225 +37,6 @@ char asciiLower(char c)
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
-bool equalsIgnoreCase(std::string_view text, std::string_view lowerCase)
-{
-    if (text.size() != lowerCase.size())
-        return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (asciiLower(text[i]) != lowerCase[i])
-            return false;
-    }
-    return true;
-}
-
-// Where a document may be cut into pieces that each parse, from a fresh start, to the links the
-// whole document gives: just before a <DT> start tag in plain text while no <A> is open. That holds
-// while every tag so far belongs to a bookmark file's vocabulary and every anchor so far held only
-// text: a piece then starts inside nothing but lists, headings and paragraphs, and only a tag
-// inside an anchor could close the anchor early by closing one of them. The first tag that breaks
-// this stops the cutting, and pieces already cut must be read again as one. The scanner follows the
-// HTML tokenizer through comments, tags, quoted attributes and <TITLE> text; the text may arrive in
-// parts, and a token it ends inside is scanned again once more text follows.
-class PieceCutter {
-public:
-    static constexpr qsizetype kNeedMore = -1;
-
-    // The first cut at or after `least` in `text` (the document from the last cut on, which
-    // `complete` says runs to its end); the end of a complete text when there is none, otherwise
-    // kNeedMore.
-    qsizetype nextCut(QByteArrayView text, qsizetype least, bool complete);
-    // The text now starts `bytes` further on.
-    void dropFront(qsizetype bytes) { m_at -= bytes; }
-    // No cut is safe any more, nor were the ones made before.
-    bool stopped() const { return m_stopped; }
-
-private:
-    qsizetype scanToken(qsizetype lt, qsizetype least, bool& cut); // the token's end, or kNeedMore
-    std::string_view tagName(qsizetype from) const;
-    qsizetype skipPast(qsizetype from, char c) const;
-    qsizetype skipComment(qsizetype from) const;
-    qsizetype skipAttributes(qsizetype from) const;
-    qsizetype findEndTag(qsizetype from, std::string_view name) const;
-
-    const char* m_p = nullptr;
-    qsizetype m_n = 0;
-    qsizetype m_at = 0; // scanned so far; always a position in plain text
-    bool m_anchorOpen = false;
-    bool m_stopped = false;
-};
-
-bool inBookmarkVocabulary(std::string_view name)
-{
-    static constexpr std::string_view kNames[] = {"a",  "dl", "dt", "dd", "p",    "h1",    "h2",   "h3",   "h4",
-                                                  "h5", "h6", "hr", "br", "meta", "title", "html", "head", "body"};
-    for (std::string_view known : kNames) {
-        if (equalsIgnoreCase(name, known))
-            return true;
-    }
-    return false;
-}
-
-qsizetype PieceCutter::nextCut(QByteArrayView text, qsizetype least, bool complete)
-{
-    m_p = text.data();
-    m_n = text.size();
-    while (!m_stopped && m_at < m_n) {
-        const void* found = std::memchr(m_p + m_at, '<', size_t(m_n - m_at));
-        if (!found) {
-            m_at = m_n;
-            break;
-        }
-        const qsizetype lt = static_cast<const char*>(found) - m_p;
-        bool cut = false;
-        const qsizetype end = scanToken(lt, least, cut);
-        if (cut) {
-            m_at = lt;
-            return lt;
-        }
-        if (end == kNeedMore) {
-            m_at = complete ? m_n : lt; // at the document's end, the rest lies inside the token
-            break;
-        }
-        m_at = end;
-    }
-    return complete ? m_n : kNeedMore;
-}
-
-// `lt` is at a '<'. Sets `cut` instead when the token is a <DT> start tag that may begin a piece.
-qsizetype PieceCutter::scanToken(qsizetype lt, qsizetype least, bool& cut)
-{
-    if (m_n - lt < 4) // "<!--" needs four bytes to be told from other markup
-        return kNeedMore;
-    const char next = m_p[lt + 1];
-    if (next == '!')
-        return std::string_view(m_p + lt, 4) == "<!--" ? skipComment(lt + 4) : skipPast(lt + 2, '>');
-    if (next == '?')
-        return skipPast(lt + 2, '>'); // a bogus comment
-    if (next == '/') {
-        if (!isAsciiAlpha(m_p[lt + 2]))
-            return skipPast(lt + 2, '>'); // "</>" is dropped, anything else is a bogus comment
-        const std::string_view name = tagName(lt + 2);
-        if (!name.data())
-            return kNeedMore;
-        if (!inBookmarkVocabulary(name) || (m_anchorOpen && !equalsIgnoreCase(name, "a"))) {
-            m_stopped = true;
-            return m_n;
-        }
-        const qsizetype end = skipAttributes(lt + 2 + qsizetype(name.size()));
-        if (end != kNeedMore && equalsIgnoreCase(name, "a"))
-            m_anchorOpen = false;
-        return end;
-    }
-    if (!isAsciiAlpha(next))
-        return lt + 1; // a '<' that is text
-    const std::string_view name = tagName(lt + 1);
-    if (!name.data())
-        return kNeedMore;
-    if (lt >= least && !m_anchorOpen && equalsIgnoreCase(name, "dt")) {
-        cut = true;
-        return lt;
-    }
-    if (!inBookmarkVocabulary(name) || m_anchorOpen) {
-        m_stopped = true;
-        return m_n;
-    }
-    qsizetype end = skipAttributes(lt + 1 + qsizetype(name.size()));
-    if (end != kNeedMore && equalsIgnoreCase(name, "title"))
-        end = findEndTag(end, "title");
-    if (end != kNeedMore && equalsIgnoreCase(name, "a"))
-        m_anchorOpen = true;
-    return end;
-}
-
-// A null view when the text ends inside the name.
-std::string_view PieceCutter::tagName(qsizetype from) const
-{
-    qsizetype end = from;
-    while (end < m_n && !isHtmlSpace(m_p[end]) && m_p[end] != '/' && m_p[end] != '>')
-        ++end;
-    return end < m_n ? std::string_view(m_p + from, size_t(end - from)) : std::string_view();
-}
-
-qsizetype PieceCutter::skipPast(qsizetype from, char c) const
-{
-    const void* found = from < m_n ? std::memchr(m_p + from, c, size_t(m_n - from)) : nullptr;
-    return found ? static_cast<const char*>(found) - m_p + 1 : kNeedMore;
-}
-
-// `from` is just past "<!--". "<!-->" and "<!--->" are whole comments; others end at "-->" or "--!>".
-qsizetype PieceCutter::skipComment(qsizetype from) const
-{
-    if (from < m_n && m_p[from] == '>')
-        return from + 1;
-    if (from + 1 < m_n && m_p[from] == '-' && m_p[from + 1] == '>')
-        return from + 2;
-    const std::string_view rest(m_p + from, size_t(m_n - from));
-    for (size_t dashes = rest.find("--"); dashes != std::string_view::npos; dashes = rest.find("--", dashes + 1)) {
-        if (rest.substr(dashes + 2, 1) == ">")
-            return from + qsizetype(dashes) + 3;
-        if (rest.substr(dashes + 2, 2) == "!>")
-            return from + qsizetype(dashes) + 4;
-    }
-    return kNeedMore;
-}
-
-// The tokenizer's attribute states, from just past a tag's name to just past its '>'. A quote
-// opens a value only where a value may start, so `<a b"c>` ends at its first '>'.
-qsizetype PieceCutter::skipAttributes(qsizetype from) const
-{
-    enum { BeforeName, Name, AfterName, BeforeValue, Unquoted } state = BeforeName;
-    for (qsizetype i = from; i < m_n; ++i) {
-        const char c = m_p[i];
-        const bool space = isHtmlSpace(c);
-        if (c == '>')
-            return i + 1;
-        switch (state) {
-        case BeforeName:
-            if (!space && c != '/')
-                state = Name;
-            break;
-        case Name:
-            state = c == '=' ? BeforeValue : space ? AfterName : c == '/' ? BeforeName : Name;
-            break;
-        case AfterName:
-            if (!space)
-                state = c == '=' ? BeforeValue : c == '/' ? BeforeName : Name;
-            break;
-        case BeforeValue:
-            if (c == '"' || c == '\'') {
-                const void* close = std::memchr(m_p + i + 1, c, size_t(m_n - i - 1));
-                if (!close)
-                    return kNeedMore;
-                i = static_cast<const char*>(close) - m_p;
-                state = BeforeName;
-            } else if (!space) {
-                state = Unquoted;
-            }
-            break;
-        case Unquoted:
-            if (space)
-                state = BeforeName;
-            break;
-        }
-    }
-    return kNeedMore;
-}
-
-// Just past the text of a text-only element: the '<' of its end tag.
-qsizetype PieceCutter::findEndTag(qsizetype from, std::string_view name) const
-{
-    const std::string_view text(m_p, size_t(m_n));
-    for (size_t at = text.find("</", size_t(from)); at != std::string_view::npos; at = text.find("</", at + 2)) {
-        const size_t after = at + 2 + name.size();
-        if (after >= text.size())
-            break;
-        if (equalsIgnoreCase(text.substr(at + 2, name.size()), name) &&
-            (isHtmlSpace(text[after]) || text[after] == '/' || text[after] == '>'))
-            return qsizetype(at);
-    }
-    return kNeedMore;
-}
-
 // Windows-1252's 0x80..0x9F; the five bytes it leaves undefined map to the C1 controls, as browsers do.
 constexpr char16_t kWindows1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
@@ -262,6 +49,10 @@ void windows1252ToUtf8(QByteArrayView in, std::string& out)
     out.reserve(size_t(in.size()) + size_t(in.size()) / 8);
     for (const char byte : in) {
         const auto c = static_cast<unsigned char>(byte);
+        if (c == 0) {
+            out += "\xEF\xBF\xBD"; // as an HTML parser reads a NUL
+            continue;
+        }
         if (c < 0x80) {
             out += byte;
             continue;
@@ -335,6 +126,15 @@ const GumboVector* childrenOf(const GumboNode* node)
     }
 }
 
+// The text of a quoted attribute value as the file writes it, quotes left out.
+std::string_view unquoted(const GumboStringPiece& original)
+{
+    std::string_view raw(original.data, original.length);
+    if (raw.size() >= 2 && (raw.front() == '"' || raw.front() == '\'') && raw.back() == raw.front())
+        raw = raw.substr(1, raw.size() - 2);
+    return raw;
+}
+
 // Walks a parsed piece without recursion (files can nest deeper than the stack) and turns each
 // anchor the file wrote into a link or a skip count. The parser's own copies of an anchor (made to
 // reopen one that was left unclosed) are not anchors of the file and are passed over.
@@ -347,10 +147,16 @@ public:
 private:
     void take(const GumboNode* anchor);
     void gatherText(const GumboNode* anchor);
+    void noteLayout(std::string_view original);
 
     BookmarkReadResult& m_result;
     int m_anchors = 0;
     std::string m_text;
+    // Whether the text as the file writes it lays itself out with white space: a line break, a
+    // tab, a form feed, two blanks in a row or a blank at either end.
+    bool m_laidOut = false;
+    bool m_anyText = false;
+    bool m_blankLast = false;
     std::vector<std::pair<const GumboVector*, unsigned>> m_stack, m_textStack;
 };
 
@@ -378,25 +184,46 @@ void Collector::take(const GumboNode* anchor)
 {
     ++m_anchors;
     const GumboAttribute* href = gumbo_get_attribute(&anchor->v.element.attributes, "href");
-    const std::string_view address = href ? trimmedAddress(href->value) : std::string_view();
+    std::string_view address = href ? std::string_view(href->value) : std::string_view();
+    // Blanks the file writes around the address are no part of it; those it writes as character
+    // references are.
+    if (const std::string_view raw = href ? unquoted(href->original_value) : std::string_view();
+        !raw.empty() &&
+        (static_cast<unsigned char>(raw.front()) <= 0x20 || static_cast<unsigned char>(raw.back()) <= 0x20))
+        address = trimmedAddress(address);
     if (address.empty()) {
         ++m_result.skippedWithoutAddress;
         return;
     }
-    if (hasUnopenableScheme(address)) {
+    // A URL parser strips outer blanks and controls however written, so the test of the scheme does.
+    if (hasUnopenableScheme(trimmedAddress(address))) {
         ++m_result.skippedUnopenableAddress;
         return;
     }
     gatherText(anchor);
-    collapseWhiteSpace(m_text);
-    const QString addressText = QString::fromUtf8(address.data(), qsizetype(address.size()));
-    m_result.links.append(Link{
-        m_text.empty() ? addressText : QString::fromUtf8(m_text.data(), qsizetype(m_text.size())), addressText});
+    if (m_laidOut)
+        collapseWhiteSpace(m_text);
+    const std::string_view name = m_text.empty() ? address : std::string_view(m_text);
+    // A UTF-16 character takes at most three bytes of UTF-8: more bytes than that are too long
+    // without converting them.
+    const auto tooLong = [](std::string_view text) { return qsizetype(text.size()) > 3 * kMaxTextLength; };
+    if (tooLong(name) || tooLong(address)) {
+        ++m_result.skippedTooLong;
+        return;
+    }
+    Link link{QString::fromUtf8(name.data(), qsizetype(name.size())),
+              QString::fromUtf8(address.data(), qsizetype(address.size()))};
+    if (link.name.size() > kMaxTextLength || link.url.size() > kMaxTextLength) {
+        ++m_result.skippedTooLong;
+        return;
+    }
+    m_result.links.append(std::move(link));
 }
 
 void Collector::gatherText(const GumboNode* anchor)
 {
     m_text.clear();
+    m_laidOut = m_anyText = m_blankLast = false;
     m_textStack.assign(1, {childrenOf(anchor), 0u});
     while (!m_textStack.empty()) {
         auto& [children, index] = m_textStack.back();
@@ -405,10 +232,29 @@ void Collector::gatherText(const GumboNode* anchor)
             continue;
         }
         const auto* node = static_cast<const GumboNode*>(children->data[index++]);
-        if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE || node->type == GUMBO_NODE_CDATA)
+        if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE ||
+            node->type == GUMBO_NODE_CDATA) {
             m_text += node->v.text.text;
-        else if (const GumboVector* grandchildren = childrenOf(node); grandchildren && grandchildren->length)
+            noteLayout(std::string_view(node->v.text.original_text.data, node->v.text.original_text.length));
+        } else if (const GumboVector* grandchildren = childrenOf(node); grandchildren && grandchildren->length) {
             m_textStack.push_back({grandchildren, 0u});
+        }
+    }
+    m_laidOut = m_laidOut || m_blankLast;
+}
+
+void Collector::noteLayout(std::string_view original)
+{
+    for (size_t i = 0; i < original.size() && !m_laidOut; ++i) {
+        const char c = original[i];
+        if (c == ' ') {
+            m_laidOut = !m_anyText || m_blankLast;
+            m_blankLast = true;
+        } else {
+            m_laidOut = isHtmlSpace(c);
+            m_blankLast = false;
+        }
+        m_anyText = true;
     }
 }
 
@@ -434,117 +280,141 @@ BookmarkReadResult binaryFile()
                    QStringLiteral("The file holds binary data, not text, so it is not a bookmark file."));
 }
 
+BookmarkReadResult tooDeep(int maxDepth)
+{
+    return failure(
+        BookmarkError::TooDeep,
+        QStringLiteral("Its elements are nested more than %1 levels deep, where a bookmark file nests a "
+                       "few dozen at most, so it is not read.")
+            .arg(maxDepth));
+}
+
+BookmarkReadResult tooSlow()
+{
+    return failure(BookmarkError::TooComplex,
+                   QStringLiteral("Its markup nests too deeply around too much text: reading it would take far "
+                                  "too long, so it is not read."));
+}
+
+BookmarkReadResult tooManyNodes()
+{
+    return failure(BookmarkError::TooComplex,
+                   QStringLiteral("It holds more than %1 million elements and runs of text, where a bookmark file "
+                                  "holds a few a link: reading it would take far too long, so it is not read.")
+                       .arg(kMaxNodes / 1'000'000));
+}
+
+BookmarkReadResult tooMuchMemory()
+{
+    return failure(BookmarkError::TooComplex,
+                   QStringLiteral("Reading it would take more than %1 MB of memory: it holds far more markup than "
+                                  "a bookmark file, so it is not read.")
+                       .arg(kParserBudgetBytes / (1024 * 1024)));
+}
+
+BookmarkReadResult cancelled()
+{
+    return failure(BookmarkError::Cancelled, QStringLiteral("The reading was cancelled."));
+}
+
+bool isNonCharacter(char32_t c)
+{
+    return (c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE;
+}
+
+// The C1 controls HTML reads as Windows-1252 characters, written as a reference or not.
+bool isLostC1Control(char32_t c)
+{
+    return c >= 0x80 && c <= 0x9F && c != 0x81 && c != 0x8D && c != 0x8F && c != 0x90 && c != 0x9D;
+}
+
+// Calls `write` with every character of the text, an unpaired surrogate as U+FFFD.
+template <typename Write> void forEachCharacter(const QString& text, Write write)
+{
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < n && text[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
+        else if (QChar::isSurrogate(c))
+            c = 0xFFFD;
+        write(c, i + 1 == n);
+    }
+}
+
+void appendUtf8(QByteArray& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// Text or an attribute value, so that an HTML parser gives back every character it can.
 void appendEscaped(QByteArray& out, const QString& text)
 {
-    const QByteArray utf8 = text.toUtf8();
-    for (const char c : utf8) {
-        switch (c) {
-        case '&':
+    bool first = true;
+    char32_t previous = 0;
+    forEachCharacter(text, [&](char32_t c, bool last) {
+        const bool reference = c == '\t' || c == '\n' || c == '\r' || c == '\f' || (c < 0x20 && c != 0) ||
+                               c == 0x7F || (c >= 0x80 && c <= 0x9F && !isLostC1Control(c)) || isNonCharacter(c) ||
+                               (c == ' ' && (first || last || previous == ' '));
+        if (c == '&')
             out += "&amp;";
-            break;
-        case '<':
+        else if (c == '<')
             out += "&lt;";
-            break;
-        case '>':
+        else if (c == '>')
             out += "&gt;";
-            break;
-        case '"':
+        else if (c == '"')
             out += "&quot;";
-            break;
-        case '\r':
-            out += "&#13;";
-            break;
-        case '\n':
-            out += "&#10;";
-            break;
-        case '\0':
-            out += "\xEF\xBF\xBD"; // a NUL would make the file binary
-            break;
-        default:
-            out += c;
-        }
-    }
+        else if (reference)
+            out += "&#" + QByteArray::number(quint32(c)) + ';';
+        else if (c == 0 || isLostC1Control(c))
+            out += "\xEF\xBF\xBD"; // what a reader would make of it; a NUL would make the file binary
+        else
+            appendUtf8(out, c);
+        previous = c;
+        first = false;
+    });
 }
 
-// Hands the document to the parser in pieces of about pieceBytes, each tree freed before the next:
-// the parser's tree takes about ten times the bytes it is given.
-class PieceReader {
-public:
-    PieceReader(bool utf8, qsizetype pieceBytes, BookmarkReadResult& result)
-        : m_utf8(utf8), m_pieceBytes(std::max<qsizetype>(pieceBytes, 1)), m_collector(result)
-    {
-        m_options.max_errors = 0; // every export breaks some HTML rule; keeping the errors only costs memory
-    }
-
-    // Reads the whole pieces at the front of `text`, the document from the end of the last call on
-    // (all of it when `complete`); returns how many bytes it read. Once mustReadWhole(), what it
-    // read is void and the document must be read again in one piece.
-    qsizetype read(QByteArrayView text, bool complete);
-    bool mustReadWhole() const { return m_mustReadWhole; }
-    int anchors() const { return m_collector.anchors(); }
-
-private:
-    void parse(QByteArrayView piece);
-
-    bool m_utf8;
-    qsizetype m_pieceBytes;
-    Collector m_collector;
-    PieceCutter m_cutter;
-    GumboOptions m_options = kGumboDefaultOptions;
-    std::string m_decoded;
-    int m_pieces = 0;
-    bool m_mustReadWhole = false;
-};
-
-qsizetype PieceReader::read(QByteArrayView text, bool complete)
-{
-    qsizetype used = 0;
-    while (used < text.size() && !m_mustReadWhole) {
-        const bool fitsOnePiece = text.size() - used <= m_pieceBytes;
-        if (fitsOnePiece && !complete)
-            break;
-        // After a cut the rest is scanned to its end, for a tag that voids the cuts.
-        const qsizetype cut =
-            fitsOnePiece && m_pieces == 0 ? text.size() : m_cutter.nextCut(text, used + m_pieceBytes, complete);
-        m_mustReadWhole = m_cutter.stopped() && m_pieces > 0;
-        if (cut == PieceCutter::kNeedMore || m_mustReadWhole)
-            break;
-        parse(text.sliced(used, cut - used));
-        ++m_pieces;
-        used = cut;
-    }
-    m_cutter.dropFront(used);
-    return used;
-}
-
-void PieceReader::parse(QByteArrayView piece)
-{
-    if (!m_utf8) {
-        windows1252ToUtf8(piece, m_decoded);
-        piece = QByteArrayView(m_decoded.data(), qsizetype(m_decoded.size()));
-    }
-    GumboOutput* output = gumbo_parse_with_options(&m_options, piece.data(), size_t(piece.size()));
-    m_collector.collect(output->document);
-    gumbo_destroy_output(&m_options, output);
-}
-
-// Whether blocks of bytes, taken together, hold a NUL, and whether they are UTF-8: a character cut
-// at a block's end is checked with the next block.
+// Whether a text is binary: more than one byte in 32 a text never holds (NUL and the C0 controls
+// other than tab, line feed, form feed, carriage return and escape), counted over blocks; and
+// whether it is UTF-8, where a character cut at a block's end is checked with the next block.
 class TextCheck {
 public:
     void add(QByteArrayView block);
-    bool binary() const { return m_binary; }
+    qint64 controls() const { return m_controls; }
+    // Binary now, whatever the rest holds, for a text of `total` bytes.
+    bool binaryAlready(qint64 total) const { return m_controls * 32 > total; }
+    bool binary() const { return m_controls * 32 > m_bytes; }
     bool utf8() const { return m_utf8 && m_carry.isEmpty(); } // once every block is in
 
 private:
     QByteArray m_carry;
-    bool m_binary = false;
+    qint64 m_controls = 0;
+    qint64 m_bytes = 0;
     bool m_utf8 = true;
 };
 
 void TextCheck::add(QByteArrayView block)
 {
-    m_binary = m_binary || std::memchr(block.data(), '\0', size_t(block.size()));
+    m_bytes += block.size();
+    for (const char byte : block) {
+        const auto c = static_cast<unsigned char>(byte);
+        m_controls += c < 0x20 && c != '\t' && c != '\n' && c != '\f' && c != '\r' && c != 0x1B;
+    }
     if (!m_utf8)
         return;
     QByteArray joined = m_carry;
@@ -560,47 +430,266 @@ void TextCheck::add(QByteArrayView block)
     m_utf8 = QByteArrayView(joined).first(whole).isValidUtf8();
 }
 
-BookmarkReadResult finished(BookmarkReadResult result, const PieceReader& reader)
+// Hands the document to the parser piece by piece, at the cuts the scan found, each tree freed
+// before the next: the parser's tree takes about ten times the bytes it is given.
+class PieceReader {
+public:
+    PieceReader(bool utf8, const std::vector<qint64>& cuts, BookmarkReadResult& result, GuardedParse& parser)
+        : m_utf8(utf8), m_cuts(cuts), m_collector(result), m_parser(parser)
+    {
+        m_options.max_errors = 0; // every export breaks some HTML rule; keeping the errors only costs memory
+    }
+
+    // Parses the whole pieces at the front of `window`, the document from byte `start` on (to its
+    // end when `complete`); returns how many bytes it is done with.
+    qsizetype read(QByteArrayView window, qint64 start, bool complete);
+    bool stopped() const { return m_parser.outcome() != GuardedParse::Outcome::Parsed; }
+    int anchors() const { return m_collector.anchors(); }
+
+private:
+    void parse(QByteArrayView piece);
+
+    bool m_utf8;
+    const std::vector<qint64>& m_cuts;
+    size_t m_nextCut = 0;
+    Collector m_collector;
+    GuardedParse& m_parser;
+    GumboOptions m_options = kGumboDefaultOptions;
+    std::string m_decoded;
+};
+
+qsizetype PieceReader::read(QByteArrayView window, qint64 start, bool complete)
 {
+    qsizetype used = 0;
+    while (!stopped()) {
+        const bool lastPiece = m_nextCut >= m_cuts.size();
+        const qint64 end = lastPiece ? (complete ? start + window.size() : -1) : m_cuts[m_nextCut];
+        if (end < 0 || end > start + window.size())
+            break;
+        parse(window.sliced(used, end - start - used));
+        used = end - start;
+        if (lastPiece)
+            break;
+        ++m_nextCut;
+    }
+    return used;
+}
+
+void PieceReader::parse(QByteArrayView piece)
+{
+    if (!m_utf8) {
+        windows1252ToUtf8(piece, m_decoded);
+        piece = QByteArrayView(m_decoded.data(), qsizetype(m_decoded.size()));
+    } else if (std::memchr(piece.data(), '\0', size_t(piece.size()))) {
+        m_decoded.clear();
+        for (const char c : piece)
+            c ? void(m_decoded += c) : void(m_decoded += "\xEF\xBF\xBD"); // as an HTML parser reads a NUL
+        piece = QByteArrayView(m_decoded.data(), qsizetype(m_decoded.size()));
+    }
+    const GumboOutput* output = m_parser.parse(m_options, piece.data(), size_t(piece.size()));
+    if (output)
+        m_collector.collect(output->document);
+    m_parser.release();
+}
+
+// Where the document's text comes from: blocks of it as UTF-8 (or Windows-1252) bytes, read from
+// the start again for the second pass.
+class Source {
+public:
+    virtual ~Source() = default;
+    virtual bool rewind() = 0;
+    // The next block; empty at the end or on a failure.
+    virtual QByteArray next() = 0;
+    virtual bool failed() const = 0;
+    // How far through the document the last block went, and of what, in the units progress counts.
+    virtual qint64 done() const = 0;
+    virtual qint64 total() const = 0;
+};
+
+enum class Encoding { Bytes, Utf16Le, Utf16Be };
+
+// The byte-order mark a text starts with and its length.
+std::pair<Encoding, qint64> byteOrderMark(QByteArrayView start)
+{
+    if (start.startsWith("\xEF\xBB\xBF"))
+        return {Encoding::Bytes, 3};
+    if (start.startsWith("\xFF\xFE"))
+        return {Encoding::Utf16Le, 2};
+    if (start.startsWith("\xFE\xFF"))
+        return {Encoding::Utf16Be, 2};
+    return {Encoding::Bytes, 0};
+}
+
+// UTF-16 turned into UTF-8 block by block; a character cut at a block's end waits for the next.
+class Utf16 {
+public:
+    explicit Utf16(Encoding encoding) : m_encoding(encoding) { reset(); }
+    void reset()
+    {
+        m_decoder =
+            QStringDecoder(m_encoding == Encoding::Utf16Le ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+    }
+    QByteArray operator()(QByteArrayView block) { return QString(m_decoder.decode(block)).toUtf8(); }
+
+private:
+    Encoding m_encoding;
+    QStringDecoder m_decoder;
+};
+
+class MemorySource : public Source {
+public:
+    explicit MemorySource(QByteArray text) : m_text(std::move(text)) {}
+    bool rewind() override
+    {
+        m_given = false;
+        return true;
+    }
+    QByteArray next() override
+    {
+        const bool given = std::exchange(m_given, true);
+        return given ? QByteArray() : m_text;
+    }
+    bool failed() const override { return false; }
+    qint64 done() const override { return m_given ? m_text.size() : 0; }
+    qint64 total() const override { return m_text.size(); }
+
+private:
+    QByteArray m_text;
+    bool m_given = false;
+};
+
+class FileSource : public Source {
+public:
+    FileSource(QFile& file, qint64 start, Encoding encoding)
+        : m_file(file), m_start(start), m_length(file.size() - start), m_encoding(encoding), m_utf16(encoding)
+    {
+    }
+    bool rewind() override
+    {
+        m_read = 0;
+        m_utf16.reset();
+        return m_file.seek(m_start);
+    }
+    QByteArray next() override
+    {
+        // Only the bytes there at the start are read, should the file grow meanwhile.
+        const QByteArray block = m_file.read(std::min<qint64>(kReadBlockBytes, m_length - m_read));
+        m_read += block.size();
+        return m_encoding == Encoding::Bytes || block.isEmpty() ? block : m_utf16(block);
+    }
+    bool failed() const override { return m_file.error() != QFileDevice::NoError; }
+    qint64 done() const override { return m_read; }
+    qint64 total() const override { return m_length; }
+
+private:
+    QFile& m_file;
+    qint64 m_start;
+    qint64 m_length;
+    qint64 m_read = 0;
+    Encoding m_encoding;
+    Utf16 m_utf16;
+};
+
+using Progress = std::function<bool(qint64 done, qint64 total)>;
+
+// Reads the document twice, block by block: once to check it (binary, encoding, depth, the parser's
+// work) and find its cuts, then to parse it piece by piece. The first pass is the quick one: it
+// counts as a tenth of the reading.
+BookmarkReadResult readDocument(Source& source, qsizetype pieceBytes, int maxDepth, quint64 maxSteps,
+                                const Progress& progress, const std::function<BookmarkReadResult()>& cannotRead)
+{
+    qint64 done = 0;
+    const qint64 total = std::max<qint64>(source.total(), 1);
+    const auto stopped = [&] { return progress && !progress(done, total); };
+
+    TextCheck check;
+    DocumentScan scan(pieceBytes, maxDepth, maxSteps);
+    if (!source.rewind())
+        return cannotRead();
+    qint64 textBytes = 0;
+    for (QByteArray block; !(block = source.next()).isEmpty();) {
+        check.add(block);
+        scan.add(block, false);
+        textBytes += block.size();
+        done = source.done() / 10;
+        if (stopped())
+            return cancelled();
+        if (check.binaryAlready(source.total()) || scan.tooDeep() || scan.tooSlow() || scan.nodes() > kMaxNodes)
+            break;
+    }
+    scan.add({}, true);
+    if (source.failed())
+        return cannotRead();
+    if (textBytes == 0)
+        return failure(BookmarkError::Empty, QStringLiteral("The file is empty."));
+    if (check.binaryAlready(source.total()) || check.binary())
+        return binaryFile();
+    if (scan.tooDeep())
+        return tooDeep(maxDepth);
+    if (scan.tooSlow())
+        return tooSlow();
+    if (scan.nodes() > kMaxNodes)
+        return tooManyNodes();
+    // A document read in one piece is held whole, by the parser too: about 150 bytes a node, and
+    // the text once more. One that would not fit is refused before the parser starts.
+    if (scan.cuts().empty() && scan.nodes() * 150 + quint64(textBytes) > quint64(kParserBudgetBytes))
+        return tooMuchMemory();
+
+    BookmarkReadResult result;
+    result.links.reserve(scan.anchors());
+    // Asked now and then during a long parse as well, so that "Cancel" stops even that.
+    GuardedParse parser(size_t(kParserBudgetBytes), [&] { return !stopped(); });
+    PieceReader reader(check.utf8(), scan.cuts(), result, parser);
+    if (!source.rewind())
+        return cannotRead();
+    // The window holds what the last piece left over plus one block (all of it, for one piece).
+    QByteArray window;
+    if (scan.cuts().empty())
+        window.reserve(qsizetype(textBytes));
+    qint64 windowStart = 0;
+    for (;;) {
+        const QByteArray block = source.next();
+        const bool complete = block.isEmpty();
+        window += block;
+        const qsizetype used = reader.read(window, windowStart, complete);
+        window.remove(0, used);
+        windowStart += used;
+        done = total / 10 + source.done() * 9 / 10;
+        if (reader.stopped() || complete || stopped())
+            break;
+    }
+    if (parser.outcome() == GuardedParse::Outcome::OverBudget)
+        return tooMuchMemory();
+    if (parser.outcome() == GuardedParse::Outcome::Stopped || stopped())
+        return cancelled();
+    if (source.failed())
+        return cannotRead();
     if (reader.anchors() == 0)
         return failure(BookmarkError::NotBookmarks,
                        QStringLiteral("The file holds no links, so it is not a bookmark file."));
     return result;
 }
 
-BookmarkReadResult readWhole(QByteArrayView text, bool utf8)
+QByteArray utf16ToUtf8(QByteArrayView bytes, Encoding encoding)
 {
-    BookmarkReadResult result;
-    PieceReader reader(utf8, text.size(), result);
-    reader.read(text, true);
-    return finished(std::move(result), reader);
+    Utf16 decode(encoding);
+    return decode(bytes);
 }
 
 } // namespace
 
-BookmarkReadResult read(const QByteArray& bytes, qsizetype pieceBytes)
+BookmarkReadResult read(const QByteArray& bytes, qsizetype pieceBytes, int maxDepth, quint64 maxParserSteps)
 {
-    QByteArrayView text(bytes);
-    if (text.startsWith("\xEF\xBB\xBF"))
-        text = text.sliced(3);
-    if (text.isEmpty())
-        return failure(BookmarkError::Empty, QStringLiteral("The file is empty."));
-    if (text.size() > kMaxFileBytes)
-        return tooLarge(text.size());
-    if (std::memchr(text.data(), '\0', size_t(text.size())))
-        return binaryFile();
-    const bool utf8 = text.isValidUtf8();
-    BookmarkReadResult result;
-    PieceReader reader(utf8, pieceBytes, result);
-    reader.read(text, true);
-    return reader.mustReadWhole() ? readWhole(text, utf8) : finished(std::move(result), reader);
+    const auto [encoding, mark] = byteOrderMark(bytes);
+    if (bytes.size() > kMaxFileBytes)
+        return tooLarge(bytes.size());
+    const QByteArrayView rest = QByteArrayView(bytes).sliced(mark);
+    MemorySource source(encoding == Encoding::Bytes ? rest.toByteArray() : utf16ToUtf8(rest, encoding));
+    return readDocument(source, pieceBytes, maxDepth, maxParserSteps, {}, [] { return binaryFile(); });
 }
 
 BookmarkReadResult readFile(const QString& path, const std::function<bool(qint64 done, qint64 total)>& progress)
 {
-    const auto stopped = [&progress](qint64 done, qint64 total) { return progress && !progress(done, total); };
-    const BookmarkReadResult cancelled =
-        failure(BookmarkError::Cancelled, QStringLiteral("The reading was cancelled."));
     if (QFileInfo(path).isDir())
         return failure(BookmarkError::CannotRead, QStringLiteral("It is a folder, not a file."));
     QFile file(path);
@@ -622,63 +711,38 @@ BookmarkReadResult readFile(const QString& path, const std::function<bool(qint64
             if (block.isEmpty())
                 break;
             bytes += block;
-            if (stopped(bytes.size(), kMaxFileBytes))
-                return cancelled;
+            if (progress && !progress(bytes.size() / 10, kMaxFileBytes))
+                return cancelled();
         }
         if (file.error() != QFileDevice::NoError)
             return cannotRead();
-        return bytes.size() > kMaxFileBytes ? tooLarge(bytes.size()) : read(bytes);
+        if (bytes.size() > kMaxFileBytes)
+            return tooLarge(bytes.size());
+        const auto [encoding, mark] = byteOrderMark(bytes);
+        const QByteArrayView rest = QByteArrayView(bytes).sliced(mark);
+        MemorySource source(encoding == Encoding::Bytes ? rest.toByteArray() : utf16ToUtf8(rest, encoding));
+        bytes = QByteArray();
+        return readDocument(source, kPieceBytes, kMaxDepth, kMaxParserSteps, progress, cannotRead);
     }
+    const auto [encoding, mark] = byteOrderMark(file.peek(3));
+    FileSource source(file, mark, encoding);
+    return readDocument(source, kPieceBytes, kMaxDepth, kMaxParserSteps, progress, cannotRead);
+}
 
-    // A file is read twice in blocks, never whole: once to tell its encoding, once to parse it.
-    const qint64 start = file.peek(3) == QByteArrayView("\xEF\xBB\xBF") ? 3 : 0;
-    if (file.size() <= start)
-        return failure(BookmarkError::Empty, QStringLiteral("The file is empty."));
-    TextCheck check;
-    qint64 checked = 0;
-    if (!file.seek(start))
-        return cannotRead();
-    for (QByteArray block; !(block = file.read(kReadBlockBytes)).isEmpty() && !check.binary();) {
-        check.add(block);
-        checked += block.size();
-        // The first pass is the quick one: it counts as a tenth of the reading.
-        if (stopped(checked / 10, file.size()))
-            return cancelled;
-    }
-    if (file.error() != QFileDevice::NoError)
-        return cannotRead();
-    if (check.binary())
-        return binaryFile();
-
-    BookmarkReadResult result;
-    PieceReader reader(check.utf8(), kPieceBytes, result);
-    if (!file.seek(start))
-        return cannotRead();
-    // The window holds what the last piece left over plus one block; only the bytes checked above
-    // are read, should the file grow meanwhile.
-    QByteArray window;
-    for (qint64 left = checked;;) {
-        const QByteArray block = file.read(std::min<qint64>(kReadBlockBytes, left));
-        left -= block.size();
-        const bool complete = left <= 0 || block.isEmpty();
-        window += block;
-        window.remove(0, reader.read(window, complete));
-        if (stopped(checked / 10 + (checked - left) * 9 / 10, checked))
-            return cancelled;
-        if (complete || reader.mustReadWhole())
-            break;
-    }
-    if (reader.mustReadWhole()) {
-        window.clear();
-        if (!file.seek(start))
-            return cannotRead();
-        const QByteArray bytes = file.read(checked);
-        if (file.error() == QFileDevice::NoError)
-            return readWhole(bytes, check.utf8());
-    }
-    if (file.error() != QFileDevice::NoError)
-        return cannotRead();
-    return finished(std::move(result), reader);
+QString nameAsRead(const QString& name)
+{
+    const bool changes = std::any_of(name.begin(), name.end(), [](QChar c) {
+        return c.unicode() == 0 || c.isSurrogate() || isLostC1Control(c.unicode());
+    });
+    if (!changes)
+        return name;
+    QString read;
+    read.reserve(name.size());
+    forEachCharacter(name, [&read](char32_t c, bool) {
+        // QChar::fromUcs4, not QString::fromUcs4: that would take a U+FEFF for a byte-order mark.
+        read.append(QChar::fromUcs4(c == 0 || isLostC1Control(c) ? 0xFFFD : c));
+    });
+    return read;
 }
 
 QByteArray toHtml(const QList<Link>& links)

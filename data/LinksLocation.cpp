@@ -2,6 +2,7 @@
 
 #include "data/LinksDb.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,6 +23,18 @@ Choice failed(const QString& folder, const QString& reason)
     return choice;
 }
 
+// What a first start killed half-way left under its temporary name; an hour old, it is no other
+// first start's work in progress.
+void removeLeftovers(const QString& parent, const QString& prefix)
+{
+    const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    for (const QFileInfo& leftover : QDir(parent).entryInfoList(
+             {prefix + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        if (leftover.lastModified() < hourAgo)
+            QDir(leftover.absoluteFilePath()).removeRecursively();
+    }
+}
+
 // The folder is filled under a temporary name beside it and renamed into place, so it never
 // stands without its file, whatever happens half-way.
 Choice makeUserFolder(const QString& folder)
@@ -32,7 +45,9 @@ Choice makeUserFolder(const QString& folder)
         return failed(folder,
                       QStringLiteral("the folder %1 could not be made.").arg(QDir::toNativeSeparators(parent)));
 
-    QTemporaryDir building(parent + QStringLiteral("/.") + info.fileName() + QStringLiteral("-new-XXXXXX"));
+    const QString prefix = QStringLiteral(".") + info.fileName() + QStringLiteral("-new-");
+    removeLeftovers(parent, prefix);
+    QTemporaryDir building(parent + QLatin1Char('/') + prefix + QStringLiteral("XXXXXX"));
     if (!building.isValid())
         return failed(folder, building.errorString());
     QString error;

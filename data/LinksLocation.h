@@ -4,7 +4,9 @@
 
 // Where the program keeps its links.mdb. A links.mdb beside the executable means portable use and
 // wins. Otherwise the file is the user's, in the user's data folder; on an installed program's very
-// first start, when that folder does not exist yet, the folder is made with a fresh installed file.
+// first start, when that folder does not exist yet, the folder is made with a fresh installed file
+// (under a temporary name, renamed into place once whole; what a killed first start left under
+// such a name is cleared by a later one).
 namespace LinksLocation {
 
 struct Choice {

@@ -190,7 +190,8 @@ void LinksStore::reload()
     announce(Change::Reloaded);
 }
 
-LinksStore::AddAllResult LinksStore::addAll(QList<Link> links, const std::function<bool(int done)>& progress)
+LinksStore::AddAllResult LinksStore::addAll(QList<Link> links, const std::function<bool(int done)>& progress,
+                                            const std::function<QString(const QString&)>& asGiven)
 {
     AddAllResult result;
     Database db = LinksDb::open();
@@ -201,8 +202,11 @@ LinksStore::AddAllResult LinksStore::addAll(QList<Link> links, const std::functi
         {
             const LinkNames inFile = readNames(db);
             stored.reserve(inFile.names.size());
-            for (const QString& name : inFile.names)
+            for (const QString& name : inFile.names) {
                 stored.insert(name);
+                if (asGiven)
+                    stored.insert(asGiven(name));
+            }
         }
         met.reserve(links.size());
         Recordset table = openTable(db);

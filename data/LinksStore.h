@@ -62,11 +62,13 @@ public:
     };
     // Adds, in one transaction and in the order given, every link whose name is neither stored
     // nor met earlier in `links`; identities in `links` are ignored. The stored names are read
-    // once, inside the transaction, so another copy cannot slip the same name in meanwhile.
-    // progress(done) runs now and then; when it returns false nothing is added. The list is let
-    // go before the change is announced, so a large import and the rebuild of its list are never
-    // held in memory at once.
-    static AddAllResult addAll(QList<Link> links, const std::function<bool(int done)>& progress = {});
+    // once, inside the transaction, so another copy cannot slip the same name in meanwhile; a
+    // stored name also counts as `asGiven(name)` when that is given (how the source of `links`
+    // gives back a name it cannot carry as it is). progress(done) runs now and then; when it
+    // returns false nothing is added. The list is let go before the change is announced, so a
+    // large import and the rebuild of its list are never held in memory at once.
+    static AddAllResult addAll(QList<Link> links, const std::function<bool(int done)>& progress = {},
+                               const std::function<QString(const QString&)>& asGiven = {});
 
 Q_SIGNALS:
     void changed(LinksStore::Change change);

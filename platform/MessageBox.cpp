@@ -38,8 +38,8 @@ public:
         }
         if ((style & 0x0F) == MsgStyle::YesNo) {
             QPushButton* yes = box.addButton(QMessageBox::Yes);
-            box.addButton(QMessageBox::No);
-            box.setDefaultButton(yes);
+            QPushButton* no = box.addButton(QMessageBox::No);
+            box.setDefaultButton(style & MsgStyle::DefaultButton2 ? no : yes);
             box.setEscapeButton(QMessageBox::No);
             box.exec();
             return box.clickedButton() == static_cast<QAbstractButton*>(yes) ? MsgAnswer::Yes : MsgAnswer::No;

@@ -3,7 +3,8 @@
 #include <QString>
 
 // Modal message boxes. The style number is a button set (0 = OK, 4 = Yes and No) plus an icon
-// (16 stop, 32 question, 48 exclamation, 64 information); the first button is the default.
+// (16 stop, 32 question, 48 exclamation, 64 information) plus the default button: the first,
+// unless 256 makes it the second.
 namespace platform {
 
 namespace MsgStyle {
@@ -13,6 +14,7 @@ constexpr int Critical = 16;
 constexpr int Question = 32;
 constexpr int Exclamation = 48;
 constexpr int Information = 64;
+constexpr int DefaultButton2 = 256;
 } // namespace MsgStyle
 
 namespace MsgAnswer {

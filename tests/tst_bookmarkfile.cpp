@@ -1,6 +1,7 @@
 // Netscape bookmark files: what browsers' exports give, what is refused, and what survives writing
 // and reading back.
 #include "bookmarkfile/BookmarkFile.h"
+#include "bookmarkfile/GuardedParse.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,6 +34,40 @@ QByteArray bytesOf(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Hostile files, made here at their full size rather than kept in the repository.
+const QByteArray kHeader =
+    "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n";
+
+QByteArray withLinkAfter(const QByteArray& body)
+{
+    return kHeader + "<DT><A HREF=\"https://first.example/\">First</A>\n" + body +
+           "\n<DT><A HREF=\"https://last.example/\">Last</A>\n";
+}
+
+QByteArray numbered(const char* before, const char* after, int count)
+{
+    QByteArray out;
+    for (int i = 0; i < count; ++i)
+        out += before + QByteArray::number(i) + after;
+    return out;
+}
+
+// Anchor text `levels` elements deep: the parser looks through all of them for every character.
+QByteArray deepText(int levels, qsizetype textBytes)
+{
+    return kHeader + QByteArray("<div>").repeated(levels - 1) + "<A HREF=\"https://deep.example/\">" +
+           QByteArray(textBytes, 'n') + "</A>\n";
+}
+
+// A Chromium-shaped export: links in folders three deep.
+QByteArray chromiumShaped(int links)
+{
+    QByteArray html = kHeader + "<DT><H3 PERSONAL_TOOLBAR_FOLDER=\"true\">Bar</H3>\n<DL><p>\n"
+                                "<DT><H3>Work</H3>\n<DL><p>\n<DT><H3>Old</H3>\n<DL><p>\n";
+    html += numbered("<DT><A HREF=\"https://example.com/", "\" ADD_DATE=\"1700000000\">Site</A>\n", links);
+    return html + "</DL><p>\n</DL><p>\n</DL><p>\n</DL><p>\n";
 }
 
 } // namespace
@@ -94,9 +129,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("link"); // empty when skipped
         QTest::addColumn<int>("withoutAddress");
         QTest::addColumn<int>("unopenable");
-        const auto row = [](const char* name, const char* anchor, const QString& link, int without = 0,
+        const auto row = [](const char* name, const QByteArray& anchor, const QString& link, int without = 0,
                             int unopenable = 0) {
-            QTest::newRow(name) << QByteArray(anchor) << link << without << unopenable;
+            QTest::newRow(name) << anchor << link << without << unopenable;
         };
         row("blanks collapsed", "<A HREF=\"u\">  Two \n\t words\r\n here </A>", "Two words here -> u");
         row("no-break spaces kept", "<A HREF=\"u\">a&nbsp;&nbsp;b</A>", "a\u00A0\u00A0b -> u");
@@ -118,6 +153,16 @@ private Q_SLOTS:
         row("javascript: in capitals", "<A HREF=\"JavaScript:alert(1)\">n</A>", {}, 0, 1);
         row("data: after blanks", "<A HREF=\"  data:text/plain,hi\">n</A>", {}, 0, 1);
         row("a newline inside javascript:", "<A HREF=\"java&#10;scr\tipt:alert(1)\">n</A>", {}, 0, 1);
+        row("a control written before javascript:", "<A HREF=\"&#1;javascript:alert(1)\">n</A>", {}, 0, 1);
+        // White space the file lays out collapses; white space it writes as references is the name's.
+        row("blanks written as references kept", "<A HREF=\"u\">&#32;a&#32;&#32;b&#9;c&#10;</A>",
+            " a  b\tc\n -> u");
+        row("a blank laid out collapses the rest too", "<A HREF=\"u\">a&#32;&#32;b </A>", "a b -> u");
+        row("blanks between markup collapse", "<A HREF=\"u\">a <B> b</B></A>", "a b -> u");
+        row("address blanks written as references kept", "<A HREF=\"&#32;u&#9;\">n</A>", "n ->  u\t");
+        row("an address of one blank written as a reference", "<A HREF=\"&#32;\">n</A>", "n ->  ");
+        row("NUL in the name", QByteArray("<A HREF=\"u\">a\0b</A>", 19), "a\uFFFDb -> u");
+        row("NUL in the address", QByteArray("<A HREF=\"u\0v\">n</A>", 19), "n -> u\uFFFDv");
     }
 
     void readsOneAnchor()
@@ -214,15 +259,48 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<BookmarkError>("error");
         QTest::addColumn<QString>("reasonSays");
-        QTest::newRow("missing") << "missing" << BookmarkError::CannotRead << "cannot be opened";
-        QTest::newRow("a folder") << "folder" << BookmarkError::CannotRead << "folder";
-        QTest::newRow("empty") << "empty" << BookmarkError::Empty << "empty";
-        QTest::newRow("only a byte-order mark") << "bom" << BookmarkError::Empty << "empty";
-        QTest::newRow("a picture") << "png" << BookmarkError::Binary << "binary";
-        QTest::newRow("a web page without links") << "page" << BookmarkError::NotBookmarks << "no links";
-        QTest::newRow("just at the size limit, zeros") << "limit" << BookmarkError::Binary << "binary";
-        QTest::newRow("one byte over the limit") << "over" << BookmarkError::TooLarge << "64.0 MB";
-        QTest::newRow("several hundred MB") << "huge" << BookmarkError::TooLarge << "500.0 MB";
+        QTest::addColumn<QByteArray>("bytes"); // for kind "bytes"
+        QTest::newRow("missing") << "missing" << BookmarkError::CannotRead << "cannot be opened" << QByteArray();
+        QTest::newRow("a folder") << "folder" << BookmarkError::CannotRead << "folder" << QByteArray();
+        QTest::newRow("empty") << "empty" << BookmarkError::Empty << "empty" << QByteArray();
+        QTest::newRow("only a byte-order mark") << "bom" << BookmarkError::Empty << "empty" << QByteArray();
+        QTest::newRow("a picture") << "png" << BookmarkError::Binary << "binary" << QByteArray();
+        QTest::newRow("a web page without links")
+            << "page" << BookmarkError::NotBookmarks << "no links" << QByteArray();
+        QTest::newRow("just at the size limit, zeros")
+            << "limit" << BookmarkError::Binary << "binary" << QByteArray();
+        QTest::newRow("one byte over the limit") << "over" << BookmarkError::TooLarge << "64.0 MB" << QByteArray();
+        QTest::newRow("several hundred MB") << "huge" << BookmarkError::TooLarge << "500.0 MB" << QByteArray();
+        const auto bytes = [](const char* name, BookmarkError error, const char* says, const QByteArray& bytes) {
+            QTest::newRow(name) << "bytes" << error << QString::fromLatin1(says) << bytes;
+        };
+        const char* deep = "nested more than 512 levels deep";
+        // Read whole, the first crashed the program freeing its tree, the next took 20 s and 8 s.
+        bytes("300,000 unclosed spans", BookmarkError::TooDeep, deep,
+              withLinkAfter(QByteArray("<span>").repeated(300000)));
+        bytes("100,000 nested divs", BookmarkError::TooDeep, deep,
+              withLinkAfter(QByteArray("<div>\n").repeated(100000)));
+        bytes("100,000 nested folders", BookmarkError::TooDeep, deep,
+              withLinkAfter(numbered("<DT><H3>Folder ", "</H3>\n<DL><p>\n", 100000)));
+        // Closed by another element, a formatting element is opened again before the next text.
+        bytes("600 bold elements opened again", BookmarkError::TooDeep, deep,
+              withLinkAfter(numbered("<div><b id=", "></div>x", 600)));
+        bytes("600 bold elements closed across blocks", BookmarkError::TooDeep, deep,
+              withLinkAfter(QByteArray("<b><div></b>").repeated(600)));
+        bytes("10 MB of anchor text 500 levels deep", BookmarkError::TooComplex, "far too long",
+              deepText(500, 10 * 1024 * 1024));
+        bytes("ten million paragraphs", BookmarkError::TooComplex, "10 million elements",
+              withLinkAfter(QByteArray("<p>").repeated(10'000'001)));
+        bytes("30 MB of markup the reader cannot cut", BookmarkError::TooComplex, "384 MB",
+              withLinkAfter(QByteArray("<span></span>").repeated(30 * 1024 * 1024 / 13)));
+        QByteArray utf16;
+        for (const char c : QByteArray("<DL><p><DT><A HREF=\"u\">n</A></DL>"))
+            utf16 += QByteArray(1, c) + '\0';
+        bytes("UTF-16 without a byte-order mark", BookmarkError::Binary, "binary", utf16);
+        QByteArray everyByte;
+        for (int b = 0; b < 256; ++b)
+            everyByte += char(b);
+        bytes("every byte value", BookmarkError::Binary, "binary", "<A HREF=u>n</A>" + everyByte.repeated(40));
     }
 
     void refusesBadFiles()
@@ -230,6 +308,7 @@ private Q_SLOTS:
         QFETCH(QString, kind);
         QFETCH(BookmarkError, error);
         QFETCH(QString, reasonSays);
+        QFETCH(QByteArray, bytes);
         QTemporaryDir dir;
         QString path = dir.filePath(QStringLiteral("bookmarks.html"));
         // Sparse files: the size is real, the disk holds nothing.
@@ -253,6 +332,8 @@ private Q_SLOTS:
             sized(BookmarkFile::kMaxFileBytes + 1);
         else if (kind == QLatin1String("huge"))
             sized(500LL * 1024 * 1024);
+        else if (kind == QLatin1String("bytes"))
+            QVERIFY(writeBytes(path, bytes));
 
         const BookmarkReadResult result = BookmarkFile::readFile(path);
         QCOMPARE(result.error, error);
@@ -284,14 +365,13 @@ private Q_SLOTS:
         QCOMPARE(shown(back.links), shown(links));
     }
 
-    // Names with line breaks keep one line per link and come back with the breaks as blanks.
+    // Names with line breaks keep one line per link, and come back with their breaks.
     void lineBreaksStayOnOneLine()
     {
-        const QList<Link> links{{"line one\r\nline two", "https://x.example/"}, {"b\nc", "u"}};
+        const QList<Link> links{{"line one\r\nline two", "https://x.example/"}, {"b\nc\rd", "u"}};
         const QByteArray html = BookmarkFile::toHtml(links);
         QCOMPARE(html.count('\n'), 8 + links.size() + 1);
-        QCOMPARE(shown(BookmarkFile::read(html).links),
-                 (QStringList{"line one line two -> https://x.example/", "b c -> u"}));
+        QCOMPARE(shown(BookmarkFile::read(html).links), shown(links));
     }
 
     void writesTheStandardShape()
@@ -346,6 +426,180 @@ private Q_SLOTS:
         QCOMPARE(bytesOf(path), oldBytes);
         if (kind == QLatin1String("folder"))
             QCOMPARE(bytesOf(path + QStringLiteral("/inside")), QByteArray("kept"));
+    }
+
+    // Elements nested to the limit are read, one level more is refused; real exports nest a few
+    // levels (the fixtures 5 to 7, a Chromium export three folders deep 9), far below it.
+    void depthLimit()
+    {
+        const auto nested = [](int levels) {
+            return QByteArray("<div>").repeated(levels - 1) + "<A HREF=\"https://x.example/\">x</A>";
+        };
+        QVERIFY(BookmarkFile::read(nested(BookmarkFile::kMaxDepth)).ok());
+        QCOMPARE(BookmarkFile::read(nested(BookmarkFile::kMaxDepth + 1)).error, BookmarkError::TooDeep);
+        for (const char* name : {"firefox.html", "chromium.html", "safari.html", "windows1252.html"}) {
+            const BookmarkReadResult shallow =
+                BookmarkFile::read(bytesOf(fixture(name)), BookmarkFile::kPieceBytes, 7);
+            QVERIFY2(shallow.ok(), name);
+        }
+        const BookmarkReadResult export3Deep = BookmarkFile::read(chromiumShaped(3000), 4096, 9);
+        QVERIFY2(export3Deep.ok(), qPrintable(export3Deep.reason));
+        QCOMPARE(export3Deep.links.size(), 3000);
+    }
+
+    // Past the depth check, the parser's tree is still freed without recursion: the file that
+    // crashed the program reads when the check is lifted.
+    void deepTreeIsFreedWithoutRecursion()
+    {
+        const BookmarkReadResult read = BookmarkFile::read(withLinkAfter(QByteArray("<span>").repeated(300000)),
+                                                           BookmarkFile::kPieceBytes, INT_MAX, UINT64_MAX);
+        QVERIFY2(read.ok(), qPrintable(read.reason));
+        QCOMPARE(shown(read.links),
+                 (QStringList{"First -> https://first.example/", "Last -> https://last.example/"}));
+    }
+
+    // A parse that would hold more than its budget stops there and frees what it took; the same
+    // guard then parses what fits, and its tree is there until released.
+    void parseStopsAtItsBudget()
+    {
+        const QByteArray markup = QByteArray("<span title=x></span>").repeated(20000);
+        const QByteArray small = "<A HREF=u>n</A>";
+        GuardedParse parser(1024 * 1024, {});
+        QVERIFY(!parser.parse(kGumboDefaultOptions, markup.constData(), size_t(markup.size())));
+        QCOMPARE(parser.outcome(), GuardedParse::Outcome::OverBudget);
+        QVERIFY(parser.peakBytes() <= 1024 * 1024);
+        const GumboOutput* output = parser.parse(kGumboDefaultOptions, small.constData(), size_t(small.size()));
+        QVERIFY(output);
+        QCOMPARE(parser.outcome(), GuardedParse::Outcome::Parsed);
+        QCOMPARE(output->root->type, GUMBO_NODE_ELEMENT);
+        parser.release();
+    }
+
+    // "Cancel" is asked during a parse as well, not only between blocks of the file.
+    void cancelStopsInsideAParse()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("uncut.html"));
+        QVERIFY(writeBytes(path, withLinkAfter(QByteArray("<span></span>").repeated(50000))));
+        int asked = 0;
+        const BookmarkReadResult read = BookmarkFile::readFile(path, [&asked](qint64 done, qint64) {
+            // The first pass asks once for its one block; the second block of asking is the parse's.
+            return ++asked < 3 || done > BookmarkFile::kReadBlockBytes;
+        });
+        QCOMPARE(read.error, BookmarkError::Cancelled);
+        QCOMPARE(asked, 3);
+    }
+
+    void readsUtf16AndStrayNul_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("links");
+        const QString text = QStringLiteral("<DL><p><DT><A HREF=\"https://x.example/é\">Crème 📬</A></DL>");
+        const QStringList link{"Crème 📬 -> https://x.example/é"};
+        QByteArray little("\xFF\xFE"), big("\xFE\xFF");
+        for (const QChar c : text) {
+            little += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
+            big += char(c.unicode() >> 8) + QByteArray(1, char(c.unicode() & 0xFF));
+        }
+        QTest::newRow("UTF-16 LE") << little << link;
+        QTest::newRow("UTF-16 BE") << big << link;
+        QTest::newRow("one stray NUL") << "<DL><p><DT><A HREF=\"https://x.example/\">a" + QByteArray(1, '\0') +
+                                              "b</A><DT><A HREF=\"https://y.example/\">padding to read as text</A>"
+                                       << QStringList{"a\uFFFDb -> https://x.example/",
+                                                      "padding to read as text -> https://y.example/"};
+    }
+
+    void readsUtf16AndStrayNul()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bookmarks.html"));
+        QVERIFY(writeBytes(path, bytes));
+        const BookmarkReadResult fromFile = BookmarkFile::readFile(path);
+        QVERIFY2(fromFile.ok(), qPrintable(fromFile.reason));
+        QTEST(shown(fromFile.links), "links");
+        QCOMPARE(shown(BookmarkFile::read(bytes, 1).links), shown(fromFile.links));
+    }
+
+    void skipsTooLongNamesAndAddresses_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("kept");
+        const qsizetype most = BookmarkFile::kMaxTextLength;
+        const QString address = QStringLiteral("https://x.example/");
+        QTest::newRow("name at the limit") << QString(most, QLatin1Char('n')) << address << true;
+        QTest::newRow("name one over") << QString(most + 1, QLatin1Char('n')) << address << false;
+        QTest::newRow("address at the limit")
+            << "n" << address + QString(most - address.size(), QLatin1Char('u')) << true;
+        QTest::newRow("address one over")
+            << "n" << address + QString(most + 1 - address.size(), QLatin1Char('u')) << false;
+        // Characters as the entry boxes count them: one outside the BMP is two.
+        QTest::newRow("emoji over by counting") << QStringLiteral("📬").repeated(most / 2 + 1) << address << false;
+        QTest::newRow("three-byte characters at the limit") << QString(most, QChar(0x6771)) << address << true;
+    }
+
+    void skipsTooLongNamesAndAddresses()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, url);
+        QFETCH(bool, kept);
+        const QList<Link> links{{name, url}, {QStringLiteral("short"), QStringLiteral("https://s.example/")}};
+        const BookmarkReadResult read = BookmarkFile::read(BookmarkFile::toHtml(links));
+        QVERIFY2(read.ok(), qPrintable(read.reason));
+        QCOMPARE(read.links, kept ? links : links.mid(1));
+        QCOMPARE(read.skippedTooLong, kept ? 0 : 1);
+    }
+
+    // Every kind of character through a written file and back: exactly, but for the few no HTML
+    // file carries, which come back as nameAsRead() says.
+    void writtenCharactersComeBack_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("exact");
+        const auto all = [](char32_t from, char32_t to) {
+            QString text = QStringLiteral("x");
+            for (char32_t c = from; c <= to; ++c)
+                text.append(QStringView(QChar::fromUcs4(c))).append(QLatin1Char('x'));
+            return text;
+        };
+        QTest::newRow("C0 controls but NUL") << all(0x01, 0x1F) << true;
+        QTest::newRow("DEL") << all(0x7F, 0x7F) << true;
+        QTest::newRow("C1 controls HTML keeps") << QString::fromUtf16(u"\u0081\u008D\u008F\u0090\u009D") << true;
+        QTest::newRow("C1 controls HTML reads as Windows-1252") << all(0x80, 0x9F) << false;
+        QTest::newRow("non-characters")
+            << all(0xFDD0, 0xFDEF) + all(0xFFFE, 0xFFFF) + all(0x10FFFE, 0x10FFFF) << true;
+        QTest::newRow("NUL") << QString::fromUtf16(u"a\u0000b", 3) << false;
+        QTest::newRow("unpaired surrogates") << QString::fromUtf16(u"a\xD800"
+                                                                   "b\xDC00")
+                                             << false;
+        QTest::newRow("white space laid out") << "  two  blanks\tthen tab\fform feed\r\nbreaks  " << true;
+        QTest::newRow("one blank") << " " << true;
+        QTest::newRow("markup and entities") << "<A HREF=\"x\">&amp;</A> 'q'" << true;
+        QTest::newRow("beyond the BMP, marks, no-break space") << "📬 e\u0301\u00A0\uFEFF\uFFFD" << true;
+    }
+
+    void writtenCharactersComeBack()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, exact);
+        const QList<Link> links{{text, QStringLiteral("https://x.example/") + text}};
+        const QByteArray html = BookmarkFile::toHtml(links);
+        QVERIFY2(!html.contains('\0'), "a NUL would make the file binary");
+        const BookmarkReadResult read = BookmarkFile::read(html);
+        QVERIFY2(read.ok(), qPrintable(read.reason));
+        QCOMPARE(read.links.size(), 1);
+        QCOMPARE(read.links[0].name, BookmarkFile::nameAsRead(text));
+        QCOMPARE(read.links[0].name == text, exact);
+        QCOMPARE(read.links[0].url, QStringLiteral("https://x.example/") + BookmarkFile::nameAsRead(text));
+    }
+
+    void exportWritesNulAsReplacementCharacter()
+    {
+        const QByteArray html = BookmarkFile::toHtml({{QString::fromUtf16(u"a\u0000b", 3), QStringLiteral("u")}});
+        QVERIFY(html.contains("\">a\xEF\xBF\xBD"
+                              "b</A>"));
+        QCOMPARE(BookmarkFile::nameAsRead(QString::fromUtf16(u"a\u0000b", 3)), QStringLiteral("a\uFFFDb"));
     }
 };
 

@@ -16,10 +16,15 @@
 #include <QFile>
 #include <QLabel>
 #include <QProgressDialog>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using testkit::entries;
 using testkit::Link;
@@ -74,6 +79,8 @@ private Q_SLOTS:
     void importIsAllOrNothing_data();
     void importIsAllOrNothing();
     void exportWritesTheListAndReadsBackTheSame();
+    void ownExportComesBackExactlyAndAddsNothing();
+    void tooLongNamesAreSkippedAndCounted();
 };
 
 void tst_bookmarks::importAddsWhatIsNewAndCountsTheRest()
@@ -145,6 +152,8 @@ void tst_bookmarks::importIsAllOrNothing_data()
                                         << "Nothing was imported from \"";
     QTest::newRow("no such file") << "missing"
                                   << "Nothing was imported from \"";
+    QTest::newRow("nested too deeply") << "deep"
+                                       << "Nothing was imported from \"";
 }
 
 void tst_bookmarks::importIsAllOrNothing()
@@ -160,18 +169,32 @@ void tst_bookmarks::importIsAllOrNothing()
     frmMain* main = s.main;
     const QByteArray bytes = how == "empty"  ? QByteArray()
                              : how == "text" ? QByteArray("just some text\n")
+                             : how == "deep" ? Export + QByteArray("<div>").repeated(100000)
                                              : Export;
     dialog.answer = writeTemp(dir, QStringLiteral("bookmarks.html"), bytes);
     if (how == "missing")
         dialog.answer = dir.filePath(QStringLiteral("gone.html"));
 
     std::optional<testkit::WriteLockHolder> locker;
-    if (how.startsWith("cancel")) {
-        // Enough links for several steps of progress; "Cancel" is pressed in the half named.
-        QByteArray many = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n";
-        for (int i = 0; i < 3000; ++i)
-            many += "<DT><A HREF=\"https://" + QByteArray::number(i) + ".example/\">site " +
-                    QByteArray::number(i) + "</A>\n";
+    // Enough links for several steps of progress; "Cancel" is pressed in the half named.
+    QByteArray many = "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n";
+    for (int i = 0; i < 3000; ++i)
+        many += "<DT><A HREF=\"https://" + QByteArray::number(i) + ".example/\">site " + QByteArray::number(i) +
+                "</A>\n";
+    int pipeWriter = -1;
+    const auto closePipe = qScopeGuard([&pipeWriter] {
+        if (pipeWriter >= 0)
+            ::close(pipeWriter);
+    });
+    if (how == "cancel reading") {
+        // A pipe that sends part of the file and then nothing: the reading waits on it, and
+        // "Cancel" still answers at once.
+        dialog.answer = dir.filePath(QStringLiteral("slow.html"));
+        QVERIFY(::mkfifo(QFile::encodeName(dialog.answer).constData(), 0600) == 0);
+        pipeWriter = ::open(QFile::encodeName(dialog.answer).constData(), O_RDWR);
+        QVERIFY(pipeWriter >= 0);
+        QVERIFY(::write(pipeWriter, many.constData(), 16 * 1024) == 16 * 1024);
+    } else if (how == "cancel adding") {
         dialog.answer = writeTemp(dir, QStringLiteral("many.html"), many);
     }
     QTimer pressCancel;
@@ -200,6 +223,9 @@ void tst_bookmarks::importIsAllOrNothing()
     QVERIFY2(boxes.boxes[0].text.startsWith(said), qPrintable(boxes.boxes[0].text));
     if (!how.startsWith("cancel"))
         QVERIFY2(boxes.boxes[0].text.contains(dialog.answer), "the message names the file");
+    if (how == "deep")
+        QVERIFY2(boxes.boxes[0].text.contains("nested more than 512 levels deep"),
+                 qPrintable(boxes.boxes[0].text));
     QCOMPARE(file.bytes(), before);
     QCOMPARE(entries(main->List1), QStringList{"Kept"});
     QVERIFY(!kit::hasEnded());
@@ -259,6 +285,63 @@ void tst_bookmarks::exportWritesTheListAndReadsBackTheSame()
     std::sort(expected.begin(), expected.end(), byNameThenUrl);
     QCOMPARE(back, expected);
     QCOMPARE(entries(main->List1), listOrder);
+}
+
+// Names and addresses no browser would write, through "Export Bookmarks..." and back: into an empty
+// list every link returns as it was (but for NUL and the C1 controls HTML turns into Windows-1252,
+// which return as U+FFFD); into the list it came from, nothing is added.
+void tst_bookmarks::ownExportComesBackExactlyAndAddsNothing()
+{
+    testkit::Session s;
+    testkit::ScriptedFileDialog dialog;
+    QTemporaryDir dir;
+    const QList<Link> exact{{"  two  blanks\tand a tab ", " https://x.example/a  b "},
+                            {"controls \x01\x1b\x7f\u0081 \uFDD0\uFFFF", "https://c.example/\x02\u0090"},
+                            {"line\r\nbreak\fand form feed", "https://l.example/\n"},
+                            {"<b>&amp;</b> \"Zoë\" 📬", "https://z.example/?a=1&b=\"2\""},
+                            {" ", "https://blank.example/"}};
+    const QList<Link> lossy{{QString::fromUtf16(u"nul\u0000name", 8), "https://n.example/"},
+                            {"C1 \u0085 next line", "https://c1.example/\u0080"}};
+    QVERIFY(s.open(exact + lossy));
+    dialog.answer = dir.filePath(QStringLiteral("own.html"));
+    testkit::triggerAction(s.main->mnuExportBookmarks, "mnuExportBookmarks");
+    QCOMPARE(s.boxes.texts(), QStringList{"7 links written to \"own.html\"."});
+
+    s.boxes.boxes.clear();
+    const QByteArray before = s.file.bytes();
+    testkit::triggerAction(s.main->mnuImportBookmarks, "mnuImportBookmarks");
+    QCOMPARE(s.boxes.texts(), QStringList{"0 links added from \"own.html\".\r\rSkipped:\r"
+                                          "7 links whose name is already in your list"});
+    QCOMPARE(s.file.bytes(), before);
+
+    testkit::triggerAction(s.main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
+    QCOMPARE(s.file.linkCount(), 0);
+    testkit::triggerAction(s.main->mnuImportBookmarks, "mnuImportBookmarks");
+    QList<Link> back = s.file.links();
+    QList<Link> expected = exact;
+    for (const Link& link : lossy)
+        expected.append({BookmarkFile::nameAsRead(link.name), BookmarkFile::nameAsRead(link.url)});
+    const auto byName = [](const Link& a, const Link& b) { return a.name < b.name; };
+    std::sort(back.begin(), back.end(), byName);
+    std::sort(expected.begin(), expected.end(), byName);
+    QCOMPARE(back, expected);
+}
+
+void tst_bookmarks::tooLongNamesAreSkippedAndCounted()
+{
+    testkit::Session s;
+    testkit::ScriptedFileDialog dialog;
+    QTemporaryDir dir;
+    QVERIFY(s.open());
+    const QString longest(BookmarkFile::kMaxTextLength, QLatin1Char('n'));
+    dialog.answer = writeTemp(dir, QStringLiteral("long.html"),
+                              BookmarkFile::toHtml({{longest, "https://a.example/"},
+                                                    {longest + "n", "https://b.example/"},
+                                                    {"c", "https://c.example/" + longest}}));
+    testkit::triggerAction(s.main->mnuImportBookmarks, "mnuImportBookmarks");
+    QCOMPARE(s.boxes.texts(), QStringList{"1 link added from \"long.html\".\r\rSkipped:\r"
+                                          "2 links whose name or address is longer than 32,767 characters"});
+    QCOMPARE(s.file.links(), (QList<Link>{{longest, "https://a.example/"}}));
 }
 
 QTEST_MAIN(tst_bookmarks)

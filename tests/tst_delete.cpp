@@ -57,6 +57,7 @@ private Q_SLOTS:
     void deleteSelected_withoutCurrentLinkAsksAndChangesNothing();
     void staleLink_isNeitherShownNorDeleted_data();
     void staleLink_isNeitherShownNorDeleted();
+    void staleLink_changedInItsAddressIsNotDeleted();
     void answerNo_changesNothing();
     void deleteAll_asksThenEmptiesEverything_data();
     void deleteAll_asksThenEmptiesEverything();
@@ -181,6 +182,26 @@ void tst_delete::staleLink_isNeitherShownNorDeleted_data()
                 QTest::addRow("%s, %s, %s", deleteIt ? "delete" : "select",
                               otherProcess ? "other copy" : "same copy", reused ? "identity reused" : "deleted")
                     << deleteIt << otherProcess << reused;
+}
+
+// The link on show was changed by another copy in its address alone: the delete refuses as for a
+// changed name, and the list shows the links as they are.
+void tst_delete::staleLink_changedInItsAddressIsNotDeleted()
+{
+    testkit::Session s;
+    QVERIFY(s.open({{"a", "ua"}, {"b", "ub"}, {"c", "uc"}}));
+    clickEntry(s.main->List1, 2);
+    QCOMPARE(s.main->lblURL->text(), QStringLiteral("uc"));
+    QVERIFY(s.file.writeFromAnotherProcess("UPDATE links SET URL = 'elsewhere' WHERE SiteName = 'c';"));
+    const QList<Link> after = s.file.links();
+
+    pressCtrl(s.main, Qt::Key_X);
+    QCOMPARE(s.boxes.texts(),
+             QStringList({askOne, "This site link was deleted or changed meanwhile, so nothing was "
+                                  "done. The list now shows the links as they are."}));
+    QCOMPARE(s.file.links(), after);
+    QCOMPARE(entries(s.main->List1), QStringList({"a", "b", "c"}));
+    QVERIFY(!kit::hasEnded());
 }
 
 void tst_delete::staleLink_isNeitherShownNorDeleted()

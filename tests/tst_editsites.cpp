@@ -417,14 +417,22 @@ void tst_editsites::save_changesOnlyThePickedOfEqualNames()
 
 void tst_editsites::save_afterLinkGoneWritesNothingAndKeepsRunning_data()
 {
-    QTest::addColumn<bool>("reused"); // "precious" was added next and took the edited link's identity
-    QTest::newRow("deleted") << false;
-    QTest::newRow("identity reused") << true;
+    // "reused": "precious" was added next and took the edited link's identity. "otherCopy": SQL
+    // another copy of the program runs meanwhile instead.
+    QTest::addColumn<bool>("reused");
+    QTest::addColumn<QByteArray>("otherCopy");
+    QTest::newRow("deleted") << false << QByteArray();
+    QTest::newRow("identity reused") << true << QByteArray();
+    QTest::newRow("address changed by another copy")
+        << false << QByteArray("UPDATE links SET URL = 'elsewhere' WHERE SiteName = 'gamma';");
+    QTest::newRow("name changed by another copy")
+        << false << QByteArray("UPDATE links SET SiteName = 'Gamma' WHERE SiteName = 'gamma';");
 }
 
 void tst_editsites::save_afterLinkGoneWritesNothingAndKeepsRunning()
 {
     QFETCH(bool, reused);
+    QFETCH(QByteArray, otherCopy);
     testkit::Session s;
     QVERIFY(s.open({{"Alpha", "a"}, {"beta", "b"}, {"gamma", "g"}}));
     frmEditThisSite* editor = openEditorAt(s.main, 2);
@@ -432,10 +440,14 @@ void tst_editsites::save_afterLinkGoneWritesNothingAndKeepsRunning()
     QCOMPARE(editor->txtname->text(), QStringLiteral("gamma"));
     editor->txtURL->setText(QStringLiteral("new address"));
 
-    // Meanwhile the user deletes that link in the main window, and perhaps adds another.
-    clickEntry(s.main->List1, 2);
-    QCOMPARE(s.main->lblSiteName->text(), QStringLiteral("gamma"));
-    testkit::triggerAction(s.main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+    if (!otherCopy.isEmpty()) {
+        QVERIFY(s.file.writeFromAnotherProcess(otherCopy));
+    } else {
+        // Meanwhile the user deletes that link in the main window, and perhaps adds another.
+        clickEntry(s.main->List1, 2);
+        QCOMPARE(s.main->lblSiteName->text(), QStringLiteral("gamma"));
+        testkit::triggerAction(s.main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+    }
     if (reused)
         s.file.addLinks({{"precious", "p"}});
     const QList<Link> after = s.file.links();

@@ -19,6 +19,13 @@
 using testkit::indexOf;
 using testkit::Link;
 
+namespace {
+// Web and mail addresses go straight to the desktop; others are asked about first; a blank one
+// is nothing to open.
+enum class Opening { Straight, Asked, Nothing };
+} // namespace
+Q_DECLARE_METATYPE(Opening)
+
 class TestHostile : public QObject {
     Q_OBJECT
 
@@ -29,36 +36,38 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("url");
+        QTest::addColumn<Opening>("opening"); // how "Open Link" treats the address
         QTest::newRow("apostrophes") << "O'Brien's 'quoted'"
-                                     << "http://x.example/?q='1'";
+                                     << "http://x.example/?q='1'" << Opening::Straight;
         QTest::newRow("double quotes") << "\"Best\" \"\"site\"\""
-                                       << "http://x.example/\"a\"";
+                                       << "http://x.example/\"a\"" << Opening::Straight;
         QTest::newRow("like wildcards") << "100% _under_ *star* ?q? #1 [a-z] [!b]"
-                                        << "http://x.example/%20_*?";
+                                        << "http://x.example/%20_*?" << Opening::Straight;
         QTest::newRow("backslashes") << "back\\slash\\\\"
-                                     << "file:\\\\server\\share";
+                                     << "file:\\\\server\\share" << Opening::Asked;
         QTest::newRow("SQL") << "'; DROP TABLE links; --"
-                             << "x'); DELETE FROM Other; --";
+                             << "x'); DELETE FROM Other; --" << Opening::Asked;
         QTest::newRow("right-to-left") << QString::fromUtf8("مرحبا بالعالم \u202Eevil")
-                                       << QString::fromUtf8("http://مثال.example/");
+                                       << QString::fromUtf8("http://مثال.example/") << Opening::Straight;
         QTest::newRow("emoji") << QString::fromUtf8("😀🔗 links 👩‍💻")
-                               << QString::fromUtf8("http://x.example/😀");
-        QTest::newRow("combining marks")
-            << QString::fromUtf8("e\u0301te\u0301 Z\u0351\u0352") << "http://x.example/e\u0301";
+                               << QString::fromUtf8("http://x.example/😀") << Opening::Straight;
+        QTest::newRow("combining marks") << QString::fromUtf8("e\u0301te\u0301 Z\u0351\u0352")
+                                         << "http://x.example/e\u0301" << Opening::Straight;
         QTest::newRow("blanks only") << "   "
-                                     << "   ";
+                                     << "   " << Opening::Nothing;
         QTest::newRow("outer blanks") << "  padded  "
-                                      << " http://x.example/ ";
+                                      << " http://x.example/ " << Opening::Asked;
         QTest::newRow("markup") << "<b>bold</b> &amp;"
-                                << "<a href=x>y</a>";
+                                << "<a href=x>y</a>" << Opening::Asked;
         QTest::newRow("100,000 characters")
-            << QString(100000, QLatin1Char('n')) << QString(100000, QLatin1Char('u'));
+            << QString(100000, QLatin1Char('n')) << QString(100000, QLatin1Char('u')) << Opening::Asked;
     }
 
     void storedListedOpenedEditedAndDeletedExactly()
     {
         QFETCH(QString, name);
         QFETCH(QString, url);
+        QFETCH(Opening, opening);
         testkit::Session s;
         // Neighbours that a loose match would catch: the trimmed name, another case, the same start.
         const QList<Link> neighbours = {{name.trimmed().isEmpty() ? "x" : name.trimmed() + "x", "n1"},
@@ -84,8 +93,14 @@ private Q_SLOTS:
         s.main->List1->setListIndex(row);
         QCOMPARE(s.main->lblSiteName->text(), name);
         QCOMPARE(s.main->lblURL->text(), url);
+        if (opening == Opening::Asked)
+            s.boxes.answerNext(platform::MsgAnswer::Yes);
         QTest::mouseClick(s.main->Command1, Qt::LeftButton);
-        QCOMPARE(s.opener->opened, QStringList{url});
+        QCOMPARE(s.opener->opened, opening == Opening::Nothing ? QStringList() : QStringList{url});
+        QCOMPARE(s.boxes.boxes.size(), opening == Opening::Straight ? 0 : 1);
+        if (opening == Opening::Asked)
+            QCOMPARE(s.boxes.boxes[0].style, 4 + 48 + 256);
+        s.boxes.boxes.clear();
 
         // Edited as exactly that record.
         testkit::triggerAction(s.main->mnuEditSite, "mnuEditSite");

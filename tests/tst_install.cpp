@@ -22,6 +22,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <ctime>
+
+#include <sys/time.h>
 
 namespace {
 
@@ -139,6 +143,7 @@ private Q_SLOTS:
     void commandLine_answersOrRefusesWithoutTouchingAnything_data();
     void commandLine_answersOrRefusesWithoutTouchingAnything();
     void firstStart_makesTheDataFolderThenTheNextStartFindsIt();
+    void firstStart_killedLeavesNoDataFolderWithoutItsFile();
     void refusedStart_saysWhyAndMakesNothing_data();
     void refusedStart_saysWhyAndMakesNothing();
     void fileBesideTheProgram_wins();
@@ -312,6 +317,47 @@ void tst_install::firstStart_makesTheDataFolderThenTheNextStartFindsIt()
     QCOMPARE(first->boxes().size(), 0);
     QCOMPARE(entriesUnder(user.home.path()), madeFolder);
     QCOMPARE(firstRun(user.dataFolder() + QStringLiteral("/links.mdb")), 1);
+}
+
+// A first start killed at any moment: the data folder is either not there or there with a whole
+// links.mdb, never empty, so the next start neither reports a lost file nor hides one. What the
+// killed start left under a temporary name is cleared by a later first start once an hour old.
+void tst_install::firstStart_killedLeavesNoDataFolderWithoutItsFile()
+{
+    int before = 0, after = 0;
+    for (int delayMs = 0; delayMs <= 600; delayMs += 30) {
+        User user;
+        auto first = user.harness();
+        first->start();
+        QThread::msleep(delayMs);
+        first->kill();
+        const QString folder = user.dataFolder();
+        if (!QFileInfo::exists(folder)) {
+            ++before;
+            continue;
+        }
+        ++after;
+        QVERIFY2(QFileInfo::exists(folder + QStringLiteral("/links.mdb")),
+                 qPrintable(entriesUnder(folder).join(' ')));
+        QVERIFY(firstRun(folder + QStringLiteral("/links.mdb")) >= 0);
+    }
+    // Both sides of the moment the folder appears were met.
+    QVERIFY2(before > 0 && after > 0, qPrintable(QStringLiteral("%1 before, %2 after").arg(before).arg(after)));
+
+    User user;
+    const QString share = user.home.path() + QStringLiteral("/.local/share");
+    QVERIFY(QDir().mkpath(share + QStringLiteral("/.tessary-new-abc123")));
+    QVERIFY(QDir().mkpath(share + QStringLiteral("/.tessary-new-def456")));
+    QFile stale(share + QStringLiteral("/.tessary-new-abc123/links.mdb"));
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    // A day old (the folder's time is the one read).
+    const timeval dayAgo[2] = {{std::time(nullptr) - 86400, 0}, {std::time(nullptr) - 86400, 0}};
+    QVERIFY(::utimes(QFile::encodeName(share + QStringLiteral("/.tessary-new-abc123")).constData(), dayAgo) == 0);
+    auto next = user.harness();
+    next->start();
+    QCOMPARE(next->waitForLine(QStringLiteral("WINDOWS")), QStringLiteral("WINDOWS\tfrmFirstTime"));
+    QCOMPARE(entriesUnder(share), (QStringList{".tessary-new-def456", "tessary", "tessary/links.mdb"}));
 }
 
 void tst_install::refusedStart_saysWhyAndMakesNothing_data()

@@ -1,6 +1,10 @@
 // The main window driven as a user would: the list, the details, Open Link, the menus, the
 // right-click menu, the refill, the enabled-state lag, the single-instance rule and the end.
 #include "app/frmMain.h"
+#include "data/LinksStore.h"
+#include "forms/edit/frmEditSites.h"
+#include "forms/edit/frmEditThisSite.h"
+#include "forms/edit/frmNewSite.h"
 #include "testkit/Harness.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
@@ -10,14 +14,25 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 using testkit::clickEntry;
 using testkit::entries;
+
+namespace {
+// One command of the user's, driven through its windows on a session whose list holds a, b and c.
+using Command = std::function<void(testkit::Session&)>;
+} // namespace
+Q_DECLARE_METATYPE(Command)
+Q_DECLARE_METATYPE(LinksStore::Change)
 
 class TestMain : public QObject {
     Q_OBJECT
@@ -122,15 +137,82 @@ private Q_SLOTS:
         QCOMPARE(s.main->lblSiteName->textFormat(), Qt::PlainText);
     }
 
+    // A web address goes straight through; "None" is no web or mail address, so the desktop gets it
+    // only after a Yes to the question (Enter says No).
+    // Whoever shows the links hears of each change once: a second announcement would rebuild the
+    // list twice, a missing one leave it stale.
+    void everyCommandAnnouncesItsChangeOnce_data()
+    {
+        QTest::addColumn<Command>("command");
+        QTest::addColumn<LinksStore::Change>("change");
+        QTest::newRow("new site link") << Command([](testkit::Session& s) {
+            testkit::triggerAction(s.main->mnuNewContact, "mnuNewContact");
+            auto* form = Forms::find<frmNewSite>();
+            QVERIFY(form);
+            form->txtname->setText(QStringLiteral("d"));
+            form->txtURL->setText(QStringLiteral("ud"));
+            QTest::mouseClick(form->Command2, Qt::LeftButton);
+        }) << LinksStore::Change::Added;
+        QTest::newRow("edit site link") << Command([](testkit::Session& s) {
+            testkit::triggerAction(s.main->mnuEditSite, "mnuEditSite");
+            auto* chooser = Forms::find<frmEditSites>();
+            QVERIFY(chooser);
+            chooser->List1->setListIndex(testkit::indexOf(chooser->List1, QStringLiteral("b")));
+            auto* editor = Forms::find<frmEditThisSite>();
+            QVERIFY(editor);
+            editor->txtURL->setText(QStringLiteral("changed"));
+            QTest::mouseClick(editor->Command2, Qt::LeftButton);
+        }) << LinksStore::Change::Edited;
+        QTest::newRow("delete selected") << Command([](testkit::Session& s) {
+            clickEntry(s.main->List1, 1);
+            testkit::triggerAction(s.main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
+        }) << LinksStore::Change::Deleted;
+        QTest::newRow("delete all") << Command([](testkit::Session& s) {
+            testkit::triggerAction(s.main->mnuDeleteAllContacts, "mnuDeleteAllContacts");
+        }) << LinksStore::Change::DeletedAll;
+        QTest::newRow("import bookmarks") << Command([](testkit::Session& s) {
+            QTemporaryDir dir;
+            testkit::ScriptedFileDialog dialog;
+            dialog.answer = dir.filePath(QStringLiteral("in.html"));
+            QFile file(dialog.answer);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("<DL><p><DT><A HREF=\"https://d.example/\">d</A><DT><A HREF=\"https://e.example/\">e</A>");
+            file.close();
+            testkit::triggerAction(s.main->mnuImportBookmarks, "mnuImportBookmarks");
+        }) << LinksStore::Change::Imported;
+    }
+
+    void everyCommandAnnouncesItsChangeOnce()
+    {
+        QFETCH(Command, command);
+        QFETCH(LinksStore::Change, change);
+        testkit::Session s;
+        QVERIFY(s.open({{"a", "ua"}, {"b", "ub"}, {"c", "uc"}}));
+        QSignalSpy announced(&LinksStore::instance(), &LinksStore::changed);
+        command(s);
+        QCOMPARE(announced.size(), 1);
+        QCOMPARE(announced[0][0].value<LinksStore::Change>(), change);
+        QVERIFY(!kit::hasEnded());
+    }
+
     void openLinkHandsTheShownAddressOver()
     {
         testkit::Session s;
         QVERIFY(s.open({{"a", "www.example.org/a b"}, {"b", "None"}}));
         QTest::mouseClick(s.main->Command1, Qt::LeftButton);
+        QVERIFY(s.boxes.boxes.isEmpty());
         clickEntry(s.main->List1, 1);
         QTest::mouseClick(s.main->Command1, Qt::LeftButton);
+        QCOMPARE(s.opener->opened, (QStringList{"www.example.org/a b"}));
+        s.boxes.answerNext(platform::MsgAnswer::Yes);
+        QTest::mouseClick(s.main->Command1, Qt::LeftButton);
         QCOMPARE(s.opener->opened, (QStringList{"www.example.org/a b", "None"}));
-        QVERIFY(s.boxes.boxes.isEmpty());
+        const QString asked =
+            QStringLiteral("\"None\" is not a web or e-mail address. Opening it hands it to this "
+                           "computer's desktop, which may run a program or open a file with it."
+                           "\r\rOpen it anyway?");
+        QCOMPARE(s.boxes.texts(), (QStringList{asked, asked}));
+        QCOMPARE(s.boxes.boxes[0].title, QStringLiteral("Open Link"));
     }
 
     void refillOfAnEmptyTableSaysSo()

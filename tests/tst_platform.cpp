@@ -64,6 +64,9 @@ private Q_SLOTS:
     void unexpectedFailure_showsNumberAndDescriptionThenEnds();
     void openerArgument_data();
     void openerArgument();
+    void shellOpen_asksBeforeAnythingButWebAndMail_data();
+    void shellOpen_asksBeforeAnythingButWebAndMail();
+    void shellOpen_saysWhenNothingOpens();
     void shellOpen_runsDesktopOpenerFromPath();
     void httpGet_returnsBodyOfSuccess();
     void httpGet_failures_data();
@@ -85,6 +88,8 @@ void tst_platform::messageBox_scriptedProviderGetsTitleStyleAndAnswers()
     QCOMPARE(textWhileUp, QStringLiteral("Really?"));
     // The scripted answer was used once; the next box gets the default again.
     QCOMPARE(MsgBox(QStringLiteral("Again?"), MsgStyle::YesNo), MsgAnswer::Yes);
+    QCOMPARE(MsgBox(QStringLiteral("Careful?"), MsgStyle::YesNo + MsgStyle::DefaultButton2), MsgAnswer::No);
+    boxes.boxes.removeLast();
 
     QCOMPARE(boxes.boxes.size(), 4);
     QCOMPARE(boxes.boxes.at(0).title, QStringLiteral("Orvane Tessary"));
@@ -117,6 +122,13 @@ void tst_platform::messageBox_realBoxAfterHandOver()
              MsgAnswer::Yes);
     QCOMPARE(yes.title, QStringLiteral("Check"));
     QCOMPARE(yes.icon, QMessageBox::Warning);
+
+    // With the second button as the default, Enter says No.
+    SeenBox careful;
+    answerRealBoxWith(Qt::Key_Return, &careful);
+    QCOMPARE(MsgBox(QStringLiteral("Run it?"), MsgStyle::YesNo + MsgStyle::Exclamation + MsgStyle::DefaultButton2),
+             MsgAnswer::No);
+    QCOMPARE(careful.defaultButton, QStringLiteral("No"));
 
     SeenBox stop;
     answerRealBoxWith(Qt::Key_Return, &stop);
@@ -167,6 +179,71 @@ void tst_platform::openerArgument_data()
                            << "";
     QTest::newRow("bare host") << "example.org"
                                << "example.org";
+    // The opener takes whatever starts with '-' for an option ("--help" prints its help).
+    QTest::newRow("an option's look") << "--help"
+                                      << "./--help";
+    QTest::newRow("one dash") << "-x y"
+                              << "./-x y";
+}
+
+void tst_platform::shellOpen_asksBeforeAnythingButWebAndMail_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("asked");
+    for (const char* web : {"http://example.org/a", "HTTPS://EXAMPLE.ORG", "ftp://files.example.org/x",
+                            "mailto:me@example.org?subject=hi", "www.example.org", "WWW.example.org/x"})
+        QTest::newRow(web) << QString::fromLatin1(web) << false;
+    for (const char* other :
+         {"file:///usr/share/applications/xterm.desktop", "/usr/bin/xterm", "vbscript:msgbox(1)", "ssh://host",
+          "smb://server/share", "ms-msdt:/id PCWDiagnostic", "javascript:alert(1)", "None", "--help", "-x",
+          " http://example.org/", "httpx://example.org", "wwwexample.org", "mailto"})
+        QTest::newRow(other) << QString::fromLatin1(other) << true;
+}
+
+// Enter says No: a target asked about is opened only after Yes, exactly as given.
+void tst_platform::shellOpen_asksBeforeAnythingButWebAndMail()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, asked);
+    testkit::ScriptedMessageBox boxes;
+    testkit::RecordingOpener opener;
+    platform::shellOpen(target);
+    QCOMPARE(opener.opened, asked ? QStringList() : QStringList{target});
+    QCOMPARE(boxes.boxes.size(), asked ? 1 : 0);
+    if (!asked)
+        return;
+    QCOMPARE(boxes.boxes[0].style, MsgStyle::YesNo + MsgStyle::Exclamation + MsgStyle::DefaultButton2);
+    QCOMPARE(boxes.boxes[0].title, QStringLiteral("Open Link"));
+    QVERIFY2(boxes.boxes[0].text.startsWith(QLatin1Char('"') + target + QLatin1Char('"')),
+             qPrintable(boxes.boxes[0].text));
+    boxes.answerNext(MsgAnswer::Yes);
+    platform::shellOpen(target);
+    QCOMPARE(opener.opened, QStringList{target});
+}
+
+void tst_platform::shellOpen_saysWhenNothingOpens()
+{
+    testkit::ScriptedMessageBox boxes;
+    testkit::RecordingOpener opener;
+    platform::shellOpen(QStringLiteral(" \t"));
+    QCOMPARE(boxes.texts(), QStringList{"There is no address to open."});
+    QVERIFY(opener.opened.isEmpty());
+
+    boxes.boxes.clear();
+    opener.cannotStart = true;
+    platform::shellOpen(QStringLiteral("https://example.org/"));
+    QCOMPARE(boxes.texts(), QStringList{"\"https://example.org/\" could not be opened: the desktop's opener "
+                                        "(xdg-open) could not be started."});
+    QCOMPARE(boxes.boxes[0].style, int(MsgStyle::Exclamation));
+
+    // A long target is shown shortened in the box, and handed over whole.
+    boxes.boxes.clear();
+    opener.cannotStart = false;
+    const QString longTarget = QStringLiteral("file:///") + QString(5000, QLatin1Char('x'));
+    boxes.answerNext(MsgAnswer::Yes);
+    platform::shellOpen(longTarget);
+    QVERIFY(boxes.boxes[0].text.size() < 500);
+    QCOMPARE(opener.opened.last(), longTarget);
 }
 
 void tst_platform::openerArgument()
@@ -204,6 +281,16 @@ void tst_platform::shellOpen_runsDesktopOpenerFromPath()
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
     QCOMPARE(readArgs(), QStringLiteral("1\nhttp://www.example.org\n"));
 
+    // Never as an option: one argument, a path in the working folder.
+    QVERIFY(QFile::remove(out));
+    {
+        testkit::ScriptedMessageBox yes;
+        yes.answerNext(MsgAnswer::Yes);
+        platform::shellOpen(QStringLiteral("--version"));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 10000);
+    QCOMPARE(readArgs(), QStringLiteral("1\n./--version\n"));
+
     // With a recorder installed the program's text goes to it unchanged, not to the desktop.
     QVERIFY(QFile::remove(out));
     {
@@ -211,6 +298,25 @@ void tst_platform::shellOpen_runsDesktopOpenerFromPath()
         platform::shellOpen(QStringLiteral("www.example.org"));
         QCOMPARE(recorder.opened, QStringList({"www.example.org"}));
     }
+
+    // The opener's own failure is said once it ends with it; when it is missing, at once.
+    testkit::ScriptedMessageBox boxes;
+    QFile failing(bin.filePath(QStringLiteral("xdg-open")));
+    QVERIFY(failing.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    failing.write("#!/bin/sh\nexit 3\n");
+    failing.close();
+    platform::shellOpen(QStringLiteral("https://example.org/"));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        boxes.texts(),
+        QStringList{"\"https://example.org/\" could not be opened: the desktop found nothing "
+                    "to open it with (xdg-open ended with code 3)."},
+        10000);
+    boxes.boxes.clear();
+    QVERIFY(QFile::remove(failing.fileName()));
+    const ScopedEnv nowhere("PATH", bin.path().toLocal8Bit());
+    platform::shellOpen(QStringLiteral("https://example.org/"));
+    QCOMPARE(boxes.texts(), QStringList{"\"https://example.org/\" could not be opened: the desktop's opener "
+                                        "(xdg-open) could not be started."});
 }
 
 void tst_platform::httpGet_returnsBodyOfSuccess()
@@ -233,7 +339,8 @@ void tst_platform::httpGet_returnsBodyOfSuccess()
 
 void tst_platform::httpGet_failures_data()
 {
-    // status served (-1: silent path, -2: nothing listens), body, status the reply must carry
+    // status served (-1: silent path, -2: nothing listens, -3: a body that never ends), body, status
+    // the reply must carry
     QTest::addColumn<int>("served");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<int>("expectedStatus");
@@ -243,6 +350,7 @@ void tst_platform::httpGet_failures_data()
     QTest::newRow("200 one byte too long") << 200 << QByteArray(MaxReplyBytes + 1, '1') << 200;
     QTest::newRow("silent: times out") << -1 << QByteArray() << 0;
     QTest::newRow("refused") << -2 << QByteArray() << 0;
+    QTest::newRow("endless flood: too long, not timed out") << -3 << QByteArray() << 200;
 }
 
 void tst_platform::httpGet_failures()
@@ -257,13 +365,19 @@ void tst_platform::httpGet_failures()
         server.serve(path, served, body);
     else if (served == -1)
         server.silent(path);
+    else if (served == -3)
+        server.stream(path, qint64(32) * 1024 * 1024, 16 * 1024, 0);
     const QString host = served == -2 ? QStringLiteral("127.0.0.1:%1").arg(testkit::refusedPort()) : server.host();
 
-    const HttpReply reply = httpGet(QUrl(QStringLiteral("http://%1%2").arg(host, path)), 300);
+    const HttpReply reply =
+        httpGet(QUrl(QStringLiteral("http://%1%2").arg(host, path)), served == -3 ? 10000 : 300);
     QVERIFY(!reply.ok);
     QCOMPARE(reply.status, expectedStatus);
     QVERIFY(reply.body.isEmpty());
     QVERIFY(!reply.error.isEmpty());
+    // A flood ends on the length limit long before the time-out could end it.
+    if (served == -3 || served == 200)
+        QCOMPARE(reply.error, QStringLiteral("The reply is longer than %1 bytes.").arg(MaxReplyBytes));
     if (served != -2)
         QCOMPARE(server.requestedPaths, QStringList({path}));
 }

@@ -6,6 +6,7 @@
 #include "app/frmMain.h"
 #include "data/DbError.h"
 #include "data/LinksDb.h"
+#include "data/LinksLocation.h"
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
@@ -19,7 +20,9 @@
 #include "windowkit/ListBox.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -45,8 +48,10 @@ public:
         if (m_mounted)
             umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
     }
-    // Empty when it worked, else why not.
-    QString fill(const QString& file)
+    QString path() const { return m_dir.path(); }
+
+    // Empty when it worked, else why not. With a file, the program's links.mdb is a copy of it there.
+    QString fill(const QString& file = {})
     {
         static const bool ownNamespace =
             unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
@@ -55,7 +60,7 @@ public:
         m_mounted = mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, "size=64k") == 0;
         if (!m_mounted)
             return QStringLiteral("cannot mount a tmpfs: %1").arg(qt_error_string());
-        if (!QFile::copy(file, m_dir.filePath(LinksDb::fileName())))
+        if (!file.isEmpty() && !QFile::copy(file, m_dir.filePath(LinksDb::fileName())))
             return QStringLiteral("cannot copy links.mdb onto the tmpfs");
         QFile filler(m_dir.filePath(QStringLiteral("filler")));
         if (!filler.open(QIODevice::WriteOnly))
@@ -65,7 +70,8 @@ public:
         }
         if (QStorageInfo(m_dir.path()).bytesAvailable() != 0)
             return QStringLiteral("the tmpfs did not fill up");
-        LinksDb::setFolder(m_dir.path());
+        if (!file.isEmpty())
+            LinksDb::setFolder(m_dir.path());
         return {};
     }
 
@@ -146,6 +152,7 @@ private Q_SLOTS:
 
     void failedWriteIsToldAndChangesNothing_data();
     void failedWriteIsToldAndChangesNothing();
+    void firstStartOnAFullDisk_leavesNoDataFolder();
 };
 
 void tst_writefails::failedWriteIsToldAndChangesNothing_data()
@@ -200,6 +207,31 @@ void tst_writefails::failedWriteIsToldAndChangesNothing()
     QVERIFY(kit::hasEnded());
     QCOMPARE(kit::exitCode(), 1);
     QCOMPARE(fileBytes(), before);
+}
+
+// The very first start with no room on the disk for the fresh links.mdb: it says why, and leaves
+// no data folder behind (an empty one would later read as a lost file) and nothing half-built.
+void tst_writefails::firstStartOnAFullDisk_leavesNoDataFolder()
+{
+    FullDisk disk;
+    const QString problem = disk.fill();
+    if (!problem.isEmpty())
+        QSKIP(qPrintable(problem));
+    QTemporaryDir programFolder; // no links.mdb beside the program
+    QVERIFY(programFolder.isValid());
+    const QString folder = disk.path() + QStringLiteral("/share/tessary");
+
+    const LinksLocation::Choice choice = LinksLocation::choose(programFolder.path(), folder);
+    QVERIFY(choice.folder.isEmpty());
+    QVERIFY2(choice.error.startsWith(QStringLiteral("Orvane Tessary could not create its data folder %1 for your "
+                                                    "links: ")
+                                         .arg(folder)),
+             qPrintable(choice.error));
+    QVERIFY(!QFileInfo::exists(folder));
+    QDir share(disk.path() + QStringLiteral("/share"));
+    QCOMPARE(share.exists() ? share.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                            : QStringList(),
+             QStringList());
 }
 
 QTEST_MAIN(tst_writefails)

@@ -8,9 +8,16 @@
 #include "windowkit/ListBox.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QLocale>
 #include <QProgressDialog>
+#include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <new>
+#include <thread>
 
 namespace bookmarks {
 
@@ -29,6 +36,35 @@ QString fileName(const QString& path)
 QString links(qsizetype n)
 {
     return n == 1 ? QStringLiteral("1 link") : QStringLiteral("%1 links").arg(n);
+}
+
+// A file read beside the window, which stays free to answer "Cancel" at any moment: one parse can
+// take seconds. The reading holds its own share of this; once cancelled it ends on its own (soon:
+// it asks between blocks and during parses) and what it read is dropped.
+struct Reading {
+    std::atomic<qint64> done{0};
+    std::atomic<qint64> total{1};
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> finished{false};
+    BookmarkReadResult result;
+};
+
+void startReading(const std::shared_ptr<Reading>& reading, const QString& path)
+{
+    std::thread([reading, path] {
+        try {
+            reading->result = BookmarkFile::readFile(path, [&reading](qint64 done, qint64 total) {
+                reading->done = done;
+                reading->total = total;
+                return !reading->cancelled;
+            });
+        } catch (const std::bad_alloc&) {
+            reading->result = {};
+            reading->result.error = BookmarkError::CannotRead;
+            reading->result.reason = QStringLiteral("There is not enough memory to read it.");
+        }
+        reading->finished = true;
+    }).detach();
 }
 
 } // namespace
@@ -60,13 +96,29 @@ void importFile(QWidget* window)
                          platform::MsgStyle::Information, ImportTitle);
     };
 
-    BookmarkReadResult read = BookmarkFile::readFile(path, [&](qint64 done, qint64 total) {
-        return stillWanted(int(Half * std::min(done, total) / std::max<qint64>(total, 1)));
-    });
-    if (read.error == BookmarkError::Cancelled) {
+    const auto reading = std::make_shared<Reading>();
+    startReading(reading, path);
+    {
+        QEventLoop waiting;
+        QTimer poll;
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, &waiting, [&] {
+            if (reading->finished || progress.wasCanceled()) {
+                waiting.quit();
+                return;
+            }
+            const qint64 total = std::max<qint64>(reading->total, 1);
+            progress.setValue(std::max(1, int(Half * std::min<qint64>(reading->done, total) / total)));
+        });
+        poll.start();
+        waiting.exec();
+    }
+    if (progress.wasCanceled() || reading->result.error == BookmarkError::Cancelled) {
+        reading->cancelled = true;
         cancelled();
         return;
     }
+    BookmarkReadResult read = std::move(reading->result);
     if (!read.ok()) {
         progress.reset();
         platform::MsgBox(QStringLiteral("Nothing was imported from \"%1\".\r\r%2").arg(path, read.reason),
@@ -79,9 +131,11 @@ void importFile(QWidget* window)
     const qsizetype found = read.links.size();
     LinksStore::AddAllResult added;
     try {
-        added = LinksStore::addAll(std::move(read.links), [&](int done) {
-            return stillWanted(Half + int(Half * qint64(done) / std::max<qsizetype>(found, 1)));
-        });
+        // A name that the export writes with U+FFFD comes back so: it is the stored one.
+        added = LinksStore::addAll(
+            std::move(read.links),
+            [&](int done) { return stillWanted(Half + int(Half * qint64(done) / std::max<qsizetype>(found, 1))); },
+            &BookmarkFile::nameAsRead);
     } catch (const DbError& e) {
         // One transaction: the file is as it was, and the program goes on.
         progress.reset();
@@ -102,6 +156,10 @@ void importFile(QWidget* window)
         skipped << QStringLiteral("%1 whose name came earlier in the file").arg(links(added.repeated));
     if (read.skippedWithoutAddress > 0)
         skipped << QStringLiteral("%1 without an address").arg(links(read.skippedWithoutAddress));
+    if (read.skippedTooLong > 0)
+        skipped << QStringLiteral("%1 whose name or address is longer than %2 characters")
+                       .arg(links(read.skippedTooLong),
+                            QLocale(QLocale::English).toString(BookmarkFile::kMaxTextLength));
     if (read.skippedUnopenableAddress > 0)
         skipped << QStringLiteral("%1 that are browser queries, scripts or inline data (place:, javascript:, "
                                   "data:)")

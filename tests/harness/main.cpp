@@ -51,7 +51,10 @@ public:
             m_answers.pop_front();
             return answer;
         }
-        return (style & 7) == platform::MsgStyle::YesNo ? platform::MsgAnswer::Yes : platform::MsgAnswer::Ok;
+        // The default button, as Enter would answer.
+        if ((style & 7) != platform::MsgStyle::YesNo)
+            return platform::MsgAnswer::Ok;
+        return style & platform::MsgStyle::DefaultButton2 ? platform::MsgAnswer::No : platform::MsgAnswer::Yes;
     }
 
 private:
@@ -60,7 +63,11 @@ private:
 
 class PrintingOpener : public platform::Opener {
 public:
-    void open(const QString& target) override { writeLine({QStringLiteral("OPEN"), target}); }
+    bool open(const QString& target) override
+    {
+        writeLine({QStringLiteral("OPEN"), target});
+        return true;
+    }
 };
 
 void writeVisibleWindows()

@@ -248,8 +248,10 @@ int ScriptedMessageBox::show(const QString& text, const QString& title, int styl
         m_answers.pop_front();
         return answer;
     }
-    // The first button is the default: Yes for a Yes/No box, OK otherwise.
-    return (style & 0x0F) == platform::MsgStyle::YesNo ? platform::MsgAnswer::Yes : platform::MsgAnswer::Ok;
+    // The default button: Yes or No for a Yes/No box, OK otherwise.
+    if ((style & 0x0F) != platform::MsgStyle::YesNo)
+        return platform::MsgAnswer::Ok;
+    return style & platform::MsgStyle::DefaultButton2 ? platform::MsgAnswer::No : platform::MsgAnswer::Yes;
 }
 
 QStringList ScriptedMessageBox::texts() const
@@ -295,9 +297,10 @@ RecordingOpener::~RecordingOpener()
     platform::setOpener(nullptr);
 }
 
-void RecordingOpener::open(const QString& target)
+bool RecordingOpener::open(const QString& target)
 {
     opened.append(target);
+    return !cannotStart;
 }
 
 FakeInstanceGuard::FakeInstanceGuard()

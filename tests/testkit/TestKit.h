@@ -76,8 +76,9 @@ private:
     QProcess m_shell;
 };
 
-// Records every message box and answers it: with the next scripted answer, else with the first
-// button (OK 1, or Yes 6). Installs itself while it lives.
+// Records every message box and answers it: with the next scripted answer, else with the default
+// button, as Enter would (OK 1; Yes 6, or No 7 in a box whose second button is the default).
+// Installs itself while it lives.
 class ScriptedMessageBox : public platform::MessageBoxProvider {
 public:
     struct Box {
@@ -114,13 +115,15 @@ public:
     QStringList titles;
 };
 
-// Records what the program hands to the desktop opener. Installs itself while it lives.
+// Records what the program hands to the desktop opener; with cannotStart, as if the opener were
+// missing. Installs itself while it lives.
 class RecordingOpener : public platform::Opener {
 public:
     RecordingOpener();
     ~RecordingOpener() override;
-    void open(const QString& target) override;
+    bool open(const QString& target) override;
     QStringList opened;
+    bool cannotStart = false;
 };
 
 // The previous-instance test under the test's control. Installs itself while it lives.
