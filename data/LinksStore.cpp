@@ -211,3 +211,8 @@ bool LinksStore::addAll(QList<Link> links, const std::function<bool(int done)>& 
     announce(Change::Imported);
     return true;
 }
+
+qint64 LinksStore::fileVersion()
+{
+    return LinksDb::open().connection()->dataVersion();
+}

@@ -66,6 +66,10 @@ public:
     // and the rebuild of its list are never held in memory at once.
     static bool addAll(QList<Link> links, const std::function<bool(int done)>& progress = {});
 
+    // A number that changes once another program has written to links.mdb; this program's own
+    // changes are announced through changed() instead. Cheap enough to ask before every search.
+    static qint64 fileVersion();
+
 Q_SIGNALS:
     void changed(LinksStore::Change change);
 
