@@ -1,0 +1,385 @@
+#include "forms/find/frmFindSite.h"
+
+#include "data/LinksDb.h"
+#include "forms/find/MatchList.h"
+#include "platform/MessageBox.h"
+#include "platform/ShellOpen.h"
+#include "windowkit/Controls.h"
+#include "windowkit/Lifecycle.h"
+#include "windowkit/ListBox.h"
+#include "windowkit/Look.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+// The window's size when it last closed, for the rest of the session.
+QSize rememberedSize;
+
+// The longest the window works on one search before it lets input and painting in again.
+constexpr std::chrono::milliseconds Slice(30);
+
+} // namespace
+
+frmFindSite::frmFindSite()
+{
+    setObjectName(QStringLiteral("frmFindSite"));
+    setWindowTitle(QStringLiteral("Find Site Link"));
+    Look::setBackground(this, Look::Background);
+
+    Label1 = Controls::label(this, QStringLiteral("Label1"), QStringLiteral("Find :"), Look::sansSerif(12, true));
+    txtFind = new QLineEdit(this);
+    txtFind->setObjectName(QStringLiteral("txtFind"));
+    txtFind->setAccessibleName(QStringLiteral("Find"));
+    txtFind->setAccessibleDescription(QStringLiteral("Words of the site name or address"));
+    txtFind->setFont(Look::sansSerif(10));
+    Look::setBackground(txtFind, Look::EntryYellow);
+    Label1->setBuddy(txtFind);
+
+    m_model = new MatchModel(this);
+    lstMatches = new MatchView(this);
+    lstMatches->setObjectName(QStringLiteral("lstMatches"));
+    lstMatches->setAccessibleName(QStringLiteral("Matches"));
+    lstMatches->setFont(Look::sansSerif(8.25));
+    Look::setBackground(lstMatches, Look::EntryYellow);
+    lstMatches->setModel(m_model);
+
+    lblCount = Controls::label(this, QStringLiteral("lblCount"), QString(), Look::sansSerif(10, true));
+    lblCount->setAccessibleDescription(QStringLiteral("Number of matches"));
+    cmdOpen = Controls::button(this, QStringLiteral("cmdOpen"), QStringLiteral("Open Link"), Look::sansSerif(10, true),
+                               true);
+    cmdOpen->setDefault(true);
+    cmdShow = Controls::button(this, QStringLiteral("cmdShow"), QStringLiteral("Show in List"),
+                               Look::sansSerif(10, true), true);
+    cmdClose =
+        Controls::button(this, QStringLiteral("cmdClose"), QStringLiteral("Close"), Look::sansSerif(10, true), true);
+    cmdOpen->setEnabled(false);
+    cmdShow->setEnabled(false);
+
+    auto* findRow = new QHBoxLayout;
+    findRow->addWidget(Label1);
+    findRow->addWidget(txtFind, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdOpen);
+    buttons->addWidget(cmdShow);
+    buttons->addStretch(1);
+    buttons->addWidget(cmdClose);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(findRow);
+    layout->addWidget(lstMatches, 1);
+    layout->addWidget(lblCount);
+    layout->addLayout(buttons);
+
+    setTabOrder(txtFind, lstMatches);
+    setTabOrder(lstMatches, cmdOpen);
+    setTabOrder(cmdOpen, cmdShow);
+    setTabOrder(cmdShow, cmdClose);
+    txtFind->setFocus();
+    txtFind->installEventFilter(this);
+
+    m_slice = new QTimer(this);
+    m_slice->setSingleShot(true);
+    m_slice->setInterval(0);
+    kit::onEvent(m_slice, &QTimer::timeout, this, &frmFindSite::runSlice);
+    kit::onEvent(txtFind, &QLineEdit::textChanged, this, &frmFindSite::txtFind_Change);
+    kit::onEvent(lstMatches->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                 &frmFindSite::selectionChanged);
+    kit::onEvent(lstMatches, &QListView::doubleClicked, this, &frmFindSite::cmdOpen_Click);
+    kit::onEvent(cmdOpen, &QPushButton::clicked, this, &frmFindSite::cmdOpen_Click);
+    kit::onEvent(cmdShow, &QPushButton::clicked, this, &frmFindSite::cmdShow_Click);
+    kit::onEvent(cmdClose, &QPushButton::clicked, this, &frmFindSite::cmdClose_Click);
+    kit::onEvent(&LinksStore::instance(), &LinksStore::changed, this, &frmFindSite::linksChanged);
+
+    setMinimumSize(twips(5400), twips(3600));
+    resize(rememberedSize.isValid() ? rememberedSize : QSize(twips(7800), twips(5400)));
+}
+
+frmFindSite::~frmFindSite() = default;
+
+void frmFindSite::Form_Load()
+{
+    m_db = LinksDb::open();
+    m_loaded = true;
+}
+
+void frmFindSite::Form_Unload()
+{
+    rememberedSize = size();
+}
+
+void frmFindSite::setMainList(ListBox* list)
+{
+    m_mainList = list;
+    if (m_loaded && !m_index)
+        reread(std::nullopt);
+}
+
+void frmFindSite::showEvent(QShowEvent* event)
+{
+    // Shown without the main window's list (the main window hands it over before showing).
+    if (m_loaded && !m_index)
+        kit::guarded([this] { reread(std::nullopt); });
+    Form::showEvent(event);
+}
+
+void frmFindSite::changeEvent(QEvent* event)
+{
+    // Coming back to the window is when another copy's writes are most likely to have happened.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_index) {
+        kit::guarded([this] {
+            if (fileChanged())
+                reread(selectedId());
+        });
+    }
+    Form::changeEvent(event);
+}
+
+std::optional<qint64> frmFindSite::selectedId() const
+{
+    const std::optional<Link> link = selectedLink();
+    if (link)
+        return link->id;
+    return m_keep;
+}
+
+bool frmFindSite::fileChanged() const
+{
+    return LinksStore::fileVersion() != m_version;
+}
+
+void frmFindSite::linksChanged()
+{
+    if (m_index)
+        reread(selectedId());
+}
+
+void frmFindSite::reread(std::optional<qint64> keep)
+{
+    // Asked before reading: a write that lands in between is caught by the next comparison.
+    m_version = LinksStore::fileVersion();
+    QList<Link> links = LinksStore::all();
+    const std::vector<int> order = listOrder(links);
+    auto index = std::make_shared<const search::Index>(links, order);
+    links = {};
+    // Matches of the old links narrow nothing among the new ones.
+    m_search.reset();
+    m_shown.reset();
+    m_index = std::move(index);
+    startSearch(keep);
+}
+
+std::vector<int> frmFindSite::listOrder(const QList<Link>& links) const
+{
+    // The main list holds these links when it holds as many, each identity once with its name.
+    if (m_mainList && m_mainList->ListCount() == links.size()) {
+        std::vector<int> byId(links.size());
+        std::iota(byId.begin(), byId.end(), 0);
+        std::sort(byId.begin(), byId.end(), [&links](int a, int b) { return links[a].id < links[b].id; });
+        std::vector<int> order;
+        order.reserve(links.size());
+        std::vector<bool> taken(links.size());
+        for (int k = 0; k < links.size(); ++k) {
+            const qint64 id = m_mainList->ItemData(k);
+            const auto at = std::lower_bound(byId.begin(), byId.end(), id,
+                                             [&links](int position, qint64 wanted) { return links[position].id < wanted; });
+            if (at == byId.end() || links[*at].id != id || taken[size_t(*at)] || links[*at].name != m_mainList->List(k))
+                break;
+            taken[size_t(*at)] = true;
+            order.push_back(*at);
+        }
+        if (order.size() == size_t(links.size()))
+            return order;
+    }
+    QStringList names;
+    names.reserve(links.size());
+    for (const Link& link : links)
+        names.append(link.name);
+    return ListBox::listOrder(names);
+}
+
+void frmFindSite::txtFind_Change()
+{
+    if (!m_index)
+        return;
+    // A keystroke selects the first match; another copy's writes are read first.
+    if (fileChanged())
+        reread(std::nullopt);
+    else
+        startSearch(std::nullopt);
+}
+
+void frmFindSite::startSearch(std::optional<qint64> keep)
+{
+    m_slice->stop();
+    search::Query query = search::parseQuery(txtFind->text());
+    std::optional<std::vector<int>> candidates;
+    if (m_shown && query.narrows(m_shown->query))
+        candidates = m_shown->listed;
+    m_search = std::make_unique<search::Search>(*m_index, std::move(query), std::move(candidates));
+    m_keep = keep;
+    runSlice();
+}
+
+void frmFindSite::runSlice()
+{
+    if (!m_search)
+        return;
+    if (m_search->run(Slice))
+        finishSearch();
+    else
+        m_slice->start();
+}
+
+void frmFindSite::finishPending()
+{
+    m_slice->stop();
+    while (m_search && !m_search->run(std::chrono::seconds(1))) {
+    }
+    if (m_search)
+        finishSearch();
+}
+
+void frmFindSite::finishSearch()
+{
+    search::Matches matches = m_search->take();
+    m_search.reset();
+    m_model->show(m_index, std::move(matches.rows));
+    m_shown = std::move(matches);
+    const int count = m_model->rowCount();
+    int row = m_keep ? m_model->rowOf(*m_keep) : -1;
+    m_keep.reset();
+    if (row < 0 && count > 0)
+        row = 0;
+    selectRow(row);
+    lblCount->setText(QStringLiteral("%1 of %2 links").arg(count).arg(m_index->size()));
+    selectionChanged();
+}
+
+void frmFindSite::selectRow(int row)
+{
+    if (row < 0) {
+        lstMatches->selectionModel()->clearSelection();
+        return;
+    }
+    const QModelIndex target = m_model->index(row);
+    lstMatches->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    lstMatches->scrollTo(target);
+}
+
+void frmFindSite::moveSelection(int rows)
+{
+    const int count = m_model->rowCount();
+    if (count == 0)
+        return;
+    const QModelIndexList selected = lstMatches->selectionModel()->selectedIndexes();
+    const int from = selected.isEmpty() ? (rows > 0 ? -1 : count) : selected.first().row();
+    selectRow(std::clamp(from + rows, 0, count - 1));
+}
+
+void frmFindSite::selectionChanged()
+{
+    const bool any = lstMatches->selectionModel()->hasSelection();
+    cmdOpen->setEnabled(any);
+    cmdShow->setEnabled(any);
+}
+
+std::optional<Link> frmFindSite::selectedLink() const
+{
+    const QModelIndexList selected = lstMatches->selectionModel()->selectedIndexes();
+    if (selected.isEmpty())
+        return std::nullopt;
+    return m_model->link(selected.first().row());
+}
+
+std::optional<Link> frmFindSite::selectedAsInFile()
+{
+    // The command acts on what the box asks for, not on a search still on its way.
+    finishPending();
+    const std::optional<Link> shown = selectedLink();
+    if (!shown || !fileChanged())
+        return shown;
+    reread(shown->id);
+    finishPending();
+    if (selectedLink() != shown) {
+        platform::MsgBox(QStringLiteral("This site link was deleted or changed meanwhile, so nothing was done. "
+                                        "The list now shows the links as they are."),
+                         platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
+        return std::nullopt;
+    }
+    return shown;
+}
+
+void frmFindSite::cmdOpen_Click()
+{
+    // As the main window's "Open Link": the address as stored, handed to the desktop.
+    if (const std::optional<Link> link = selectedAsInFile())
+        platform::shellOpen(link->url);
+}
+
+void frmFindSite::cmdShow_Click()
+{
+    if (const std::optional<Link> link = selectedAsInFile())
+        Q_EMIT ShowInList(*link);
+}
+
+void frmFindSite::cmdClose_Click()
+{
+    unload();
+}
+
+bool frmFindSite::eventFilter(QObject* watched, QEvent* event)
+{
+    // Down and Up move through the matches while the typing goes on, as in a browser's address bar.
+    if (watched == txtFind && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const int page = std::max(1, lstMatches->viewport()->height() / std::max(1, lstMatches->sizeHintForRow(0)));
+        int move = 0;
+        switch (key->key()) {
+        case Qt::Key_Down:
+            move = 1;
+            break;
+        case Qt::Key_Up:
+            move = -1;
+            break;
+        case Qt::Key_PageDown:
+            move = page;
+            break;
+        case Qt::Key_PageUp:
+            move = -page;
+            break;
+        default:
+            break;
+        }
+        if (move != 0 && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            kit::guarded([&] { moveSelection(move); });
+            return true;
+        }
+    }
+    return Form::eventFilter(watched, event);
+}
+
+void frmFindSite::keyPressEvent(QKeyEvent* event)
+{
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && event->key() == Qt::Key_Escape) {
+        event->accept();
+        unload();
+        return;
+    }
+    // The box and the list pass Enter on to the window; a focused button has taken it already.
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        event->accept();
+        if (cmdOpen->isEnabled())
+            cmdOpen->click();
+        return;
+    }
+    Form::keyPressEvent(event);
+}
