@@ -212,6 +212,23 @@ bool LinksStore::addAll(QList<Link> links, const std::function<bool(int done)>& 
     return true;
 }
 
+void LinksStore::forEach(const std::function<void(qint64 id, QByteArrayView name, QByteArrayView url)>& link)
+{
+    Database db = LinksDb::open();
+    Connection::Statement st =
+        db.connection()->prepare(QStringLiteral("SELECT rowid, SiteName, URL FROM links ORDER BY rowid"));
+    QByteArray name, url;
+    while (st.step()) {
+        QByteArrayView nameBytes, urlBytes;
+        // A value stored as a number reads as all() reads it.
+        if (!st.utf8(1, nameBytes))
+            nameBytes = name = st.text(1).toUtf8();
+        if (!st.utf8(2, urlBytes))
+            urlBytes = url = st.text(2).toUtf8();
+        link(st.int64(0), nameBytes, urlBytes);
+    }
+}
+
 qint64 LinksStore::fileVersion()
 {
     return LinksDb::open().connection()->dataVersion();

@@ -13,19 +13,6 @@ namespace {
 constexpr std::uint8_t NameFoldsToItself = 1;
 constexpr std::uint8_t UrlFoldsToItself = 2;
 
-void appendUtf8(std::string& out, QStringView text)
-{
-    for (QChar c : text) {
-        if (c.unicode() >= 0x80) {
-            const QByteArray utf8 = text.toUtf8();
-            out.append(utf8.constData(), size_t(utf8.size()));
-            return;
-        }
-    }
-    for (QChar c : text)
-        out.push_back(char(c.unicode()));
-}
-
 void appendLength(std::string& out, size_t length)
 {
     while (length >= 0x80) {
@@ -106,50 +93,70 @@ Query parseQuery(QStringView typed)
     return query;
 }
 
-Index::Index(const QList<Link>& links, const std::vector<int>& order)
+void Index::Builder::add(qint64 id, std::string_view name, std::string_view url)
 {
-    m_ids.reserve(order.size());
-    m_at.reserve(order.size());
-    std::string name, url, foldedName, foldedUrl;
-    for (int position : order) {
-        const Link& link = links[position];
-        name.clear();
-        url.clear();
-        foldedName.clear();
-        foldedUrl.clear();
-        appendUtf8(name, link.name);
-        appendUtf8(url, link.url);
-        appendFolded(foldedName, link.name, true);
-        appendFolded(foldedUrl, link.url, false);
-        std::uint8_t flags = 0;
-        if (foldedName == name)
-            flags |= NameFoldsToItself;
-        if (foldedUrl == url)
-            flags |= UrlFoldsToItself;
+    m_foldedName.clear();
+    m_foldedUrl.clear();
+    appendFolded(m_foldedName, name, true);
+    appendFolded(m_foldedUrl, url, false);
+    std::uint8_t flags = 0;
+    if (m_foldedName == name)
+        flags |= NameFoldsToItself;
+    if (m_foldedUrl == url)
+        flags |= UrlFoldsToItself;
 
-        m_ids.push_back(link.id);
-        m_at.push_back(m_bytes.size());
-        m_bytes.push_back(char(flags));
-        appendLength(m_bytes, name.size());
-        appendLength(m_bytes, url.size());
-        if (!(flags & NameFoldsToItself))
-            appendLength(m_bytes, foldedName.size());
-        if (!(flags & UrlFoldsToItself))
-            appendLength(m_bytes, foldedUrl.size());
-        m_bytes += name;
-        m_bytes += url;
-        if (!(flags & NameFoldsToItself))
-            m_bytes += foldedName;
-        if (!(flags & UrlFoldsToItself))
-            m_bytes += foldedUrl;
-    }
-    // The growth room is most of a large index's memory once it is built.
-    m_bytes.shrink_to_fit();
+    m_ids.push_back(id);
+    m_at.push_back(m_bytes.size());
+    m_bytes.push_back(char(flags));
+    appendLength(m_bytes, name.size());
+    appendLength(m_bytes, url.size());
+    if (!(flags & NameFoldsToItself))
+        appendLength(m_bytes, m_foldedName.size());
+    if (!(flags & UrlFoldsToItself))
+        appendLength(m_bytes, m_foldedUrl.size());
+    m_bytes += name;
+    m_bytes += url;
+    if (!(flags & NameFoldsToItself))
+        m_bytes += m_foldedName;
+    if (!(flags & UrlFoldsToItself))
+        m_bytes += m_foldedUrl;
 }
 
-Index::Texts Index::texts(int row) const
+std::string_view Index::Builder::name(int position) const
 {
-    const char* at = m_bytes.data() + m_at[size_t(row)];
+    return texts(m_bytes.data() + m_at[size_t(position)]).name;
+}
+
+Index Index::Builder::build(const std::vector<int>& order) &&
+{
+    Index index;
+    index.m_ids.reserve(order.size());
+    index.m_at.reserve(order.size());
+    index.m_bytes.reserve(m_bytes.size());
+    for (int position : order) {
+        const size_t begin = m_at[size_t(position)];
+        const size_t end = size_t(position) + 1 < m_at.size() ? m_at[size_t(position) + 1] : m_bytes.size();
+        index.m_ids.push_back(m_ids[size_t(position)]);
+        index.m_at.push_back(index.m_bytes.size());
+        index.m_bytes.append(m_bytes, begin, end - begin);
+    }
+    *this = {};
+    return index;
+}
+
+Index::Index(const QList<Link>& links, const std::vector<int>& order)
+{
+    Builder builder;
+    for (const Link& link : links) {
+        const QByteArray name = link.name.toUtf8();
+        const QByteArray url = link.url.toUtf8();
+        builder.add(link.id, {name.constData(), size_t(name.size())}, {url.constData(), size_t(url.size())});
+    }
+    *this = std::move(builder).build(order);
+}
+
+Index::Texts Index::texts(const char* at)
+{
     const auto flags = static_cast<std::uint8_t>(*at++);
     const size_t nameLength = readLength(at);
     const size_t urlLength = readLength(at);

@@ -40,6 +40,24 @@ Query parseQuery(QStringView typed);
 // Texts are held as UTF-8, an address or name that folds to itself only once.
 class Index {
 public:
+    // Takes links one at a time in any order, as stored (UTF-8), folds each once, and then puts
+    // them in the list's order.
+    class Builder {
+    public:
+        void add(qint64 id, std::string_view name, std::string_view url);
+        int size() const { return int(m_ids.size()); }
+        qint64 id(int position) const { return m_ids[size_t(position)]; }
+        std::string_view name(int position) const;
+        // order: the positions in the order added, the one shown first first (a permutation).
+        Index build(const std::vector<int>& order) &&;
+
+    private:
+        std::vector<qint64> m_ids;
+        std::vector<std::uint64_t> m_at;
+        std::string m_bytes;
+        std::string m_foldedName, m_foldedUrl;
+    };
+
     Index() = default;
     // order: the positions in links, the one shown first first (a permutation of 0..n-1).
     Index(const QList<Link>& links, const std::vector<int>& order);
@@ -58,7 +76,8 @@ private:
     struct Texts {
         std::string_view name, url, foldedName, foldedUrl;
     };
-    Texts texts(int row) const;
+    static Texts texts(const char* at);
+    Texts texts(int row) const { return texts(m_bytes.data() + m_at[size_t(row)]); }
 
     std::vector<qint64> m_ids;
     std::vector<std::uint64_t> m_at; // where each row's bytes begin in m_bytes

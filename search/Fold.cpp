@@ -1,5 +1,7 @@
 #include "search/Fold.h"
 
+#include <array>
+
 namespace search {
 
 namespace {
@@ -33,31 +35,9 @@ const char* expansion(char16_t c)
     }
 }
 
-bool isAscii(QStringView text)
+// Compatibility decomposition, marks dropped, then Qt's (simple) case folding and the expansions.
+QString foldSlowly(QStringView text)
 {
-    for (QChar c : text) {
-        if (c.unicode() >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-char lowerAscii(char16_t c)
-{
-    return char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-}
-
-} // namespace
-
-QString fold(QStringView text)
-{
-    if (isAscii(text)) {
-        QString out(text.size(), Qt::Uninitialized);
-        QChar* to = out.data();
-        for (QChar c : text)
-            *to++ = QLatin1Char(lowerAscii(c.unicode()));
-        return out;
-    }
     const QString decomposed = text.toString().normalized(QString::NormalizationForm_KD);
     QString bare;
     bare.reserve(decomposed.size());
@@ -82,27 +62,119 @@ QString fold(QStringView text)
     return folded;
 }
 
-void appendFolded(std::string& out, QStringView text, bool simplify)
+// Folding never looks at a character's neighbours, so the Latin letters, modifiers and combining
+// marks most names are made of fold through a table of what foldSlowly gives each of them alone.
+constexpr char16_t TableEnd = 0x0370;
+
+struct Table {
+    std::array<QString, TableEnd> text;
+    std::array<std::string, TableEnd> utf8;
+};
+
+const Table& table()
 {
-    if (!isAscii(text)) {
-        const QString folded = simplify ? fold(text).simplified() : fold(text);
-        const QByteArray utf8 = folded.toUtf8();
-        out.append(utf8.constData(), size_t(utf8.size()));
-        return;
-    }
-    // Most names and addresses are ASCII: folded straight into the buffer.
+    static const Table built = [] {
+        Table t;
+        for (char16_t c = 0; c < TableEnd; ++c) {
+            t.text[c] = foldSlowly(QStringView(&c, 1));
+            const QByteArray utf8 = t.text[c].toUtf8();
+            t.utf8[c].assign(utf8.constData(), size_t(utf8.size()));
+        }
+        return t;
+    }();
+    return built;
+}
+
+char lowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+}
+
+bool isBlankByte(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// Folds through the table; false, with out as it was, when a character lies beyond it.
+bool foldThroughTable(std::string& out, std::string_view utf8)
+{
     const size_t start = out.size();
-    for (QChar qc : text) {
-        const char16_t c = qc.unicode();
-        if (simplify && qc.isSpace()) {
-            if (out.size() > start && out.back() != ' ')
-                out.push_back(' ');
+    const Table* latin = nullptr;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x80) {
+            out.push_back(lowerAscii(char(byte)));
             continue;
         }
-        out.push_back(lowerAscii(c));
+        // Two-byte sequences up to U+036F: lead bytes C2 to CD.
+        if (byte < 0xC2 || byte > 0xCD || i + 1 >= utf8.size() ||
+            (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) != 0x80) {
+            out.resize(start);
+            return false;
+        }
+        const char16_t c = char16_t(((byte & 0x1F) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+        if (!latin)
+            latin = &table();
+        out += latin->utf8[c];
     }
-    if (simplify && out.size() > start && out.back() == ' ')
-        out.pop_back();
+    return true;
+}
+
+// Trims out from `start` on and makes each run of blanks one blank, as QString::simplified does for
+// the blanks the table can give (ASCII ones and U+0085).
+void simplifyFrom(std::string& out, size_t start)
+{
+    size_t to = start;
+    bool blank = false;
+    for (size_t i = start; i < out.size(); ++i) {
+        const bool nel = out[i] == '\xC2' && i + 1 < out.size() && out[i + 1] == '\x85';
+        if (isBlankByte(out[i]) || nel) {
+            blank = to > start;
+            i += nel ? 1 : 0;
+            continue;
+        }
+        if (blank)
+            out[to++] = ' ';
+        blank = false;
+        out[to++] = out[i];
+    }
+    out.resize(to);
+}
+
+} // namespace
+
+QString fold(QStringView text)
+{
+    for (QChar c : text) {
+        if (c.unicode() >= TableEnd)
+            return foldSlowly(text);
+    }
+    QString out;
+    out.reserve(text.size());
+    const Table* latin = nullptr;
+    for (QChar c : text) {
+        if (c.unicode() < 0x80) {
+            out.append(QLatin1Char(lowerAscii(char(c.unicode()))));
+            continue;
+        }
+        if (!latin)
+            latin = &table();
+        out.append(latin->text[c.unicode()]);
+    }
+    return out;
+}
+
+void appendFolded(std::string& out, std::string_view utf8, bool simplify)
+{
+    const size_t start = out.size();
+    if (foldThroughTable(out, utf8)) {
+        if (simplify)
+            simplifyFrom(out, start);
+        return;
+    }
+    const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+    const QByteArray folded = (simplify ? foldSlowly(text).simplified() : foldSlowly(text)).toUtf8();
+    out.append(folded.constData(), size_t(folded.size()));
 }
 
 } // namespace search

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringView>
 #include <string>
+#include <string_view>
 
 // Text as the find compares it: full Unicode case folding, accents and other marks removed,
 // compatibility forms made plain ("ﬁ" -> "fi", full-width letters -> ASCII) and the few letters
@@ -11,8 +12,8 @@ namespace search {
 
 QString fold(QStringView text);
 
-// Appends fold(text) to out as UTF-8; with simplify, blanks are trimmed and each run of them becomes
-// one blank (so a name compares equal to a query whatever its spacing).
-void appendFolded(std::string& out, QStringView text, bool simplify);
+// Appends the folded UTF-8 text to out; with simplify, blanks are trimmed and each run of them
+// becomes one blank (so that a name compares equal to a query whatever its spacing).
+void appendFolded(std::string& out, std::string_view utf8, bool simplify);
 
 } // namespace search

@@ -53,6 +53,7 @@ class tst_find : public QObject {
 private Q_SLOTS:
     void folds_data();
     void folds();
+    void foldsAlikeByTableAndWhole();
     void findsAndRanks_data();
     void findsAndRanks();
     void tiesKeepTheListOrder();
@@ -89,6 +90,37 @@ void tst_find::folds()
     QFETCH(QString, text);
     QFETCH(QString, folded);
     QCOMPARE(search::fold(text), folded);
+}
+
+void tst_find::foldsAlikeByTableAndWhole()
+{
+    // Latin letters fold through a table of single characters; the whole-text folding (forced by
+    // a Greek letter at the end) must agree, and so must the UTF-8 folding the index uses.
+    const QString pool = QStringLiteral("aZ ßẞæÆøØłŁđĐðħĲĳŉſǅǰÅå\u0301\u0308\u0327\u0345 \t\u00A0\u0085\u00A8"
+                                        "\u00B4\u02DAıİéÉñÑüÜçÇ'-.ǄǆȨ");
+    const QStringList beyond{"Σ", "ΐ", "ﬁ", "Ａ", "한", "😀", "\u3000", "\u2028"};
+    std::mt19937 random(11);
+    for (int round = 0; round < 2000; ++round) {
+        QString text;
+        for (int i = 0, n = int(random() % 12); i < n; ++i)
+            text.append(pool[int(random() % pool.size())]);
+        const QString byTable = search::fold(text);
+        const QString whole = search::fold(text + QStringLiteral("Σ"));
+        QCOMPARE(byTable + QStringLiteral("σ"), whole);
+
+        if (round % 2)
+            text.insert(int(random() % (text.size() + 1)), beyond[int(random() % beyond.size())]);
+        const QByteArray utf8 = text.toUtf8();
+        for (const bool simplify : {false, true}) {
+            std::string folded;
+            search::appendFolded(folded, {utf8.constData(), size_t(utf8.size())}, simplify);
+            const QString expected = simplify ? search::fold(text).simplified() : search::fold(text);
+            QCOMPARE(QString::fromStdString(folded), expected);
+        }
+    }
+    std::string invalid;
+    search::appendFolded(invalid, "A\xC3(\xFF", false);
+    QCOMPARE(QString::fromStdString(invalid), QStringLiteral("a\uFFFD(\uFFFD"));
 }
 
 void tst_find::findsAndRanks_data()

@@ -27,6 +27,35 @@ QSize rememberedSize;
 // The longest the window works on one search before it lets input and painting in again.
 constexpr std::chrono::milliseconds Slice(30);
 
+// Whether text is exactly the UTF-8 `utf8` (QAnyStringView::equal errs for some texts in Qt 6.4).
+bool sameText(QStringView text, std::string_view utf8)
+{
+    size_t at = 0;
+    const auto next = [&](char byte) { return at < utf8.size() && utf8[at++] == byte; };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        bool same = true;
+        if (c < 0x80) {
+            same = next(char(c));
+        } else if (c < 0x800) {
+            same = next(char(0xC0 | (c >> 6))) && next(char(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            same = next(char(0xE0 | (c >> 12))) && next(char(0x80 | ((c >> 6) & 0x3F))) &&
+                   next(char(0x80 | (c & 0x3F)));
+        } else {
+            same = next(char(0xF0 | (c >> 18))) && next(char(0x80 | ((c >> 12) & 0x3F))) &&
+                   next(char(0x80 | ((c >> 6) & 0x3F))) && next(char(0x80 | (c & 0x3F)));
+        }
+        if (!same)
+            return false;
+    }
+    return at == utf8.size();
+}
+
 } // namespace
 
 frmFindSite::frmFindSite()
@@ -165,10 +194,12 @@ void frmFindSite::reread(std::optional<qint64> keep)
 {
     // Asked before reading: a write that lands in between is caught by the next comparison.
     m_version = LinksStore::fileVersion();
-    QList<Link> links = LinksStore::all();
+    search::Index::Builder links;
+    LinksStore::forEach([&links](qint64 id, QByteArrayView name, QByteArrayView url) {
+        links.add(id, {name.data(), size_t(name.size())}, {url.data(), size_t(url.size())});
+    });
     const std::vector<int> order = listOrder(links);
-    auto index = std::make_shared<const search::Index>(links, order);
-    links = {};
+    auto index = std::make_shared<const search::Index>(std::move(links).build(order));
     // Matches of the old links narrow nothing among the new ones.
     m_search.reset();
     m_shown.reset();
@@ -176,32 +207,57 @@ void frmFindSite::reread(std::optional<qint64> keep)
     startSearch(keep);
 }
 
-std::vector<int> frmFindSite::listOrder(const QList<Link>& links) const
+std::vector<int> frmFindSite::listOrder(const search::Index::Builder& links) const
 {
-    // The main list holds these links when it holds as many, each identity once with its name.
-    if (m_mainList && m_mainList->ListCount() == links.size()) {
-        std::vector<int> byId(links.size());
-        std::iota(byId.begin(), byId.end(), 0);
-        std::sort(byId.begin(), byId.end(), [&links](int a, int b) { return links[a].id < links[b].id; });
-        std::vector<int> order;
-        order.reserve(links.size());
-        std::vector<bool> taken(links.size());
-        for (int k = 0; k < links.size(); ++k) {
-            const qint64 id = m_mainList->ItemData(k);
-            const auto at = std::lower_bound(byId.begin(), byId.end(), id,
-                                             [&links](int position, qint64 wanted) { return links[position].id < wanted; });
-            if (at == byId.end() || links[*at].id != id || taken[size_t(*at)] || links[*at].name != m_mainList->List(k))
-                break;
-            taken[size_t(*at)] = true;
-            order.push_back(*at);
+    const int n = links.size();
+    if (m_mainList && m_mainList->ListCount() == n && n > 0) {
+        // Where each identity stands among the links read: a table when the identities lie close
+        // together, as they do when a table is filled by this program; else a sorted list.
+        qint64 low = links.id(0), high = links.id(0);
+        for (int i = 1; i < n; ++i) {
+            low = std::min(low, links.id(i));
+            high = std::max(high, links.id(i));
         }
-        if (order.size() == size_t(links.size()))
+        std::vector<int> atId;
+        std::vector<std::pair<qint64, int>> byId;
+        if (high - low < 4 * qint64(n)) {
+            atId.assign(size_t(high - low + 1), -1);
+            for (int i = 0; i < n; ++i)
+                atId[size_t(links.id(i) - low)] = i;
+        } else {
+            byId.reserve(size_t(n));
+            for (int i = 0; i < n; ++i)
+                byId.emplace_back(links.id(i), i);
+            std::sort(byId.begin(), byId.end());
+        }
+        const auto positionOf = [&](qint64 id) {
+            if (!atId.empty())
+                return id < low || id > high ? -1 : atId[size_t(id - low)];
+            const auto at = std::lower_bound(byId.begin(), byId.end(), std::pair<qint64, int>(id, -1));
+            return at != byId.end() && at->first == id ? at->second : -1;
+        };
+        // The main list holds exactly these links when it holds each identity once, with its name.
+        std::vector<int> order;
+        order.reserve(size_t(n));
+        std::vector<bool> taken(static_cast<size_t>(n));
+        for (int k = 0; k < n; ++k) {
+            const int position = positionOf(m_mainList->ItemData(k));
+            if (position < 0 || taken[size_t(position)])
+                break;
+            if (!sameText(m_mainList->List(k), links.name(position)))
+                break;
+            taken[size_t(position)] = true;
+            order.push_back(position);
+        }
+        if (order.size() == size_t(n))
             return order;
     }
     QStringList names;
-    names.reserve(links.size());
-    for (const Link& link : links)
-        names.append(link.name);
+    names.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        const std::string_view name = links.name(i);
+        names.append(QString::fromUtf8(name.data(), qsizetype(name.size())));
+    }
     return ListBox::listOrder(names);
 }
 

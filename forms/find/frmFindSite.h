@@ -68,7 +68,7 @@ private:
     void reread(std::optional<qint64> keep);
     // Whether another copy wrote to the file since the last read.
     bool fileChanged() const;
-    std::vector<int> listOrder(const QList<Link>& links) const;
+    std::vector<int> listOrder(const search::Index::Builder& links) const;
     void startSearch(std::optional<qint64> keep);
     void runSlice();
     // Works the running search to its end at once.
