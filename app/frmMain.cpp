@@ -176,7 +176,8 @@ frmMain::frmMain()
     kit::onEvent(mnuEmail, &QAction::triggered, this, &frmMain::mnuEmail_Click);
 
     // Finding a link: right after the edit command, in the menu and for the shortcut.
-    mnuFindSite = makeAction(this, "mnuFindSite", QStringLiteral("Find Site Link..."), QKeySequence(Qt::CTRL | Qt::Key_F));
+    mnuFindSite =
+        makeAction(this, "mnuFindSite", QStringLiteral("Find Site Link..."), QKeySequence(Qt::CTRL | Qt::Key_F));
     mnuContacts->insertAction(mnuVBLINE, mnuFindSite);
     addAction(mnuFindSite);
     kit::onEvent(mnuFindSite, &QAction::triggered, this, &frmMain::mnuFindSite_Click);
@@ -454,7 +455,8 @@ void frmMain::mnuFindSite_Click()
     if (!find)
         return;
     if (fresh) {
-        connect(find, &frmFindSite::ShowInList, this, [this](const Link& link) { kit::guarded([&] { showLink(link); }); });
+        connect(find, &frmFindSite::ShowInList, this,
+                [this](const Link& link) { kit::guarded([&] { showLink(link); }); });
         find->setMainList(List1);
     }
     Forms::showForm(find);

@@ -220,7 +220,8 @@ int runFindTable(const QList<int>& sizes, int runs)
             QDir().mkpath(folder);
             const QString to = folder + QStringLiteral("/links.mdb");
             QFile::remove(to);
-            return QFile::copy(pristine.path(), to) && QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+            return QFile::copy(pristine.path(), to) &&
+                   QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
         };
 
         QStringList folded;
@@ -290,8 +291,9 @@ int runFindTable(const QList<int>& sizes, int runs)
             allMet = allMet && met;
             memGoal = met ? QStringLiteral("<= 1.2x  met") : QStringLiteral("<= 1.2x  MISSED");
         }
-        rows << QStringLiteral("| %1 | resident memory, window open after the script (floor: without it) | %2 MB | "
-                               "%3 MB | %4 | %5 |")
+        rows << QStringLiteral(
+                    "| %1 | resident memory, window open after the script (floor: without it) | %2 MB | "
+                    "%3 MB | %4 | %5 |")
                     .arg(links_, QString::number(mw, 'f', 1), QString::number(mo, 'f', 1), ratio(mw, mo), memGoal);
     }
 

@@ -56,8 +56,8 @@ bool wordStartsAt(std::string_view text, size_t at)
     const QString previous = QString::fromUtf8(text.data() + lead, qsizetype(at - lead));
     if (previous.isEmpty())
         return true;
-    const char32_t c = previous.size() == 2 ? QChar::surrogateToUcs4(previous[0], previous[1])
-                                            : char32_t(previous[0].unicode());
+    const char32_t c =
+        previous.size() == 2 ? QChar::surrogateToUcs4(previous[0], previous[1]) : char32_t(previous[0].unicode());
     return !QChar::isLetterOrNumber(c);
 }
 

@@ -20,19 +20,28 @@ bool isMark(char32_t c)
 
 // Case folding maps "ß" to "ss" only in its full form, which Qt does not do; the others have no
 // decomposition to lose an accent from, yet the root collation takes them as their base letters.
+struct Expansion {
+    char16_t letter;
+    const char* plain;
+};
+constexpr Expansion Expansions[] = {
+    {0x00DF, "ss"}, // ß (ẞ folds to it)
+    {0x00E6, "ae"}, // æ
+    {0x0153, "oe"}, // œ
+    {0x00F8, "o"},  // ø
+    {0x0142, "l"},  // ł
+    {0x0111, "d"},  // đ
+    {0x00F0, "d"},  // ð
+    {0x0127, "h"},  // ħ
+};
+
 const char* expansion(char16_t c)
 {
-    switch (c) {
-    case 0x00DF: return "ss"; // ß (ẞ folds to it)
-    case 0x00E6: return "ae"; // æ
-    case 0x0153: return "oe"; // œ
-    case 0x00F8: return "o";  // ø
-    case 0x0142: return "l";  // ł
-    case 0x0111: return "d";  // đ
-    case 0x00F0: return "d";  // ð
-    case 0x0127: return "h";  // ħ
-    default: return nullptr;
+    for (const Expansion& e : Expansions) {
+        if (e.letter == c)
+            return e.plain;
     }
+    return nullptr;
 }
 
 // Compatibility decomposition, marks dropped, then Qt's (simple) case folding and the expansions.

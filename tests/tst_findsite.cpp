@@ -22,10 +22,10 @@
 namespace {
 
 const QList<testkit::Link> Sites = {{"News Daily", "https://daily.example/"},
-                           {"Café Crème", "https://creme.example/"},
-                           {"old news", "www.old.example"},
-                           {"München Tourismus", "https://muenchen.example/"},
-                           {"Recipes", "https://news-recipes.example/"}};
+                                    {"Café Crème", "https://creme.example/"},
+                                    {"old news", "www.old.example"},
+                                    {"München Tourismus", "https://muenchen.example/"},
+                                    {"Recipes", "https://news-recipes.example/"}};
 
 // The window through the Sites menu, active with its first search done.
 frmFindSite* openFind(testkit::Session& s)
@@ -96,7 +96,8 @@ void tst_findsite::opensWithEveryLinkInListOrder()
     QVERIFY(find->cmdOpen->isEnabled() && find->cmdShow->isEnabled());
 
     // What a reader hears: the box, the matches with their addresses, the count.
-    QCOMPARE(QAccessible::queryAccessibleInterface(find->txtFind)->text(QAccessible::Name), QStringLiteral("Find"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(find->txtFind)->text(QAccessible::Name),
+             QStringLiteral("Find"));
     QAccessibleInterface* list = QAccessible::queryAccessibleInterface(find->lstMatches);
     QCOMPARE(list->text(QAccessible::Name), QStringLiteral("Matches"));
     QCOMPARE(find->lstMatches->model()->index(0, 0).data(Qt::AccessibleTextRole).toString(),
@@ -247,7 +248,8 @@ void tst_findsite::followsEveryChange()
     const auto stored = [&all](const QString& name) {
         return *std::find_if(all.begin(), all.end(), [&](const Link& l) { return l.name == name; });
     };
-    QVERIFY(LinksStore::change(stored("Recipes"), QStringLiteral("Recipes"), QStringLiteral("https://food.example/")));
+    QVERIFY(
+        LinksStore::change(stored("Recipes"), QStringLiteral("Recipes"), QStringLiteral("https://food.example/")));
     QCOMPARE(shown(find), (QStringList{"News Daily", "Breaking News", "old news"}));
     QVERIFY(LinksStore::remove(stored("News Daily")));
     QCOMPARE(shown(find), (QStringList{"Breaking News", "old news"}));
@@ -308,7 +310,8 @@ void tst_findsite::followsAnotherCopy()
     QCOMPARE(shown(find), (QStringList{"News Daily", "old news", "Recipes"}));
 
     // And a keystroke reads another copy's writes too.
-    QVERIFY(s.file.writeFromAnotherProcess("UPDATE links SET SiteName = 'olden news' WHERE SiteName = 'old news';\n"));
+    QVERIFY(
+        s.file.writeFromAnotherProcess("UPDATE links SET SiteName = 'olden news' WHERE SiteName = 'old news';\n"));
     type(find, "new");
     QCOMPARE(shown(find), (QStringList{"News Daily", "olden news", "Recipes"}));
 }

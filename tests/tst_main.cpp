@@ -52,9 +52,8 @@ private Q_SLOTS:
                              : action->text() + QLatin1Char('|') + action->shortcut().toString());
         QCOMPARE(sites,
                  (QStringList{"New Site Link|Ctrl+N", "Edit Site Link|Ctrl+E", "Find Site Link...|Ctrl+F", "-",
-                              "Delete All Site Links|Ctrl+D",
-                              "Delete Selected Site Link|Ctrl+X", "Options|Ctrl+O", "Import Bookmarks...|Ctrl+I",
-                              "Export Bookmarks...|Ctrl+Shift+E", "EXIT|Del"}));
+                              "Delete All Site Links|Ctrl+D", "Delete Selected Site Link|Ctrl+X", "Options|Ctrl+O",
+                              "Import Bookmarks...|Ctrl+I", "Export Bookmarks...|Ctrl+Shift+E", "EXIT|Del"}));
         QStringList support;
         for (QAction* action : form->mnuSupport->actions())
             support.append(action->text());

@@ -72,9 +72,11 @@ QVariant MatchModel::data(const QModelIndex& index, int role) const
     case AddressRole:
         return m_index->url(row);
     case Qt::AccessibleTextRole:
-        return shownText(m_index->name(row), TipLimit) + QStringLiteral(", ") + shownText(m_index->url(row), TipLimit);
+        return shownText(m_index->name(row), TipLimit) + QStringLiteral(", ") +
+               shownText(m_index->url(row), TipLimit);
     case Qt::ToolTipRole:
-        return shownText(m_index->name(row), TipLimit) + QLatin1Char('\n') + shownText(m_index->url(row), TipLimit);
+        return shownText(m_index->name(row), TipLimit) + QLatin1Char('\n') +
+               shownText(m_index->url(row), TipLimit);
     default:
         return {};
     }
@@ -144,7 +146,8 @@ MatchView::MatchView(QWidget* parent) : QListView(parent)
     setItemDelegate(new MatchDelegate(this));
 }
 
-QItemSelectionModel::SelectionFlags MatchView::selectionCommand(const QModelIndex& index, const QEvent* event) const
+QItemSelectionModel::SelectionFlags MatchView::selectionCommand(const QModelIndex& index,
+                                                                const QEvent* event) const
 {
     if (selectionModel()->hasSelection() && (!index.isValid() || selectionModel()->isSelected(index)))
         return QItemSelectionModel::NoUpdate;

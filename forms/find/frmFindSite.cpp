@@ -83,13 +83,13 @@ frmFindSite::frmFindSite()
 
     lblCount = Controls::label(this, QStringLiteral("lblCount"), QString(), Look::sansSerif(10, true));
     lblCount->setAccessibleDescription(QStringLiteral("Number of matches"));
-    cmdOpen = Controls::button(this, QStringLiteral("cmdOpen"), QStringLiteral("Open Link"), Look::sansSerif(10, true),
-                               true);
+    cmdOpen = Controls::button(this, QStringLiteral("cmdOpen"), QStringLiteral("Open Link"),
+                               Look::sansSerif(10, true), true);
     cmdOpen->setDefault(true);
     cmdShow = Controls::button(this, QStringLiteral("cmdShow"), QStringLiteral("Show in List"),
                                Look::sansSerif(10, true), true);
-    cmdClose =
-        Controls::button(this, QStringLiteral("cmdClose"), QStringLiteral("Close"), Look::sansSerif(10, true), true);
+    cmdClose = Controls::button(this, QStringLiteral("cmdClose"), QStringLiteral("Close"),
+                                Look::sansSerif(10, true), true);
     cmdOpen->setEnabled(false);
     cmdShow->setEnabled(false);
 
@@ -220,7 +220,7 @@ std::vector<int> frmFindSite::listOrder(const search::Index::Builder& links) con
         }
         std::vector<int> atId;
         std::vector<std::pair<qint64, int>> byId;
-        if (high - low < 4 * qint64(n)) {
+        if (quint64(high) - quint64(low) < 4 * quint64(n)) {
             atId.assign(size_t(high - low + 1), -1);
             for (int i = 0; i < n; ++i)
                 atId[size_t(links.id(i) - low)] = i;
@@ -396,7 +396,8 @@ bool frmFindSite::eventFilter(QObject* watched, QEvent* event)
     // Down and Up move through the matches while the typing goes on, as in a browser's address bar.
     if (watched == txtFind && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        const int page = std::max(1, lstMatches->viewport()->height() / std::max(1, lstMatches->sizeHintForRow(0)));
+        const int page =
+            std::max(1, lstMatches->viewport()->height() / std::max(1, lstMatches->sizeHintForRow(0)));
         int move = 0;
         switch (key->key()) {
         case Qt::Key_Down:
