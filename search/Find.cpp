@@ -95,15 +95,24 @@ Query parseQuery(QStringView typed)
 
 void Index::Builder::add(qint64 id, std::string_view name, std::string_view url)
 {
-    m_foldedName.clear();
-    m_foldedUrl.clear();
-    appendFolded(m_foldedName, name, true);
-    appendFolded(m_foldedUrl, url, false);
+    // Most addresses, and names in small letters, fold to themselves: no need to fold them.
     std::uint8_t flags = 0;
-    if (m_foldedName == name)
+    if (foldsToItself(name, true)) {
         flags |= NameFoldsToItself;
-    if (m_foldedUrl == url)
+    } else {
+        m_foldedName.clear();
+        appendFolded(m_foldedName, name, true);
+        if (m_foldedName == name)
+            flags |= NameFoldsToItself;
+    }
+    if (foldsToItself(url, false)) {
         flags |= UrlFoldsToItself;
+    } else {
+        m_foldedUrl.clear();
+        appendFolded(m_foldedUrl, url, false);
+        if (m_foldedUrl == url)
+            flags |= UrlFoldsToItself;
+    }
 
     m_ids.push_back(id);
     m_at.push_back(m_bytes.size());

@@ -186,4 +186,17 @@ void appendFolded(std::string& out, std::string_view utf8, bool simplify)
     out.append(folded.constData(), size_t(folded.size()));
 }
 
+bool foldsToItself(std::string_view utf8, bool simplify)
+{
+    char previous = ' ';
+    for (const char c : utf8) {
+        if (static_cast<unsigned char>(c) >= 0x80 || (c >= 'A' && c <= 'Z'))
+            return false;
+        if (simplify && (c == ' ' ? previous == ' ' : isBlankByte(c)))
+            return false;
+        previous = c;
+    }
+    return !simplify || utf8.empty() || previous != ' ';
+}
+
 } // namespace search

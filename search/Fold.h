@@ -16,4 +16,8 @@ QString fold(QStringView text);
 // becomes one blank (so that a name compares equal to a query whatever its spacing).
 void appendFolded(std::string& out, std::string_view utf8, bool simplify);
 
+// Whether appendFolded would append the text unchanged, told without folding it: true only for ASCII
+// without capitals (with simplify, also without outer, double or other blanks).
+bool foldsToItself(std::string_view utf8, bool simplify);
+
 } // namespace search

@@ -211,45 +211,40 @@ std::vector<int> frmFindSite::listOrder(const search::Index::Builder& links) con
 {
     const int n = links.size();
     if (m_mainList && m_mainList->ListCount() == n && n > 0) {
-        // Where each identity stands among the links read: a table when the identities lie close
+        const QList<qint64> ids = m_mainList->allItemData();
+        const QStringList names = m_mainList->allTexts();
+        // Where each identity stands in the main list: a table when the identities lie close
         // together, as they do when a table is filled by this program; else a sorted list.
-        qint64 low = links.id(0), high = links.id(0);
-        for (int i = 1; i < n; ++i) {
-            low = std::min(low, links.id(i));
-            high = std::max(high, links.id(i));
-        }
-        std::vector<int> atId;
+        const auto [low, high] = std::minmax_element(ids.begin(), ids.end());
+        std::vector<int> rankAt;
         std::vector<std::pair<qint64, int>> byId;
-        if (quint64(high) - quint64(low) < 4 * quint64(n)) {
-            atId.assign(size_t(high - low + 1), -1);
-            for (int i = 0; i < n; ++i)
-                atId[size_t(links.id(i) - low)] = i;
+        if (quint64(*high) - quint64(*low) < 4 * quint64(n)) {
+            rankAt.assign(size_t(*high - *low + 1), -1);
+            for (int k = 0; k < n; ++k)
+                rankAt[size_t(ids[k] - *low)] = k;
         } else {
             byId.reserve(size_t(n));
-            for (int i = 0; i < n; ++i)
-                byId.emplace_back(links.id(i), i);
+            for (int k = 0; k < n; ++k)
+                byId.emplace_back(ids[k], k);
             std::sort(byId.begin(), byId.end());
         }
-        const auto positionOf = [&](qint64 id) {
-            if (!atId.empty())
-                return id < low || id > high ? -1 : atId[size_t(id - low)];
+        const auto rankOf = [&, low = *low, high = *high](qint64 id) {
+            if (!rankAt.empty())
+                return id < low || id > high ? -1 : rankAt[size_t(id - low)];
             const auto at = std::lower_bound(byId.begin(), byId.end(), std::pair<qint64, int>(id, -1));
             return at != byId.end() && at->first == id ? at->second : -1;
         };
-        // The main list holds exactly these links when it holds each identity once, with its name.
-        std::vector<int> order;
-        order.reserve(size_t(n));
-        std::vector<bool> taken(static_cast<size_t>(n));
-        for (int k = 0; k < n; ++k) {
-            const int position = positionOf(m_mainList->ItemData(k));
-            if (position < 0 || taken[size_t(position)])
+        // The main list holds exactly these links when each of them stands in it once, with its
+        // name. The links are walked as read, so only the main list is visited out of order.
+        std::vector<int> order(static_cast<size_t>(n), -1);
+        int placed = 0;
+        for (; placed < n; ++placed) {
+            const int rank = rankOf(links.id(placed));
+            if (rank < 0 || order[size_t(rank)] >= 0 || !sameText(names[rank], links.name(placed)))
                 break;
-            if (!sameText(m_mainList->List(k), links.name(position)))
-                break;
-            taken[size_t(position)] = true;
-            order.push_back(position);
+            order[size_t(rank)] = placed;
         }
-        if (order.size() == size_t(n))
+        if (placed == n)
             return order;
     }
     QStringList names;
