@@ -44,6 +44,8 @@ public:
     // them in the list's order.
     class Builder {
     public:
+        // Room for about this many links, so that the buffers do not grow while they are read.
+        void reserve(int links);
         void add(qint64 id, std::string_view name, std::string_view url);
         int size() const { return int(m_ids.size()); }
         qint64 id(int position) const { return m_ids[size_t(position)]; }

@@ -195,6 +195,8 @@ void frmFindSite::reread(std::optional<qint64> keep)
     // Asked before reading: a write that lands in between is caught by the next comparison.
     m_version = LinksStore::fileVersion();
     search::Index::Builder links;
+    if (m_mainList)
+        links.reserve(m_mainList->ListCount());
     LinksStore::forEach([&links](qint64 id, QByteArrayView name, QByteArrayView url) {
         links.add(id, {name.data(), size_t(name.size())}, {url.data(), size_t(url.size())});
     });
