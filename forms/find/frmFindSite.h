@@ -90,6 +90,8 @@ private:
     qint64 m_version = 0;
     std::shared_ptr<const search::Index> m_index;
     std::unique_ptr<search::Search> m_search;
-    std::optional<qint64> m_keep;           // for the search running
-    std::optional<search::Matches> m_shown; // what the list shows (its rows moved to the model)
+    std::optional<qint64> m_keep; // for the search running
+    // The query the list shows and its matches in list order, which the next query may narrow
+    // (the rows themselves went to the model).
+    std::optional<search::Matches> m_shown;
 };
