@@ -5,6 +5,7 @@
 #include "forms/bookmarks/Bookmarks.h"
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmNewSite.h"
+#include "forms/find/frmFindSite.h"
 #include "forms/protect/frmOptions.h"
 #include "online/Settings.h"
 #include "online/SupportLinks.h"
@@ -22,6 +23,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -165,6 +167,13 @@ frmMain::frmMain()
     kit::onEvent(mnuUpdates, &QAction::triggered, this, &frmMain::mnuUpdates_Click);
     kit::onEvent(mnuFourm, &QAction::triggered, this, &frmMain::mnuFourm_Click);
     kit::onEvent(mnuEmail, &QAction::triggered, this, &frmMain::mnuEmail_Click);
+
+    // Finding a link: right after the edit command, in the menu and for the shortcut.
+    mnuFindSite =
+        makeAction(this, "mnuFindSite", QStringLiteral("Find Site Link..."), QKeySequence(Qt::CTRL | Qt::Key_F));
+    mnuContacts->insertAction(mnuVBLINE, mnuFindSite);
+    addAction(mnuFindSite);
+    kit::onEvent(mnuFindSite, &QAction::triggered, this, &frmMain::mnuFindSite_Click);
 
     connect(&LinksStore::instance(), &LinksStore::changed, this,
             [this](LinksStore::Change change) { kit::guarded([&] { linksChanged(change); }); });
@@ -432,4 +441,48 @@ void frmMain::mnuFourm_Click()
 void frmMain::mnuEmail_Click()
 {
     online::openSupportEmail();
+}
+
+void frmMain::mnuFindSite_Click()
+{
+    const bool fresh = !Forms::find<frmFindSite>();
+    frmFindSite* find = Forms::load<frmFindSite>();
+    if (!find)
+        return;
+    if (fresh) {
+        connect(find, &frmFindSite::ShowInList, this,
+                [this](const Link& link) { kit::guarded([&] { showLink(link); }); });
+        find->setMainList(List1);
+    }
+    Forms::showForm(find);
+    // Ctrl+F again: a new query replaces the last one.
+    find->txtFind->setFocus();
+    find->txtFind->selectAll();
+}
+
+void frmMain::showLink(const Link& link)
+{
+    const auto rowOf = [this, &link] {
+        for (int row = 0; row < List1->ListCount(); ++row) {
+            if (List1->ItemData(row) == link.id && List1->List(row) == link.name)
+                return row;
+        }
+        return -1;
+    };
+    int row = rowOf();
+    // The list does not follow another copy's writes on its own.
+    if (row < 0) {
+        rebuildList();
+        row = rowOf();
+    }
+    if (row < 0) {
+        linkNoLongerThere();
+        return;
+    }
+    if (List1->ListIndex() == row)
+        List1_Click();
+    else
+        List1->setListIndex(row);
+    raise();
+    activateWindow();
 }

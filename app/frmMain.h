@@ -59,6 +59,7 @@ public:
     QAction* mnuUpdates = nullptr;
     QAction* mnuFourm = nullptr;
     QAction* mnuEmail = nullptr;
+    QAction* mnuFindSite = nullptr; // opens the find window
 
     // The update check's time-out in milliseconds (60 s; tests set it short).
     int Inet1RequestTimeoutMs = 60000;
@@ -84,6 +85,11 @@ public:
     void mnuUpdates_Click();
     void mnuFourm_Click();
     void mnuEmail_Click();
+    void mnuFindSite_Click();
+
+    // Selects this link in the list by its identity, as a click on it would (details shown), and
+    // brings the window to the front.
+    void showLink(const Link& link);
 
 protected:
     void Form_Load() override;

@@ -66,4 +66,10 @@ int runBookmarkTable(int runs);
 // ("floor"), in kilobytes above what the process held before (a fresh child process runs this).
 long bookmarkPeakKb(const QString& kind, const QString& path);
 
+// The Find Site Link window at each size: opening it, 30 keystrokes, memory; printed as its own table.
+int runFindTable(const QList<int>& sizes, int runs);
+// Resident memory after start-up ("program") or after opening the find window and typing ("find"),
+// in kilobytes (a fresh child process runs this).
+long findStartupRss(const QString& kind, const QString& folder, QString* problem);
+
 } // namespace bench

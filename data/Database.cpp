@@ -307,6 +307,12 @@ void Database::rollback() const
     conn->wrote();
 }
 
+Database::Version Database::version() const
+{
+    auto conn = connectionOf(m_conn);
+    return {conn->writeVersion(), conn->dataVersion()};
+}
+
 QString Database::integrityCheck() const
 {
     auto conn = connectionOf(m_conn);
@@ -531,6 +537,36 @@ void Recordset::readTexts(const QStringList& fields, int count, QList<QStringLis
     if (readIds.size() < count)
         noCurrentRecord();
     appendRead();
+}
+
+void Recordset::readUtf8(const QStringList& fields,
+                         const std::function<void(qint64 id, const QList<QByteArrayView>& bytes)>& record)
+{
+    if (!d || !d->isTable)
+        noCurrentRecord();
+    QStringList columns;
+    for (const QString& field : fields)
+        columns << quoteIdentifier(d->columns[d->columnIndex(field)]);
+    if (d->pos == RecordsetPrivate::Position::PastEnd)
+        return;
+    const qint64 from = d->pos == RecordsetPrivate::Position::OnRecord ? d->current.id
+                                                                        : std::numeric_limits<qint64>::min();
+    d->editMode = RecordsetPrivate::EditMode::None;
+    Connection::Statement st =
+        d->conn->prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ?1 ORDER BY rowid")
+                             .arg(columns.join(QStringLiteral(", ")), quoteIdentifier(d->table)));
+    st.bind(1, from);
+    QList<QByteArrayView> bytes(fields.size());
+    QList<QByteArray> converted(fields.size());
+    while (st.step()) {
+        for (qsizetype f = 0; f < fields.size(); ++f) {
+            if (!st.utf8(int(f) + 1, bytes[f]))
+                bytes[f] = converted[f] = st.text(int(f) + 1).toUtf8();
+        }
+        record(st.int64(0), bytes);
+    }
+    d->ahead.clear();
+    d->pos = RecordsetPrivate::Position::PastEnd;
 }
 
 void Recordset::setValue(const QString& field, const QVariant& value)

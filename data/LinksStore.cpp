@@ -231,3 +231,16 @@ LinksStore::AddAllResult LinksStore::addAll(QList<Link> links, const std::functi
     announce(Change::Imported);
     return result;
 }
+
+void LinksStore::forEach(const std::function<void(qint64 id, QByteArrayView name, QByteArrayView url)>& link)
+{
+    Recordset rs = openTable(LinksDb::open());
+    rs.readUtf8({Name, Address}, [&link](qint64 id, const QList<QByteArrayView>& bytes) {
+        link(id, bytes[0], bytes[1]);
+    });
+}
+
+qint64 LinksStore::fileVersion()
+{
+    return LinksDb::open().version().others;
+}

@@ -2,6 +2,7 @@
 
 #include "data/Link.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -67,6 +68,14 @@ public:
     // go before the change is announced, so a large import and the rebuild of its list are never
     // held in memory at once.
     static AddAllResult addAll(QList<Link> links, const std::function<bool(int done)>& progress = {});
+
+    // A number that changes once another program has written to links.mdb; this program's own
+    // changes are announced through changed() instead. Cheap enough to ask before every search.
+    static qint64 fileVersion();
+
+    // Every link in stored order, handed over one at a time as UTF-8 without a QString in between
+    // (for reading very many links into a compact form of one's own).
+    static void forEach(const std::function<void(qint64 id, QByteArrayView name, QByteArrayView url)>& link);
 
 Q_SIGNALS:
     void changed(LinksStore::Change change);
