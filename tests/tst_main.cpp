@@ -40,7 +40,7 @@ private Q_SLOTS:
         QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
 
         // The menu bar in order, with the Alt letter and the shortcuts; the Sites menu keeps the
-        // documented order with the two added commands beside it.
+        // documented order with the added commands beside it.
         QStringList bar;
         for (QAction* action : form->menuBar->actions())
             bar.append(action->text());
