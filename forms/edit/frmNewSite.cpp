@@ -45,7 +45,7 @@ frmNewSite::frmNewSite()
 
     kit::onEvent(Command2, &QPushButton::clicked, this, &frmNewSite::Command2_Click);
     kit::onEvent(Command1, &QPushButton::clicked, this, &frmNewSite::Command1_Click);
-    // Only the user's own edits: a drop's text in a box is the user's to replace by another drop.
+    // Only the user's own edits count as typing: what a drop put in a box the next drop may replace.
     kit::onEvent(txtname, &QLineEdit::textEdited, this, &frmNewSite::txtname_Edited);
     kit::onEvent(txtURL, &QLineEdit::textEdited, this, &frmNewSite::txtURL_Edited);
 }
