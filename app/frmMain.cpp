@@ -7,6 +7,7 @@
 #include "forms/edit/frmNewSite.h"
 #include "forms/find/frmFindSite.h"
 #include "forms/protect/frmOptions.h"
+#include "linkdrop/LinkDrop.h"
 #include "online/Settings.h"
 #include "online/SupportLinks.h"
 #include "online/UpdateCheck.h"
@@ -22,10 +23,14 @@
 #include "TessaryVersion.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QDropEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -43,6 +48,19 @@ QAction* makeAction(QWidget* owner, const char* name, const QString& caption, co
     action->setObjectName(QLatin1String(name));
     action->setShortcut(shortcut);
     return action;
+}
+
+// The browser keeps its tab or its page's link: the drop is a copy, or a link where the browser
+// offers no copy.
+void acceptAsCopy(QDropEvent* event)
+{
+    if (event->possibleActions() & Qt::CopyAction)
+        event->setDropAction(Qt::CopyAction);
+    else if (event->possibleActions() & Qt::LinkAction)
+        event->setDropAction(Qt::LinkAction);
+    else
+        event->setDropAction(event->proposedAction());
+    event->accept();
 }
 
 } // namespace
@@ -129,9 +147,11 @@ frmMain::frmMain()
                                     QKeySequence(Qt::CTRL | Qt::Key_I));
     mnuExportBookmarks = makeAction(this, "mnuExportBookmarks", QStringLiteral("Export Bookmarks..."),
                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    mnuPasteSite =
+        makeAction(this, "mnuPasteSite", QStringLiteral("Paste Site Link"), QKeySequence(Qt::CTRL | Qt::Key_V));
     mnuExit = makeAction(this, "mnuExit", QStringLiteral("EXIT"), QKeySequence(Qt::Key_Delete));
     mnuContacts->addActions({mnuNewContact, mnuEditSite, mnuVBLINE, mnuDeleteAllContacts, mnuDeleteSelectedContact,
-                             mnuOptions, mnuImportBookmarks, mnuExportBookmarks, mnuExit});
+                             mnuOptions, mnuImportBookmarks, mnuExportBookmarks, mnuPasteSite, mnuExit});
 
     mnuAbout = makeAction(this, "mnuAbout", QStringLiteral("About"));
     menuBar->addAction(mnuAbout);
@@ -146,6 +166,11 @@ frmMain::frmMain()
     // The shortcuts work whenever the main window is active, menus open or not.
     addActions({mnuNewContact, mnuEditSite, mnuDeleteAllContacts, mnuDeleteSelectedContact, mnuOptions,
                 mnuImportBookmarks, mnuExportBookmarks, mnuExit});
+    addAction(mnuPasteSite);
+
+    // A link dragged from a browser is taken anywhere on the window. The list and the other
+    // controls take no drops of their own, so Qt hands a drag over them to the window.
+    setAcceptDrops(true);
 
     kit::onEvent(List1, &ListBox::Click, this, &frmMain::List1_Click);
     kit::onEvent(List1, &ListBox::MouseMove, this, &frmMain::List1_MouseMove);
@@ -162,6 +187,7 @@ frmMain::frmMain()
     kit::onEvent(mnuOptions, &QAction::triggered, this, &frmMain::mnuOptions_Click);
     kit::onEvent(mnuImportBookmarks, &QAction::triggered, this, &frmMain::mnuImportBookmarks_Click);
     kit::onEvent(mnuExportBookmarks, &QAction::triggered, this, &frmMain::mnuExportBookmarks_Click);
+    kit::onEvent(mnuPasteSite, &QAction::triggered, this, &frmMain::mnuPasteSite_Click);
     kit::onEvent(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     kit::onEvent(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
     kit::onEvent(mnuUpdates, &QAction::triggered, this, &frmMain::mnuUpdates_Click);
@@ -391,6 +417,56 @@ void frmMain::mnuImportBookmarks_Click()
 void frmMain::mnuExportBookmarks_Click()
 {
     bookmarks::exportFile(this);
+}
+
+void frmMain::mnuPasteSite_Click()
+{
+    addLinkFrom(QGuiApplication::clipboard()->mimeData());
+}
+
+bool frmMain::addLinkFrom(const QMimeData* data)
+{
+    const std::optional<Link> link = data ? LinkDrop::firstLink(*data) : std::nullopt;
+    if (!link)
+        return false;
+    // The one New Site window: opened, or brought to the front keeping what the user typed.
+    if (frmNewSite* form = Forms::show<frmNewSite>())
+        form->offerLink(link->name, link->url);
+    return true;
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    answerDrag(event, true);
+}
+
+void frmMain::dragMoveEvent(QDragMoveEvent* event)
+{
+    answerDrag(event, false);
+}
+
+void frmMain::answerDrag(QDragMoveEvent* event, bool entering)
+{
+    // Read once as the drag enters, not at every move of the mouse.
+    if (entering || event->mimeData() != m_dragData) {
+        m_dragData = event->mimeData();
+        m_dragCarriesLink = event->mimeData() && LinkDrop::firstLink(*event->mimeData());
+    }
+    if (m_dragCarriesLink)
+        acceptAsCopy(event);
+    else
+        event->ignore();
+}
+
+void frmMain::dropEvent(QDropEvent* event)
+{
+    m_dragData = nullptr;
+    bool offered = false;
+    kit::guarded([&] { offered = addLinkFrom(event->mimeData()); });
+    if (offered)
+        acceptAsCopy(event);
+    else
+        event->ignore();
 }
 
 void frmMain::mnuExit_Click()

@@ -3,6 +3,7 @@
 #include "data/LinksStore.h"
 #include "windowkit/Form.h"
 
+#include <QPointer>
 #include <memory>
 #include <optional>
 
@@ -11,6 +12,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QMenuBar;
+class QMimeData;
 class QPushButton;
 namespace LinksDb {
 class KeepOpen;
@@ -53,6 +55,7 @@ public:
     QAction* mnuOptions = nullptr;  // opens the options window
     QAction* mnuImportBookmarks = nullptr;
     QAction* mnuExportBookmarks = nullptr;
+    QAction* mnuPasteSite = nullptr; // the link on the clipboard into New Site, as a drop does
     QAction* mnuExit = nullptr;
     QAction* mnuAbout = nullptr;
     QMenu* mnuSupport = nullptr;
@@ -67,6 +70,10 @@ public:
     // Whether a current link stands behind the details (the one a command acts on).
     bool hasCurrentLink() const { return m_current.has_value(); }
 
+    // Opens New Site with the first link the data carries (a drop or the clipboard) for the user
+    // to confirm; false, with nothing shown, when it carries none.
+    bool addLinkFrom(const QMimeData* data);
+
     // Handlers, one per user event.
     void List1_Click();
     void List1_MouseDown(Qt::MouseButton button, const QPoint& globalPos);
@@ -80,6 +87,7 @@ public:
     void mnuOptions_Click();
     void mnuImportBookmarks_Click();
     void mnuExportBookmarks_Click();
+    void mnuPasteSite_Click();
     void mnuExit_Click();
     void mnuAbout_Click();
     void mnuUpdates_Click();
@@ -95,6 +103,10 @@ protected:
     void Form_Load() override;
     void Form_Unload() override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    // A link dragged from a browser onto the window, its list or any other control.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // The link count and the current link, as read when it was selected: commands that act on it
@@ -104,6 +116,9 @@ private:
     // The main window's connection: held open for the window's life, so that every command reuses
     // one keyed connection instead of keying the file anew (tens of milliseconds each time).
     std::unique_ptr<LinksDb::KeepOpen> m_keepOpen;
+    // The drag under way and whether it carries a link: read once as it enters, not at every move.
+    QPointer<const QMimeData> m_dragData;
+    bool m_dragCarriesLink = false;
 
     void linksChanged(LinksStore::Change change);
     // The list and the count from the file, nothing selected.
@@ -112,4 +127,6 @@ private:
     void showDetails(const QString& name, const QString& url);
     // Tells the user the link they saw is gone or changed, and lists what the file holds now.
     void linkNoLongerThere();
+    // Takes a drag over the window when it carries a link.
+    void answerDrag(QDragMoveEvent* event, bool entering);
 };
