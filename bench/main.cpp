@@ -1,7 +1,7 @@
 // Speed and memory of the program's list at many links, each figure beside its floor.
 //
-//   tessary_bench [--million] [--runs R] [--sizes 1000,10000] [--bookmarks]
-//                                                (--bookmarks: the bookmark file rows alone)
+//   tessary_bench [--million] [--runs R] [--sizes 1000,10000] [--bookmarks] [--protected]
+//                                                (--bookmarks, --protected: those rows alone)
 //   tessary_bench --rss program|floor FOLDER     (a fresh child process per memory figure)
 //   tessary_bench --once program|floor N         (one run, for a profiler)
 //   tessary_bench --bookmark-peak read|floor FILE (a fresh child process per memory figure)
@@ -340,9 +340,12 @@ int main(int argc, char** argv)
     QList<int> sizes{1000, 10000, 100000};
     int runs = 5;
     bool bookmarksOnly = false;
+    bool protectedOnly = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--bookmarks")) {
             bookmarksOnly = true;
+        } else if (args[i] == QLatin1String("--protected")) {
+            protectedOnly = true;
         } else if (args[i] == QLatin1String("--million")) {
             sizes << 1000000;
         } else if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) {
@@ -352,12 +355,15 @@ int main(int argc, char** argv)
             for (const QString& s : args[++i].split(QLatin1Char(','), Qt::SkipEmptyParts))
                 sizes << s.toInt();
         } else {
-            std::fprintf(stderr, "usage: tessary_bench [--million] [--runs R] [--sizes N,N...] [--bookmarks]\n");
+            std::fprintf(stderr, "usage: tessary_bench [--million] [--runs R] [--sizes N,N...] [--bookmarks] "
+                                 "[--protected]\n");
             return 2;
         }
     }
     if (bookmarksOnly)
         return bench::runBookmarkTable(runs);
+    if (protectedOnly)
+        return bench::runProtectedTable(runs);
     const int table = bench::runTable(sizes, runs);
-    return bench::runBookmarkTable(runs) | table;
+    return bench::runBookmarkTable(runs) | bench::runProtectedTable(runs) | table;
 }
