@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "data/LinksDb.h"
+#include "data/Protection.h"
 #include "forms/about/frmAbout.h"
 #include "forms/bookmarks/Bookmarks.h"
 #include "forms/edit/frmEditSites.h"
@@ -238,6 +239,7 @@ void frmMain::Form_Load()
 
 void frmMain::Form_Unload()
 {
+    Protection::forgetKey();
     kit::endApplication(0);
 }
 
@@ -249,8 +251,11 @@ void frmMain::List1_Click()
     std::optional<Link> link;
     try {
         link = LinksStore::read(List1->ItemData(index));
-    } catch (const DbError&) {
-        // A link that cannot be read leaves the labels as they were.
+    } catch (const DbError& e) {
+        // A link that cannot be read leaves the labels as they were; one that does not decrypt
+        // is a damaged file, which is never shown.
+        if (e.number() == DbErr::NotAuthentic || e.number() == DbErr::KeyChanged)
+            throw;
         m_current.reset();
         return;
     }

@@ -51,14 +51,24 @@ long statusKb(const char* field);
 // VmRSS of this process in kilobytes.
 long residentKb();
 
-// The program's own windows on the file in `folder`.
-Outcome runProgram(const QString& folder, int linkCount);
+// The credentials a protected file opens with.
+struct LogIn {
+    QString user, password;
+};
+
+// The program's own windows on the file in `folder`; through the log-in window when given one
+// (start-up is then timed from its Ok).
+Outcome runProgram(const QString& folder, int linkCount, const LogIn* logIn = nullptr);
 // The program's start-up only, then its resident memory (a fresh child process runs this).
 long programStartupRss(const QString& folder, QString* problem);
 
 // The least work that gives the same picture from the same file.
 Outcome runFloor(const QString& folder, int linkCount);
 long floorStartupRss(const QString& folder, QString* problem);
+
+// The same commands with protection on beside the same with it off, the log-in, and switching
+// protection on, to new credentials and off, at 100,000 links: a small table of its own.
+int runProtectedTable(int runs);
 
 // Reading and writing a 100,000-link bookmark file, printed as its own small table.
 int runBookmarkTable(int runs);

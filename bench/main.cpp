@@ -1,7 +1,7 @@
 // Speed and memory of the program's list at many links, each figure beside its floor.
 //
-//   tessary_bench [--million] [--runs R] [--sizes 1000,10000] [--bookmarks] [--find]
-//                                                (--bookmarks, --find: that table alone)
+//   tessary_bench [--million] [--runs R] [--sizes 1000,10000] [--bookmarks] [--find] [--protected]
+//                                                (--bookmarks, --find, --protected: that table alone)
 //   tessary_bench --rss program|floor FOLDER     (a fresh child process per memory figure)
 //   tessary_bench --once program|floor N         (one run, for a profiler)
 //   tessary_bench --bookmark-peak read|floor FILE (a fresh child process per memory figure)
@@ -351,12 +351,15 @@ int main(int argc, char** argv)
     int runs = 5;
     bool bookmarksOnly = false;
     bool findOnly = false;
+    bool protectedOnly = false;
     bool million = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--bookmarks")) {
             bookmarksOnly = true;
         } else if (args[i] == QLatin1String("--find")) {
             findOnly = true;
+        } else if (args[i] == QLatin1String("--protected")) {
+            protectedOnly = true;
         } else if (args[i] == QLatin1String("--million")) {
             sizes << 1000000;
             million = true;
@@ -367,8 +370,8 @@ int main(int argc, char** argv)
             for (const QString& s : args[++i].split(QLatin1Char(','), Qt::SkipEmptyParts))
                 sizes << s.toInt();
         } else {
-            std::fprintf(stderr,
-                         "usage: tessary_bench [--million] [--runs R] [--sizes N,N...] [--bookmarks] [--find]\n");
+            std::fprintf(stderr, "usage: tessary_bench [--million] [--runs R] [--sizes N,N...] [--bookmarks] "
+                                 "[--find] [--protected]\n");
             return 2;
         }
     }
@@ -380,7 +383,10 @@ int main(int argc, char** argv)
         return bench::runFindTable(findSizes, runs);
     if (bookmarksOnly)
         return bench::runBookmarkTable(runs);
+    if (protectedOnly)
+        return bench::runProtectedTable(runs);
     const int table = bench::runTable(sizes, runs);
     const int bookmarks = bench::runBookmarkTable(runs);
-    return bench::runFindTable(findSizes, runs) | bookmarks | table;
+    const int locked = bench::runProtectedTable(runs);
+    return bench::runFindTable(findSizes, runs) | bookmarks | locked | table;
 }

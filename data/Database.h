@@ -149,10 +149,19 @@ public:
     // Fields(name).Value = v, into the buffer opened by addNew() or edit().
     void setValue(const QString& field, const QVariant& value);
 
-    void addNew();       // opens a buffer for a new record (fields not set keep the table's defaults)
-    void edit();         // opens a buffer on the current record; throws NoCurrentRecord
-    void update();       // writes the buffer at once; throws NoEditInProgress without one
+    void addNew(); // opens a buffer for a new record (fields not set keep the table's defaults)
+    void edit();   // opens a buffer on the current record; throws NoCurrentRecord
+    void update(); // writes the buffer at once; throws NoEditInProgress without one
+    // LastModified: the identity of the record the last update() added or changed; -1 before any.
+    qint64 lastModified() const;
     void deleteRecord(); // Delete: removes the current record at once; the cursor stays on it
+    // Table cursor: rewrites every record of the table, keeping its identity and its place in the
+    // stored order: change(id, texts) gets the texts of `fields` of each record in stored order and
+    // may change them. When any record changed, the whole table is stored anew; otherwise nothing
+    // is written. For rewriting a whole table inside one transaction: far cheaper than changing
+    // records that grow one by one. The cursor then stands on none. Throws NoCurrentRecord on a
+    // query cursor.
+    void rewriteAll(const QStringList& fields, const std::function<void(qint64 id, QStringList& texts)>& change);
     // Table cursor: removes every record of the table in one statement; the cursor then stands on
     // none. Throws NoCurrentRecord on a query cursor.
     void deleteAll();
