@@ -5,6 +5,7 @@
 #include "forms/bookmarks/Bookmarks.h"
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmNewSite.h"
+#include "forms/linkcheck/frmCheckLinks.h"
 #include "forms/protect/frmOptions.h"
 #include "online/Settings.h"
 #include "online/SupportLinks.h"
@@ -134,9 +135,10 @@ frmMain::frmMain()
                                     QKeySequence(Qt::CTRL | Qt::Key_I));
     mnuExportBookmarks = makeAction(this, "mnuExportBookmarks", QStringLiteral("Export Bookmarks..."),
                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    mnuCheckLinks = makeAction(this, "mnuCheckLinks", QStringLiteral("Check Links..."));
     mnuExit = makeAction(this, "mnuExit", QStringLiteral("EXIT"), QKeySequence(Qt::Key_Delete));
     mnuContacts->addActions({mnuNewContact, mnuEditSite, mnuVBLINE, mnuDeleteAllContacts, mnuDeleteSelectedContact,
-                             mnuOptions, mnuImportBookmarks, mnuExportBookmarks, mnuExit});
+                             mnuOptions, mnuImportBookmarks, mnuExportBookmarks, mnuCheckLinks, mnuExit});
 
     mnuAbout = makeAction(this, "mnuAbout", QStringLiteral("About"));
     menuBar->addAction(mnuAbout);
@@ -167,6 +169,7 @@ frmMain::frmMain()
     kit::onEvent(mnuOptions, &QAction::triggered, this, &frmMain::mnuOptions_Click);
     kit::onEvent(mnuImportBookmarks, &QAction::triggered, this, &frmMain::mnuImportBookmarks_Click);
     kit::onEvent(mnuExportBookmarks, &QAction::triggered, this, &frmMain::mnuExportBookmarks_Click);
+    kit::onEvent(mnuCheckLinks, &QAction::triggered, this, &frmMain::mnuCheckLinks_Click);
     kit::onEvent(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     kit::onEvent(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
     kit::onEvent(mnuUpdates, &QAction::triggered, this, &frmMain::mnuUpdates_Click);
@@ -387,6 +390,11 @@ void frmMain::mnuImportBookmarks_Click()
 void frmMain::mnuExportBookmarks_Click()
 {
     bookmarks::exportFile(this);
+}
+
+void frmMain::mnuCheckLinks_Click()
+{
+    frmCheckLinks::askAndCheck();
 }
 
 void frmMain::mnuExit_Click()

@@ -50,6 +50,7 @@ public:
     QAction* mnuOptions = nullptr;  // opens the options window
     QAction* mnuImportBookmarks = nullptr;
     QAction* mnuExportBookmarks = nullptr;
+    QAction* mnuCheckLinks = nullptr; // opens the link check
     QAction* mnuExit = nullptr;
     QAction* mnuAbout = nullptr;
     QMenu* mnuSupport = nullptr;
@@ -76,6 +77,7 @@ public:
     void mnuOptions_Click();
     void mnuImportBookmarks_Click();
     void mnuExportBookmarks_Click();
+    void mnuCheckLinks_Click();
     void mnuExit_Click();
     void mnuAbout_Click();
     void mnuUpdates_Click();

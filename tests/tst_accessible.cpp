@@ -7,6 +7,7 @@
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
+#include "forms/linkcheck/frmCheckLinks.h"
 #include "forms/protect/frmFirstTime.h"
 #include "forms/protect/frmLogIn.h"
 #include "forms/protect/frmOptions.h"
@@ -118,6 +119,7 @@ void tst_accessible::everyWindowSaysWhatItShows_data()
     QTest::newRow("credentials") << made<frmPasswordProtected>();
     QTest::newRow("log-in") << made<frmLogIn>();
     QTest::newRow("options") << made<frmOptions>();
+    QTest::newRow("check links") << made<frmCheckLinks>();
 }
 
 void tst_accessible::everyWindowSaysWhatItShows()
