@@ -16,6 +16,9 @@ namespace {
 // browser back to the same address is no loop. The third time it is.
 constexpr int TimesAnAddressMayComeBack = 1;
 
+// About a millisecond's work.
+constexpr int LinksPerTurn = 500;
+
 } // namespace
 
 LinkChecker::LinkChecker(QList<Link> links, Settings settings, QObject* parent)
@@ -25,14 +28,18 @@ LinkChecker::LinkChecker(QList<Link> links, Settings settings, QObject* parent)
 
 LinkChecker::~LinkChecker() = default;
 
-int LinkChecker::siteCount(const QList<Link>& links)
+LinkChecker::Reach LinkChecker::reach(const QList<Link>& links)
 {
+    Reach reach;
     QSet<QString> sites;
     for (const Link& link : links) {
-        if (const std::optional<QUrl> url = webAddress(link.url))
+        if (const std::optional<QUrl> url = webAddress(link.url)) {
+            ++reach.links;
             sites.insert(siteOf(*url));
+        }
     }
-    return int(sites.size());
+    reach.sites = int(sites.size());
+    return reach;
 }
 
 void LinkChecker::start()
@@ -41,31 +48,34 @@ void LinkChecker::start()
         return;
     m_started = true;
     m_clock.start();
-    m_jobs.reserve(m_links.size());
-    for (int i = 0; i < m_links.size(); ++i) {
-        const std::optional<QUrl> url = webAddress(m_links[i].url);
-        if (!url) {
+    m_secondTry.assign(size_t(m_links.size()), false);
+    distribute();
+}
+
+void LinkChecker::distribute()
+{
+    // A slice at a time, each on its own turn of the event loop: a long list never holds up the
+    // window, and the first requests go out at once.
+    const int end = std::min(m_next + LinksPerTurn, int(m_links.size()));
+    for (; m_next < end; ++m_next) {
+        if (const std::optional<QUrl> url = webAddress(m_links[m_next].url)) {
+            ++m_open;
+            enqueue(m_next, *url, false);
+        } else {
             ++m_done;
-            Q_EMIT judged(Result{m_links[i], Verdict::NotChecked, QStringLiteral("not a web address"), {}});
-            if (m_stopped)
-                return;
-            continue;
+            Q_EMIT judged(Result{m_links[m_next], Verdict::NotChecked, QStringLiteral("not a web address"), {}});
         }
-        Job job;
-        job.link = i;
-        job.url = *url;
-        job.method = "HEAD";
-        job.trail.start = *url;
-        job.seen = {*url};
-        m_jobs.push_back(std::move(job));
+        if (m_stopped)
+            return;
     }
-    m_open = int(m_jobs.size());
-    for (int j = 0; j < int(m_jobs.size()); ++j)
-        enqueue(j, false);
-    if (m_open == 0)
+    if (m_next < m_links.size())
+        QTimer::singleShot(0, this, [this] {
+            if (!m_stopped)
+                distribute();
+        });
+    else if (m_open == 0)
         nextRound();
-    else
-        pump();
+    pump();
 }
 
 void LinkChecker::cancel()
@@ -74,21 +84,36 @@ void LinkChecker::cancel()
     m_http->abortAll();
 }
 
-void LinkChecker::enqueue(int j, bool first)
+LinkChecker::Job& LinkChecker::jobFor(int link)
 {
-    const QString name = siteOf(m_jobs[j].url);
+    auto it = m_jobs.find(link);
+    if (it == m_jobs.end()) {
+        Job job;
+        job.url = webAddress(m_links[link].url).value_or(QUrl());
+        job.method = "HEAD";
+        job.trail.start = job.url;
+        job.seen = {job.url};
+        it = m_jobs.emplace(link, std::move(job)).first;
+    }
+    return it->second;
+}
+
+void LinkChecker::enqueue(int link, const QUrl& url, bool first)
+{
+    const QString name = siteOf(url);
     Site& site = m_sites[name];
     if (site.refusedSeconds >= 0) {
-        m_jobs[j].trail.end = Trail::End::WaitTooLong;
-        m_jobs[j].trail.waitSeconds = site.refusedSeconds;
-        conclude(j);
+        Job& job = jobFor(link);
+        job.trail.end = Trail::End::WaitTooLong;
+        job.trail.waitSeconds = site.refusedSeconds;
+        conclude(link);
         return;
     }
     // A link under way goes first, so each one is done soon after it began.
     if (first)
-        site.waiting.push_front(j);
+        site.waiting.push_front(link);
     else
-        site.waiting.push_back(j);
+        site.waiting.push_back(link);
     markReady(name);
 }
 
@@ -126,20 +151,20 @@ void LinkChecker::pump()
             markReady(name);
             continue;
         }
-        const int j = site.waiting.front();
+        const int link = site.waiting.front();
         site.waiting.pop_front();
         ++site.inFlight;
         ++m_running;
         // Back in line behind the other sites: each takes its turn.
         markReady(name);
-        send(j);
+        send(link);
     }
 }
 
-void LinkChecker::send(int j)
+void LinkChecker::send(int link)
 {
     static const QList<std::pair<QByteArray, QByteArray>> headers = requestHeaders();
-    const Job& job = m_jobs[j];
+    const Job& job = jobFor(link);
     platform::HttpRequest request;
     request.method = job.method;
     request.url = job.url;
@@ -149,14 +174,15 @@ void LinkChecker::send(int j)
     Q_EMIT contacting(siteOf(job.url));
     if (m_stopped)
         return;
-    m_http->start(request, [this, j](const platform::HttpAnswer& answer) { answered(j, answer); });
+    m_http->start(request, [this, link](const platform::HttpAnswer& answer) { answered(link, answer); });
 }
 
-void LinkChecker::answered(int j, const platform::HttpAnswer& answer)
+void LinkChecker::answered(int link, const platform::HttpAnswer& answer)
 {
     if (m_stopped)
         return;
-    const QString name = siteOf(m_jobs[j].url);
+    Job& job = jobFor(link);
+    const QString name = siteOf(job.url);
     --m_sites[name].inFlight;
     --m_running;
 
@@ -168,10 +194,10 @@ void LinkChecker::answered(int j, const platform::HttpAnswer& answer)
             Site& site = m_sites[name];
             if (*seconds > m_settings.longestWaitSeconds) {
                 site.refusedSeconds = *seconds;
-                m_jobs[j].trail.last = answer;
-                m_jobs[j].trail.end = Trail::End::WaitTooLong;
-                m_jobs[j].trail.waitSeconds = *seconds;
-                conclude(j);
+                job.trail.last = answer;
+                job.trail.end = Trail::End::WaitTooLong;
+                job.trail.waitSeconds = *seconds;
+                conclude(link);
                 refuseSite(name);
                 pump();
                 return;
@@ -180,16 +206,15 @@ void LinkChecker::answered(int j, const platform::HttpAnswer& answer)
         }
     }
 
-    Job& job = m_jobs[j];
     if (job.method == "HEAD" && headNeedsGet(answer)) {
         job.head = answer;
         job.method = "GET";
-        enqueue(j, true);
+        enqueue(link, job.url, true);
     } else if (job.method == "GET" && answer.failure != Failure::None && job.head.status > 0) {
         // GET failed where HEAD had an answer: HEAD's status says more than the failure.
-        follow(j, job.head);
+        follow(link, job.head);
     } else {
-        follow(j, answer);
+        follow(link, answer);
     }
     if (m_stopped)
         return;
@@ -197,68 +222,68 @@ void LinkChecker::answered(int j, const platform::HttpAnswer& answer)
     pump();
 }
 
-void LinkChecker::follow(int j, const platform::HttpAnswer& answer)
+void LinkChecker::follow(int link, const platform::HttpAnswer& answer)
 {
-    Job& job = m_jobs[j];
+    Job& job = jobFor(link);
     job.trail.last = answer;
     job.trail.end = Trail::End::Answer;
     if (answer.failure != Failure::None || !isRedirect(answer.status)) {
-        conclude(j);
+        conclude(link);
         return;
     }
-    const QUrl target = answer.location.trimmed().isEmpty()
-                            ? QUrl()
-                            : job.url.resolved(QUrl::fromEncoded(answer.location.trimmed()));
+    const QByteArray location = answer.location.trimmed();
+    const QUrl target = location.isEmpty() ? QUrl() : job.url.resolved(QUrl::fromEncoded(location));
     if (!target.isValid() || target.isEmpty()) {
         job.trail.end = Trail::End::BadRedirect;
-        conclude(j);
+        conclude(link);
         return;
     }
     const QString scheme = target.scheme().toLower();
     if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || target.host().isEmpty()) {
         job.trail.end = Trail::End::OtherScheme;
         job.trail.leadsTo = target.toString();
-        conclude(j);
+        conclude(link);
         return;
     }
     job.trail.hops.append(Hop{answer.status, target});
     if (job.seen.count(target) > TimesAnAddressMayComeBack) {
         job.trail.end = Trail::End::Loop;
-        conclude(j);
+        conclude(link);
         return;
     }
     if (job.trail.hops.size() > m_settings.maxRedirects) {
         job.trail.end = Trail::End::TooManyHops;
-        conclude(j);
+        conclude(link);
         return;
     }
     job.seen.append(target);
     job.url = target;
     job.method = "HEAD";
     job.head = {};
-    enqueue(j, true);
+    enqueue(link, target, true);
 }
 
-void LinkChecker::conclude(int j)
+void LinkChecker::conclude(int link)
 {
     --m_open;
-    if (!m_jobs[j].second && isTemporary(m_jobs[j].trail)) {
-        m_later.push_back(j);
+    if (!m_secondTry[size_t(link)] && isTemporary(jobFor(link).trail)) {
+        m_jobs.erase(link);
+        m_later.push_back(link);
     } else {
-        report(j);
+        report(link);
         if (m_stopped)
             return;
     }
-    if (m_open == 0)
+    if (m_open == 0 && m_next == m_links.size())
         nextRound();
 }
 
-void LinkChecker::report(int j)
+void LinkChecker::report(int link)
 {
-    const Job& job = m_jobs[j];
-    const Judgement judgement = judge(job.trail);
+    const Judgement judgement = judge(jobFor(link).trail);
+    m_jobs.erase(link);
     ++m_done;
-    Q_EMIT judged(Result{m_links[job.link], judgement.verdict, judgement.detail, judgement.offered});
+    Q_EMIT judged(Result{m_links[link], judgement.verdict, judgement.detail, judgement.offered});
 }
 
 void LinkChecker::refuseSite(const QString& name)
@@ -266,10 +291,11 @@ void LinkChecker::refuseSite(const QString& name)
     Site& site = m_sites[name];
     const qint64 seconds = site.refusedSeconds;
     const std::deque<int> waiting = std::exchange(site.waiting, {});
-    for (int j : waiting) {
-        m_jobs[j].trail.end = Trail::End::WaitTooLong;
-        m_jobs[j].trail.waitSeconds = seconds;
-        conclude(j);
+    for (int link : waiting) {
+        Job& job = jobFor(link);
+        job.trail.end = Trail::End::WaitTooLong;
+        job.trail.waitSeconds = seconds;
+        conclude(link);
         if (m_stopped)
             return;
     }
@@ -285,19 +311,10 @@ void LinkChecker::nextRound()
     // The second and last try of each link that failed in a passing way, from its stored address.
     const std::vector<int> again = std::exchange(m_later, {});
     m_open = int(again.size());
-    for (int j : again) {
-        Job& job = m_jobs[j];
-        const QUrl start = job.trail.start;
-        job.url = start;
-        job.method = "HEAD";
-        job.head = {};
-        job.trail = Trail{};
-        job.trail.start = start;
-        job.seen = {start};
-        job.second = true;
-    }
-    for (int j : again) {
-        enqueue(j, false);
+    for (int link : again)
+        m_secondTry[size_t(link)] = true;
+    for (int link : again) {
+        enqueue(link, jobFor(link).url, false);
         if (m_stopped)
             return;
     }

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 #include <deque>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -55,8 +56,12 @@ public:
     int total() const { return int(m_links.size()); }
     int done() const { return m_done; }
     bool isRunning() const { return m_started && !m_stopped; }
-    // The sites (hosts) contacted for these links.
-    static int siteCount(const QList<Link>& links);
+    // How many of these links are web addresses, and on how many sites (hosts).
+    struct Reach {
+        int links = 0;
+        int sites = 0;
+    };
+    static Reach reach(const QList<Link>& links);
 
 Q_SIGNALS:
     // A request to this host starts.
@@ -67,39 +72,43 @@ Q_SIGNALS:
     void finished();
 
 private:
+    // A link under way: what its next request is and what it saw so far. Only the links under way
+    // have one, so a long list costs little more than itself.
     struct Job {
-        int link = 0;
-        QUrl url;                // the address asked next
-        QByteArray method;       // "HEAD", or "GET" when HEAD's answer was not to be trusted
+        QUrl url;                  // the address asked next
+        QByteArray method;         // "HEAD", or "GET" when HEAD's answer was not to be trusted
         platform::HttpAnswer head; // HEAD's answer while the GET is under way
         Trail trail;
         QList<QUrl> seen; // the addresses met on the way, for loops
-        bool second = false; // the try at the end
     };
     struct Site {
-        std::deque<int> waiting; // jobs whose next request goes here, the first first
+        std::deque<int> waiting; // links whose next request goes here, the first first
         int inFlight = 0;
-        qint64 notBeforeMs = 0;  // on m_clock: no request before then (Retry-After)
+        qint64 notBeforeMs = 0;     // on m_clock: no request before then (Retry-After)
         qint64 refusedSeconds = -1; // asked to wait longer than the check waits: not asked again
-        bool ready = false;      // in m_ready
-        bool timerSet = false;   // a timer wakes it when its wait ends
+        bool ready = false;         // in m_ready
+        bool timerSet = false;      // a timer wakes it when its wait ends
     };
 
     QList<Link> m_links;
     Settings m_settings;
     platform::HttpRequests* m_http;
-    std::vector<Job> m_jobs;
+    std::unordered_map<int, Job> m_jobs; // by link
+    std::vector<bool> m_secondTry;       // by link: the try at the end is under way
     QHash<QString, Site> m_sites;
     std::deque<QString> m_ready; // sites that may be sent a request now, in turn
-    std::vector<int> m_later;    // jobs that failed in a passing way, for the end
+    std::vector<int> m_later;    // links that failed in a passing way, for the end
     QElapsedTimer m_clock;
+    int m_next = 0;    // the first link not yet handed to its site
     int m_running = 0; // requests under way
-    int m_open = 0;    // jobs neither judged nor set aside for the end
+    int m_open = 0;    // links neither judged nor set aside for the end
     int m_done = 0;
     bool m_started = false;
     bool m_stopped = false;
 
-    void enqueue(int job, bool first);
+    Job& jobFor(int link);
+    void distribute();
+    void enqueue(int link, const QUrl& url, bool first);
     void markReady(const QString& site);
     void pump();
     void send(int job);

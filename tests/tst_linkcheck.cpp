@@ -6,7 +6,9 @@
 #include "testkit/ScriptedHttpServer.h"
 #include "testkit/TestKit.h"
 
+#include <QEventLoop>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 #include <vector>
 
@@ -34,9 +36,18 @@ std::unique_ptr<Run> check(const QList<Link>& links, const Settings& settings = 
         run->byName.insert(r.link.name, r);
         run->order.append(r.link.name);
     });
-    QObject::connect(&checker, &LinkChecker::finished, [&run] { run->finished = true; });
+    // A loop of its own rather than QTest::qWaitFor, which sleeps between its turns: the servers
+    // and the check share this thread, and every answer would wait for those sleeps.
+    QEventLoop loop;
+    QObject::connect(&checker, &LinkChecker::finished, &loop, [&run, &loop] {
+        run->finished = true;
+        loop.quit();
+    });
+    QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
     checker.start();
-    if (!QTest::qWaitFor([&run] { return run->finished; }, waitMs))
+    if (!run->finished)
+        loop.exec();
+    if (!run->finished)
         QTest::qFail("the check did not finish in time", __FILE__, __LINE__);
     return run;
 }
@@ -66,6 +77,8 @@ class tst_linkcheck : public QObject {
 private Q_SLOTS:
     void judgesEveryBehaviour();
     void neverMoreThanTwoAtOnceToOneHostNorSixteenInAll();
+    void everyLinkJudgedOnceWhateverTheListLength_data();
+    void everyLinkJudgedOnceWhateverTheListLength();
 };
 
 void tst_linkcheck::judgesEveryBehaviour()
@@ -262,6 +275,42 @@ void tst_linkcheck::neverMoreThanTwoAtOnceToOneHostNorSixteenInAll()
     // The limits were reached, so they were what held the check back.
     QCOMPARE(busiest, 2);
     QCOMPARE(all->peak, 16);
+}
+
+void tst_linkcheck::everyLinkJudgedOnceWhateverTheListLength_data()
+{
+    QTest::addColumn<int>("web");   // links on the local server
+    QTest::addColumn<int>("other"); // links that are not web addresses
+    QTest::newRow("none") << 0 << 0;
+    QTest::newRow("nothing to contact") << 0 << 3;
+    QTest::newRow("one") << 1 << 0;
+    // Longer than the slice handed out on one turn of the event loop, and mixed.
+    QTest::newRow("many") << 700 << 900;
+}
+
+void tst_linkcheck::everyLinkJudgedOnceWhateverTheListLength()
+{
+    QFETCH(int, web);
+    QFETCH(int, other);
+    ScriptedHttpServer site;
+    site.otherwise([](const SeenRequest&, int) { return Reply{}; });
+    // The two kinds taken in turn, as a real list mixes them.
+    QList<Link> links;
+    for (int i = 0; i < std::max(web, other); ++i) {
+        if (i < web)
+            links.append(Link{links.size() + 1, QStringLiteral("web %1").arg(i), site.base() + QStringLiteral("/%1").arg(i)});
+        if (i < other)
+            links.append(Link{links.size() + 1, QStringLiteral("other %1").arg(i),
+                              i % 2 ? QStringLiteral("ftp://files.example/%1").arg(i) : QStringLiteral("None")});
+    }
+    const std::unique_ptr<Run> run = check(links);
+    QVERIFY(run->finished);
+    QCOMPARE(run->order.size(), links.size());
+    int fine = 0;
+    for (const Result& r : std::as_const(run->byName))
+        fine += r.verdict == Verdict::Fine;
+    QCOMPARE(fine, web);
+    QCOMPARE(site.requests.size(), web);
 }
 
 QTEST_MAIN(tst_linkcheck)

@@ -130,13 +130,10 @@ void frmCheckLinks::askAndCheck()
         return;
     }
     QList<Link> links = LinksStore::all();
-    qsizetype web = 0;
-    for (const Link& link : std::as_const(links))
-        web += linkcheck::webAddress(link.url).has_value();
+    const linkcheck::LinkChecker::Reach reach = linkcheck::LinkChecker::reach(links);
     QString text = QStringLiteral("Checking your links contacts %1 over the network to ask about %2.")
-                       .arg(counted(linkcheck::LinkChecker::siteCount(links), "site", "sites"),
-                            counted(web, "link", "links"));
-    if (const qsizetype other = links.size() - web; other > 0)
+                       .arg(counted(reach.sites, "site", "sites"), counted(reach.links, "link", "links"));
+    if (const qsizetype other = links.size() - reach.links; other > 0)
         text += QLatin1Char(' ') +
                 (other == 1 ? QStringLiteral("1 link that is not a web address is only listed.")
                             : QStringLiteral("%1 links that are not web addresses are only listed.").arg(number(other)));
