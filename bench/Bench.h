@@ -66,4 +66,11 @@ int runBookmarkTable(int runs);
 // ("floor"), in kilobytes above what the process held before (a fresh child process runs this).
 long bookmarkPeakKb(const QString& kind, const QString& path);
 
+// "Check Links..." over 10,000 links on 1,000 local hosts, printed as its own small table.
+int runLinkCheckTable();
+// The hosts of that table (a child process): each answers every request after answerMs.
+int serveLinkHosts(int hosts, int answerMs);
+// The program checking the links of the file in `folder` (a child process): prints its figures.
+int runLinkCheck(const QString& folder);
+
 } // namespace bench

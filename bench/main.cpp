@@ -1,10 +1,13 @@
 // Speed and memory of the program's list at many links, each figure beside its floor.
 //
-//   tessary_bench [--million] [--runs R] [--sizes 1000,10000] [--bookmarks]
-//                                                (--bookmarks: the bookmark file rows alone)
+//   tessary_bench [--million] [--runs R] [--sizes 1000,10000] [--bookmarks] [--linkcheck]
+//                                                (--bookmarks: the bookmark file rows alone;
+//                                                 --linkcheck: the link check rows alone)
 //   tessary_bench --rss program|floor FOLDER     (a fresh child process per memory figure)
 //   tessary_bench --once program|floor N         (one run, for a profiler)
 //   tessary_bench --bookmark-peak read|floor FILE (a fresh child process per memory figure)
+//   tessary_bench --link-hosts N MS              (the link check's hosts, a child process)
+//   tessary_bench --linkcheck-run FOLDER         (the program checking links, a child process)
 #include "bench/Bench.h"
 #include "bench/Names.h"
 #include "testkit/TestKit.h"
@@ -321,6 +324,10 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         std::_Exit(0);
     }
+    if (args.value(0) == QLatin1String("--link-hosts") && args.size() == 3)
+        return bench::serveLinkHosts(args[1].toInt(), args[2].toInt());
+    if (args.value(0) == QLatin1String("--linkcheck-run") && args.size() == 2)
+        return bench::runLinkCheck(args[1]);
     if (args.value(0) == QLatin1String("--once") && args.size() == 3) {
         const int n = args[2].toInt();
         testkit::TempLinksDb db;
@@ -340,9 +347,12 @@ int main(int argc, char** argv)
     QList<int> sizes{1000, 10000, 100000};
     int runs = 5;
     bool bookmarksOnly = false;
+    bool linkCheckOnly = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--bookmarks")) {
             bookmarksOnly = true;
+        } else if (args[i] == QLatin1String("--linkcheck")) {
+            linkCheckOnly = true;
         } else if (args[i] == QLatin1String("--million")) {
             sizes << 1000000;
         } else if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) {
@@ -352,10 +362,13 @@ int main(int argc, char** argv)
             for (const QString& s : args[++i].split(QLatin1Char(','), Qt::SkipEmptyParts))
                 sizes << s.toInt();
         } else {
-            std::fprintf(stderr, "usage: tessary_bench [--million] [--runs R] [--sizes N,N...] [--bookmarks]\n");
+            std::fprintf(stderr, "usage: tessary_bench [--million] [--runs R] [--sizes N,N...] [--bookmarks] "
+                                 "[--linkcheck]\n");
             return 2;
         }
     }
+    if (linkCheckOnly)
+        return bench::runLinkCheckTable();
     if (bookmarksOnly)
         return bench::runBookmarkTable(runs);
     const int table = bench::runTable(sizes, runs);
