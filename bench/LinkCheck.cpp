@@ -280,8 +280,8 @@ int runLinkCheckTable()
         << QString::number(commandMs, 'f', 1) << " ms |  |  | "
         << goal(commandMs > 0 && commandMs <= 50, QStringLiteral("<= 50 ms")) << " |\n";
     out << "| " << n << " | longest wait of a 5 ms timer while checking | " << QString::number(gapMs, 'f', 1)
-        << " ms (at " << seconds(gapAtMs) << ") |  |  | " << goal(gapMs > 0 && gapMs <= 50, QStringLiteral("<= 50 ms"))
-        << " |\n";
+        << " ms (at " << seconds(gapAtMs) << ") |  |  | "
+        << goal(gapMs > 0 && gapMs <= 50, QStringLiteral("<= 50 ms")) << " |\n";
     out << "| " << n << " | resident memory, peak while checking | " << megabytes(peakKb) << " | "
         << megabytes(beforeKb) << " (before) | "
         << (beforeKb > 0 ? QString::number(peakKb / beforeKb, 'f', 2) + QLatin1Char('x') : QStringLiteral("n/a"))

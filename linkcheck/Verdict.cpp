@@ -50,7 +50,8 @@ std::optional<QUrl> webAddress(const QString& stored)
 {
     const QUrl url(platform::openerArgument(stored.trimmed()));
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
         return std::nullopt;
     return url;
 }
@@ -170,15 +171,18 @@ Judgement judge(const Trail& trail)
     switch (trail.end) {
     case Trail::End::Loop:
         return {Verdict::Loop,
-                QStringLiteral("HTTP %1 back to %2").arg(trail.hops.last().status).arg(shown(final)), {}};
+                QStringLiteral("HTTP %1 back to %2").arg(trail.hops.last().status).arg(shown(final)),
+                {}};
     case Trail::End::TooManyHops:
         return {Verdict::Loop, QStringLiteral("more than %1 redirects").arg(trail.hops.size() - 1), {}};
     case Trail::End::BadRedirect:
-        return {Verdict::ServerTrouble, http(last.status) + QStringLiteral(" without a usable address to go to") + at,
+        return {Verdict::ServerTrouble,
+                http(last.status) + QStringLiteral(" without a usable address to go to") + at,
                 {}};
     case Trail::End::OtherScheme:
         return {Verdict::NotChecked,
-                QStringLiteral("redirected to %1, which is not a web address").arg(trail.leadsTo), {}};
+                QStringLiteral("redirected to %1, which is not a web address").arg(trail.leadsTo),
+                {}};
     case Trail::End::WaitTooLong:
         return {Verdict::Blocked, QStringLiteral("the site asks to wait %1 s").arg(trail.waitSeconds), {}};
     case Trail::End::Answer:

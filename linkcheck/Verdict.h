@@ -79,7 +79,7 @@ struct Trail {
     QList<Hop> hops;
     platform::HttpAnswer last;
     End end = End::Answer;
-    QString leadsTo;       // OtherScheme: the address redirected to
+    QString leadsTo;        // OtherScheme: the address redirected to
     qint64 waitSeconds = 0; // WaitTooLong: what the site asked for
 };
 

@@ -22,9 +22,7 @@ struct HttpRequests::Pending : QObject {
     bool timedOut = false;
 };
 
-HttpRequests::HttpRequests(QObject* parent) : QObject(parent), m_manager(new QNetworkAccessManager(this))
-{
-}
+HttpRequests::HttpRequests(QObject* parent) : QObject(parent), m_manager(new QNetworkAccessManager(this)) {}
 
 HttpRequests::~HttpRequests()
 {

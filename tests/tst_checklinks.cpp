@@ -55,7 +55,8 @@ QStringList rowsOf(const QTreeWidget* tree)
         rows << group->text(0);
         for (int i = 0; i < group->childCount(); ++i) {
             const QTreeWidgetItem* row = group->child(i);
-            rows << QStringLiteral("  %1 | %2 | %3 | %4").arg(row->text(0), row->text(1), row->text(2), row->text(3));
+            rows << QStringLiteral("  %1 | %2 | %3 | %4")
+                        .arg(row->text(0), row->text(1), row->text(2), row->text(3));
         }
     }
     return rows;
@@ -150,7 +151,8 @@ void tst_checklinks::useNewAddressAndDeleteChangeExactlyOneLink()
     QVERIFY(!rowsOf(form->tvwProblems).join('\n').contains(QLatin1String("Moved")));
 
     // Delete asks exactly as "Delete Selected Site Link" does; No leaves the link.
-    QTreeWidgetItem* gone = form->tvwProblems->findItems(QStringLiteral("Gone"), Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    QTreeWidgetItem* gone =
+        form->tvwProblems->findItems(QStringLiteral("Gone"), Qt::MatchExactly | Qt::MatchRecursive).value(0);
     QVERIFY(gone);
     form->tvwProblems->setCurrentItem(gone);
     s.boxes.boxes.clear();
@@ -164,8 +166,8 @@ void tst_checklinks::useNewAddressAndDeleteChangeExactlyOneLink()
     QTest::keyClick(form, Qt::Key_D, Qt::AltModifier);
     expected.removeAt(2);
     QTRY_COMPARE(s.file.links(), expected);
-    QCOMPARE(rowsOf(form->tvwProblems), (QStringList{"not checked (1)",
-                                                     "  Mail | mailto:me@example.com | not checked | not a web address"}));
+    QCOMPARE(rowsOf(form->tvwProblems),
+             (QStringList{"not checked (1)", "  Mail | mailto:me@example.com | not checked | not a web address"}));
     // The main window follows.
     QCOMPARE(testkit::entries(s.main->List1), (QStringList{"Also fine", "Fine", "Mail", "Moved"}));
 
@@ -189,13 +191,15 @@ void tst_checklinks::aLinkChangedMeanwhileIsLeftAlone()
     QVERIFY(LinksStore::change(*moved, moved->name, QStringLiteral("http://edited.example/")));
     const QList<Link> expected = s.file.links();
 
-    QTreeWidgetItem* row = form->tvwProblems->findItems(QStringLiteral("Moved"), Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    QTreeWidgetItem* row =
+        form->tvwProblems->findItems(QStringLiteral("Moved"), Qt::MatchExactly | Qt::MatchRecursive).value(0);
     QVERIFY(row);
     form->tvwProblems->setCurrentItem(row);
     s.boxes.boxes.clear();
     QTest::mouseClick(form->cmdUseNewAddress, Qt::LeftButton);
-    QCOMPARE(s.boxes.texts(), QStringList{"This site link was deleted or changed meanwhile, so your changes were not "
-                                          "saved. The list now shows the links as they are."});
+    QCOMPARE(s.boxes.texts(),
+             QStringList{"This site link was deleted or changed meanwhile, so your changes were not "
+                         "saved. The list now shows the links as they are."});
     QCOMPARE(s.file.links(), expected);
 
     // The same for a delete of a link deleted meanwhile.
@@ -238,7 +242,8 @@ void tst_checklinks::cancelAndCloseStopEveryRequest()
         if (QByteArray(how) == "Cancel") {
             QTest::keyClick(form, Qt::Key_Escape);
             QVERIFY(!form->isChecking());
-            QCOMPARE(form->lblSite->text(), QStringLiteral("Cancelled: the links not yet checked are not listed."));
+            QCOMPARE(form->lblSite->text(),
+                     QStringLiteral("Cancelled: the links not yet checked are not listed."));
             QCOMPARE(form->cmdCancel->text(), QStringLiteral("Close"));
             QTest::mouseClick(form->cmdCancel, Qt::LeftButton);
         } else {

@@ -260,8 +260,9 @@ void tst_linkcheck::neverMoreThanTwoAtOnceToOneHostNorSixteenInAll()
         });
         // Two busy hosts, where only the limit per host holds the check back once the others are done.
         for (int i = 0, n = h < 2 ? 20 : 2; i < n; ++i)
-            links.append(Link{links.size() + 1, QStringLiteral("h%1-%2").arg(h).arg(i),
-                              server->base() + (i % 3 == 0 ? QStringLiteral("/%1/gone") : QStringLiteral("/%1")).arg(i)});
+            links.append(
+                Link{links.size() + 1, QStringLiteral("h%1-%2").arg(h).arg(i),
+                     server->base() + (i % 3 == 0 ? QStringLiteral("/%1/gone") : QStringLiteral("/%1")).arg(i)});
         servers.push_back(std::move(server));
     }
     const std::unique_ptr<Run> run = check(links);
@@ -298,7 +299,8 @@ void tst_linkcheck::everyLinkJudgedOnceWhateverTheListLength()
     QList<Link> links;
     for (int i = 0; i < std::max(web, other); ++i) {
         if (i < web)
-            links.append(Link{links.size() + 1, QStringLiteral("web %1").arg(i), site.base() + QStringLiteral("/%1").arg(i)});
+            links.append(Link{links.size() + 1, QStringLiteral("web %1").arg(i),
+                              site.base() + QStringLiteral("/%1").arg(i)});
         if (i < other)
             links.append(Link{links.size() + 1, QStringLiteral("other %1").arg(i),
                               i % 2 ? QStringLiteral("ftp://files.example/%1").arg(i) : QStringLiteral("None")});

@@ -85,8 +85,8 @@ void tst_linkverdict::judgesEachTrail_data()
     row("308 to another site", trail(page, {{308, "https://other.example/p"}}, status(200)), Verdict::Moved,
         "HTTP 308 to https://other.example/p", "https://other.example/p");
     // The offer is where the permanent redirects lead, not the temporary stop after them.
-    row("301 then 302", trail(page, {{301, "http://site.example/new"}, {302, "http://site.example/new?s=1"}},
-                              status(200)),
+    row("301 then 302",
+        trail(page, {{301, "http://site.example/new"}, {302, "http://site.example/new?s=1"}}, status(200)),
         Verdict::Moved, "HTTP 301 to http://site.example/new", "http://site.example/new");
     row("302 then 301", trail(page, {{302, "http://site.example/a"}, {301, "http://site.example/b"}}, status(200)),
         Verdict::Fine, "HTTP 200 at http://site.example/b");
@@ -120,14 +120,16 @@ void tst_linkverdict::judgesEachTrail_data()
     row("999 of a site that hates robots", trail(page, {}, status(999)), Verdict::Blocked, "HTTP 999");
     row("loop", trail(page, {{302, "http://site.example/b"}, {302, page}}, status(302), Trail::End::Loop),
         Verdict::Loop, "HTTP 302 back to http://site.example/page");
-    row("too many redirects", trail(page, {{302, "http://site.example/1"}, {302, "http://site.example/2"}}, status(302),
-                                    Trail::End::TooManyHops),
+    row("too many redirects",
+        trail(page, {{302, "http://site.example/1"}, {302, "http://site.example/2"}}, status(302),
+              Trail::End::TooManyHops),
         Verdict::Loop, "more than 1 redirects");
     row("redirect without address", trail(page, {}, status(302), Trail::End::BadRedirect), Verdict::ServerTrouble,
         "HTTP 302 without a usable address to go to");
     Trail other = trail(page, {}, status(301), Trail::End::OtherScheme);
     other.leadsTo = QStringLiteral("ftp://site.example/page");
-    row("redirect to ftp", other, Verdict::NotChecked, "redirected to ftp://site.example/page, which is not a web address");
+    row("redirect to ftp", other, Verdict::NotChecked,
+        "redirected to ftp://site.example/page, which is not a web address");
     Trail wait = trail(page, {}, status(429), Trail::End::WaitTooLong);
     wait.waitSeconds = 3600;
     row("asks to wait an hour", wait, Verdict::Blocked, "the site asks to wait 3600 s");

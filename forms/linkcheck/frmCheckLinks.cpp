@@ -37,9 +37,9 @@ QString counted(qsizetype n, const char* one, const char* many)
 }
 
 // The summary lists the good news first, then the problems in the order they are grouped.
-constexpr Verdict SummaryOrder[] = {Verdict::Fine,          Verdict::Gone,        Verdict::Moved,
-                                    Verdict::HomePage,      Verdict::Loop,        Verdict::ServerTrouble,
-                                    Verdict::Unreachable,   Verdict::Blocked,     Verdict::NotChecked};
+constexpr Verdict SummaryOrder[] = {Verdict::Fine,        Verdict::Gone,    Verdict::Moved,
+                                    Verdict::HomePage,    Verdict::Loop,    Verdict::ServerTrouble,
+                                    Verdict::Unreachable, Verdict::Blocked, Verdict::NotChecked};
 
 } // namespace
 
@@ -135,8 +135,9 @@ void frmCheckLinks::askAndCheck()
                        .arg(counted(reach.sites, "site", "sites"), counted(reach.links, "link", "links"));
     if (const qsizetype other = links.size() - reach.links; other > 0)
         text += QLatin1Char(' ') +
-                (other == 1 ? QStringLiteral("1 link that is not a web address is only listed.")
-                            : QStringLiteral("%1 links that are not web addresses are only listed.").arg(number(other)));
+                (other == 1
+                     ? QStringLiteral("1 link that is not a web address is only listed.")
+                     : QStringLiteral("%1 links that are not web addresses are only listed.").arg(number(other)));
     text += QStringLiteral(" Nothing is changed without asking you first.\r\rCheck the links now?");
     if (platform::MsgBox(text, platform::MsgStyle::YesNo + platform::MsgStyle::Question, Title) !=
         platform::MsgAnswer::Yes)
@@ -184,8 +185,8 @@ void frmCheckLinks::judged(const Result& result)
         return;
     m_problems.push_back(result);
     QTreeWidgetItem* group = groupFor(result.verdict);
-    auto* row = new QTreeWidgetItem(group, {result.link.name, result.link.url, linkcheck::verdictText(result.verdict),
-                                            result.detail});
+    auto* row = new QTreeWidgetItem(
+        group, {result.link.name, result.link.url, linkcheck::verdictText(result.verdict), result.detail});
     row->setData(0, Qt::UserRole, qlonglong(m_problems.size() - 1));
     // Columns cut long names and addresses: the tooltip holds them whole.
     for (int column = 0; column < 4; ++column)

@@ -38,7 +38,7 @@ public:
 
     QLabel* lblProgress = nullptr; // "Checked 12 of 40 links"
     QProgressBar* prgProgress = nullptr;
-    QLabel* lblSite = nullptr; // the site being checked
+    QLabel* lblSite = nullptr;        // the site being checked
     QPushButton* cmdCancel = nullptr; // "Cancel" while checking, then "Close"
     QTreeWidget* tvwProblems = nullptr;
     QPushButton* cmdOpen = nullptr;

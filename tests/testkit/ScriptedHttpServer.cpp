@@ -13,11 +13,21 @@ namespace {
 QByteArray reasonPhrase(int status)
 {
     static const QHash<int, QByteArray> phrases{
-        {200, "OK"},          {301, "Moved Permanently"},  {302, "Found"},
-        {303, "See Other"},   {307, "Temporary Redirect"}, {308, "Permanent Redirect"},
-        {401, "Unauthorized"}, {403, "Forbidden"},         {404, "Not Found"},
-        {405, "Method Not Allowed"}, {410, "Gone"},        {429, "Too Many Requests"},
-        {500, "Internal Server Error"}, {501, "Not Implemented"}, {503, "Service Unavailable"},
+        {200, "OK"},
+        {301, "Moved Permanently"},
+        {302, "Found"},
+        {303, "See Other"},
+        {307, "Temporary Redirect"},
+        {308, "Permanent Redirect"},
+        {401, "Unauthorized"},
+        {403, "Forbidden"},
+        {404, "Not Found"},
+        {405, "Method Not Allowed"},
+        {410, "Gone"},
+        {429, "Too Many Requests"},
+        {500, "Internal Server Error"},
+        {501, "Not Implemented"},
+        {503, "Service Unavailable"},
     };
     return phrases.value(status, "Status");
 }
@@ -107,7 +117,8 @@ struct ScriptedHttpServer::Impl {
     {
         if (socket->state() != QAbstractSocket::ConnectedState)
             return;
-        QByteArray out = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
+        QByteArray out =
+            "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
         for (const auto& [name, value] : reply.headers)
             out += name + ": " + value + "\r\n";
         out += "Content-Type: text/html\r\n";

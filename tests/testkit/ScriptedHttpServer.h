@@ -14,9 +14,9 @@ namespace testkit {
 // A request as the scripted server saw it.
 struct SeenRequest {
     QByteArray method;
-    QString path; // without the query
+    QString path;                          // without the query
     QHash<QByteArray, QByteArray> headers; // names in lower case
-    qint64 atMs = 0; // since the server started
+    qint64 atMs = 0;                       // since the server started
 };
 
 // What the scripted server answers to one request.
