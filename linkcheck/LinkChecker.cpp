@@ -314,7 +314,7 @@ void LinkChecker::nextRound()
     for (int link : again)
         m_secondTry[size_t(link)] = true;
     for (int link : again) {
-        enqueue(link, jobFor(link).url, false);
+        enqueue(link, webAddress(m_links[link].url).value_or(QUrl()), false);
         if (m_stopped)
             return;
     }
