@@ -7,6 +7,7 @@
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmNewSite.h"
 #include "forms/find/frmFindSite.h"
+#include "forms/linkcheck/frmCheckLinks.h"
 #include "forms/protect/frmOptions.h"
 #include "linkdrop/LinkDrop.h"
 #include "online/Settings.h"
@@ -148,11 +149,13 @@ frmMain::frmMain()
                                     QKeySequence(Qt::CTRL | Qt::Key_I));
     mnuExportBookmarks = makeAction(this, "mnuExportBookmarks", QStringLiteral("Export Bookmarks..."),
                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    mnuCheckLinks = makeAction(this, "mnuCheckLinks", QStringLiteral("Check Links..."));
     mnuPasteSite =
         makeAction(this, "mnuPasteSite", QStringLiteral("Paste Site Link"), QKeySequence(Qt::CTRL | Qt::Key_V));
     mnuExit = makeAction(this, "mnuExit", QStringLiteral("EXIT"), QKeySequence(Qt::Key_Delete));
     mnuContacts->addActions({mnuNewContact, mnuEditSite, mnuVBLINE, mnuDeleteAllContacts, mnuDeleteSelectedContact,
-                             mnuOptions, mnuImportBookmarks, mnuExportBookmarks, mnuPasteSite, mnuExit});
+                             mnuOptions, mnuImportBookmarks, mnuExportBookmarks, mnuCheckLinks, mnuPasteSite,
+                             mnuExit});
 
     mnuAbout = makeAction(this, "mnuAbout", QStringLiteral("About"));
     menuBar->addAction(mnuAbout);
@@ -189,6 +192,7 @@ frmMain::frmMain()
     kit::onEvent(mnuImportBookmarks, &QAction::triggered, this, &frmMain::mnuImportBookmarks_Click);
     kit::onEvent(mnuExportBookmarks, &QAction::triggered, this, &frmMain::mnuExportBookmarks_Click);
     kit::onEvent(mnuPasteSite, &QAction::triggered, this, &frmMain::mnuPasteSite_Click);
+    kit::onEvent(mnuCheckLinks, &QAction::triggered, this, &frmMain::mnuCheckLinks_Click);
     kit::onEvent(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     kit::onEvent(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
     kit::onEvent(mnuUpdates, &QAction::triggered, this, &frmMain::mnuUpdates_Click);
@@ -472,6 +476,11 @@ void frmMain::dropEvent(QDropEvent* event)
         acceptAsCopy(event);
     else
         event->ignore();
+}
+
+void frmMain::mnuCheckLinks_Click()
+{
+    frmCheckLinks::askAndCheck();
 }
 
 void frmMain::mnuExit_Click()

@@ -55,6 +55,7 @@ public:
     QAction* mnuOptions = nullptr;  // opens the options window
     QAction* mnuImportBookmarks = nullptr;
     QAction* mnuExportBookmarks = nullptr;
+    QAction* mnuCheckLinks = nullptr; // opens the link check
     QAction* mnuPasteSite = nullptr; // the link on the clipboard into New Site, as a drop does
     QAction* mnuExit = nullptr;
     QAction* mnuAbout = nullptr;
@@ -87,6 +88,7 @@ public:
     void mnuOptions_Click();
     void mnuImportBookmarks_Click();
     void mnuExportBookmarks_Click();
+    void mnuCheckLinks_Click();
     void mnuPasteSite_Click();
     void mnuExit_Click();
     void mnuAbout_Click();

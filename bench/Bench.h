@@ -81,5 +81,11 @@ int runFindTable(const QList<int>& sizes, int runs);
 // Resident memory after start-up ("program") or after opening the find window and typing ("find"),
 // in kilobytes (a fresh child process runs this).
 long findStartupRss(const QString& kind, const QString& folder, QString* problem);
+// "Check Links..." over 10,000 links on 1,000 local hosts, printed as its own small table.
+int runLinkCheckTable();
+// The hosts of that table (a child process): each answers every request after answerMs.
+int serveLinkHosts(int hosts, int answerMs);
+// The program checking the links of the file in `folder` (a child process): prints its figures.
+int runLinkCheck(const QString& folder);
 
 } // namespace bench

@@ -2,10 +2,13 @@
 //
 //   tessary_bench [--million] [--runs R] [--sizes 1000,10000] [--bookmarks] [--find] [--protected]
 //                                                (--bookmarks, --find, --protected: that table alone)
+//   tessary_bench --linkcheck                    (the link check rows, alone: they take minutes)
 //   tessary_bench --rss program|floor FOLDER     (a fresh child process per memory figure)
 //   tessary_bench --once program|floor N         (one run, for a profiler)
 //   tessary_bench --bookmark-peak read|floor FILE (a fresh child process per memory figure)
 //   tessary_bench --find-rss program|find FOLDER  (a fresh child process per memory figure)
+//   tessary_bench --link-hosts N MS              (the link check's hosts, a child process)
+//   tessary_bench --linkcheck-run FOLDER         (the program checking links, a child process)
 #include "bench/Bench.h"
 #include "bench/Names.h"
 #include "testkit/TestKit.h"
@@ -331,6 +334,10 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         std::_Exit(0);
     }
+    if (args.value(0) == QLatin1String("--link-hosts") && args.size() == 3)
+        return bench::serveLinkHosts(args[1].toInt(), args[2].toInt());
+    if (args.value(0) == QLatin1String("--linkcheck-run") && args.size() == 2)
+        return bench::runLinkCheck(args[1]);
     if (args.value(0) == QLatin1String("--once") && args.size() == 3) {
         const int n = args[2].toInt();
         testkit::TempLinksDb db;
@@ -352,6 +359,7 @@ int main(int argc, char** argv)
     bool bookmarksOnly = false;
     bool findOnly = false;
     bool protectedOnly = false;
+    bool linkCheckOnly = false;
     bool million = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--bookmarks")) {
@@ -360,6 +368,8 @@ int main(int argc, char** argv)
             findOnly = true;
         } else if (args[i] == QLatin1String("--protected")) {
             protectedOnly = true;
+        } else if (args[i] == QLatin1String("--linkcheck")) {
+            linkCheckOnly = true;
         } else if (args[i] == QLatin1String("--million")) {
             sizes << 1000000;
             million = true;
@@ -371,10 +381,12 @@ int main(int argc, char** argv)
                 sizes << s.toInt();
         } else {
             std::fprintf(stderr, "usage: tessary_bench [--million] [--runs R] [--sizes N,N...] [--bookmarks] "
-                                 "[--find] [--protected]\n");
+                                 "[--find] [--protected] [--linkcheck]\n");
             return 2;
         }
     }
+    if (linkCheckOnly)
+        return bench::runLinkCheckTable();
     // The find window's goals are set at 100,000 links (and its typing at 1,000,000).
     QList<int> findSizes{100000};
     if (million)

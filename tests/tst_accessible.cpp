@@ -8,6 +8,7 @@
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
 #include "forms/find/frmFindSite.h"
+#include "forms/linkcheck/frmCheckLinks.h"
 #include "forms/protect/frmFirstTime.h"
 #include "forms/protect/frmLogIn.h"
 #include "forms/protect/frmOptions.h"
@@ -120,6 +121,7 @@ void tst_accessible::everyWindowSaysWhatItShows_data()
     QTest::newRow("log-in") << made<frmLogIn>();
     QTest::newRow("options") << made<frmOptions>();
     QTest::newRow("find a link") << made<frmFindSite>();
+    QTest::newRow("check links") << made<frmCheckLinks>();
 }
 
 void tst_accessible::everyWindowSaysWhatItShows()
