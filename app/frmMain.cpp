@@ -1,11 +1,15 @@
 #include "app/frmMain.h"
 
 #include "data/LinksDb.h"
+#include "data/Protection.h"
 #include "forms/about/frmAbout.h"
 #include "forms/bookmarks/Bookmarks.h"
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmNewSite.h"
+#include "forms/find/frmFindSite.h"
+#include "forms/linkcheck/frmCheckLinks.h"
 #include "forms/protect/frmOptions.h"
+#include "linkdrop/LinkDrop.h"
 #include "online/Settings.h"
 #include "online/SupportLinks.h"
 #include "online/UpdateCheck.h"
@@ -21,9 +25,14 @@
 #include "TessaryVersion.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QDropEvent>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -41,6 +50,19 @@ QAction* makeAction(QWidget* owner, const char* name, const QString& caption, co
     action->setObjectName(QLatin1String(name));
     action->setShortcut(shortcut);
     return action;
+}
+
+// The browser keeps its tab or its page's link: the drop is a copy, or a link where the browser
+// offers no copy.
+void acceptAsCopy(QDropEvent* event)
+{
+    if (event->possibleActions() & Qt::CopyAction)
+        event->setDropAction(Qt::CopyAction);
+    else if (event->possibleActions() & Qt::LinkAction)
+        event->setDropAction(Qt::LinkAction);
+    else
+        event->setDropAction(event->proposedAction());
+    event->accept();
 }
 
 } // namespace
@@ -127,9 +149,13 @@ frmMain::frmMain()
                                     QKeySequence(Qt::CTRL | Qt::Key_I));
     mnuExportBookmarks = makeAction(this, "mnuExportBookmarks", QStringLiteral("Export Bookmarks..."),
                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    mnuCheckLinks = makeAction(this, "mnuCheckLinks", QStringLiteral("Check Links..."));
+    mnuPasteSite =
+        makeAction(this, "mnuPasteSite", QStringLiteral("Paste Site Link"), QKeySequence(Qt::CTRL | Qt::Key_V));
     mnuExit = makeAction(this, "mnuExit", QStringLiteral("EXIT"), QKeySequence(Qt::Key_Delete));
     mnuContacts->addActions({mnuNewContact, mnuEditSite, mnuVBLINE, mnuDeleteAllContacts, mnuDeleteSelectedContact,
-                             mnuOptions, mnuImportBookmarks, mnuExportBookmarks, mnuExit});
+                             mnuOptions, mnuImportBookmarks, mnuExportBookmarks, mnuCheckLinks, mnuPasteSite,
+                             mnuExit});
 
     mnuAbout = makeAction(this, "mnuAbout", QStringLiteral("About"));
     menuBar->addAction(mnuAbout);
@@ -144,6 +170,11 @@ frmMain::frmMain()
     // The shortcuts work whenever the main window is active, menus open or not.
     addActions({mnuNewContact, mnuEditSite, mnuDeleteAllContacts, mnuDeleteSelectedContact, mnuOptions,
                 mnuImportBookmarks, mnuExportBookmarks, mnuExit});
+    addAction(mnuPasteSite);
+
+    // A link dragged from a browser is taken anywhere on the window. The list and the other
+    // controls take no drops of their own, so Qt hands a drag over them to the window.
+    setAcceptDrops(true);
 
     kit::onEvent(List1, &ListBox::Click, this, &frmMain::List1_Click);
     kit::onEvent(List1, &ListBox::MouseMove, this, &frmMain::List1_MouseMove);
@@ -160,11 +191,20 @@ frmMain::frmMain()
     kit::onEvent(mnuOptions, &QAction::triggered, this, &frmMain::mnuOptions_Click);
     kit::onEvent(mnuImportBookmarks, &QAction::triggered, this, &frmMain::mnuImportBookmarks_Click);
     kit::onEvent(mnuExportBookmarks, &QAction::triggered, this, &frmMain::mnuExportBookmarks_Click);
+    kit::onEvent(mnuPasteSite, &QAction::triggered, this, &frmMain::mnuPasteSite_Click);
+    kit::onEvent(mnuCheckLinks, &QAction::triggered, this, &frmMain::mnuCheckLinks_Click);
     kit::onEvent(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     kit::onEvent(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
     kit::onEvent(mnuUpdates, &QAction::triggered, this, &frmMain::mnuUpdates_Click);
     kit::onEvent(mnuFourm, &QAction::triggered, this, &frmMain::mnuFourm_Click);
     kit::onEvent(mnuEmail, &QAction::triggered, this, &frmMain::mnuEmail_Click);
+
+    // Finding a link: right after the edit command, in the menu and for the shortcut.
+    mnuFindSite =
+        makeAction(this, "mnuFindSite", QStringLiteral("Find Site Link..."), QKeySequence(Qt::CTRL | Qt::Key_F));
+    mnuContacts->insertAction(mnuVBLINE, mnuFindSite);
+    addAction(mnuFindSite);
+    kit::onEvent(mnuFindSite, &QAction::triggered, this, &frmMain::mnuFindSite_Click);
 
     connect(&LinksStore::instance(), &LinksStore::changed, this,
             [this](LinksStore::Change change) { kit::guarded([&] { linksChanged(change); }); });
@@ -203,6 +243,7 @@ void frmMain::Form_Load()
 
 void frmMain::Form_Unload()
 {
+    Protection::forgetKey();
     kit::endApplication(0);
 }
 
@@ -214,8 +255,11 @@ void frmMain::List1_Click()
     std::optional<Link> link;
     try {
         link = LinksStore::read(List1->ItemData(index));
-    } catch (const DbError&) {
-        // A link that cannot be read leaves the labels as they were.
+    } catch (const DbError& e) {
+        // A link that cannot be read leaves the labels as they were; one that does not decrypt
+        // is a damaged file, which is never shown.
+        if (e.number() == DbErr::NotAuthentic || e.number() == DbErr::KeyChanged)
+            throw;
         m_current.reset();
         return;
     }
@@ -384,6 +428,61 @@ void frmMain::mnuExportBookmarks_Click()
     bookmarks::exportFile(this);
 }
 
+void frmMain::mnuPasteSite_Click()
+{
+    addLinkFrom(QGuiApplication::clipboard()->mimeData());
+}
+
+bool frmMain::addLinkFrom(const QMimeData* data)
+{
+    const std::optional<Link> link = data ? LinkDrop::firstLink(*data) : std::nullopt;
+    if (!link)
+        return false;
+    // The one New Site window: opened, or brought to the front keeping what the user typed.
+    if (frmNewSite* form = Forms::show<frmNewSite>())
+        form->offerLink(link->name, link->url);
+    return true;
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    answerDrag(event, true);
+}
+
+void frmMain::dragMoveEvent(QDragMoveEvent* event)
+{
+    answerDrag(event, false);
+}
+
+void frmMain::answerDrag(QDragMoveEvent* event, bool entering)
+{
+    // Read once as the drag enters, not at every move of the mouse.
+    if (entering || event->mimeData() != m_dragData) {
+        m_dragData = event->mimeData();
+        m_dragCarriesLink = event->mimeData() && LinkDrop::firstLink(*event->mimeData());
+    }
+    if (m_dragCarriesLink)
+        acceptAsCopy(event);
+    else
+        event->ignore();
+}
+
+void frmMain::dropEvent(QDropEvent* event)
+{
+    m_dragData = nullptr;
+    bool offered = false;
+    kit::guarded([&] { offered = addLinkFrom(event->mimeData()); });
+    if (offered)
+        acceptAsCopy(event);
+    else
+        event->ignore();
+}
+
+void frmMain::mnuCheckLinks_Click()
+{
+    frmCheckLinks::askAndCheck();
+}
+
 void frmMain::mnuExit_Click()
 {
     unload();
@@ -432,4 +531,48 @@ void frmMain::mnuFourm_Click()
 void frmMain::mnuEmail_Click()
 {
     online::openSupportEmail();
+}
+
+void frmMain::mnuFindSite_Click()
+{
+    const bool fresh = !Forms::find<frmFindSite>();
+    frmFindSite* find = Forms::load<frmFindSite>();
+    if (!find)
+        return;
+    if (fresh) {
+        connect(find, &frmFindSite::ShowInList, this,
+                [this](const Link& link) { kit::guarded([&] { showLink(link); }); });
+        find->setMainList(List1);
+    }
+    Forms::showForm(find);
+    // Ctrl+F again: a new query replaces the last one.
+    find->txtFind->setFocus();
+    find->txtFind->selectAll();
+}
+
+void frmMain::showLink(const Link& link)
+{
+    const auto rowOf = [this, &link] {
+        for (int row = 0; row < List1->ListCount(); ++row) {
+            if (List1->ItemData(row) == link.id && List1->List(row) == link.name)
+                return row;
+        }
+        return -1;
+    };
+    int row = rowOf();
+    // The list does not follow another copy's writes on its own.
+    if (row < 0) {
+        rebuildList();
+        row = rowOf();
+    }
+    if (row < 0) {
+        linkNoLongerThere();
+        return;
+    }
+    if (List1->ListIndex() == row)
+        List1_Click();
+    else
+        List1->setListIndex(row);
+    raise();
+    activateWindow();
 }

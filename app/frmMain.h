@@ -3,6 +3,7 @@
 #include "data/LinksStore.h"
 #include "windowkit/Form.h"
 
+#include <QPointer>
 #include <memory>
 #include <optional>
 
@@ -11,6 +12,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QMenuBar;
+class QMimeData;
 class QPushButton;
 namespace LinksDb {
 class KeepOpen;
@@ -53,18 +55,25 @@ public:
     QAction* mnuOptions = nullptr;  // opens the options window
     QAction* mnuImportBookmarks = nullptr;
     QAction* mnuExportBookmarks = nullptr;
+    QAction* mnuCheckLinks = nullptr; // opens the link check
+    QAction* mnuPasteSite = nullptr; // the link on the clipboard into New Site, as a drop does
     QAction* mnuExit = nullptr;
     QAction* mnuAbout = nullptr;
     QMenu* mnuSupport = nullptr;
     QAction* mnuUpdates = nullptr;
     QAction* mnuFourm = nullptr;
     QAction* mnuEmail = nullptr;
+    QAction* mnuFindSite = nullptr; // opens the find window
 
     // The update check's time-out in milliseconds (60 s; tests set it short).
     int Inet1RequestTimeoutMs = 60000;
 
     // Whether a current link stands behind the details (the one a command acts on).
     bool hasCurrentLink() const { return m_current.has_value(); }
+
+    // Opens New Site with the first link the data carries (a drop or the clipboard) for the user
+    // to confirm; false, with nothing shown, when it carries none.
+    bool addLinkFrom(const QMimeData* data);
 
     // Handlers, one per user event.
     void List1_Click();
@@ -79,16 +88,27 @@ public:
     void mnuOptions_Click();
     void mnuImportBookmarks_Click();
     void mnuExportBookmarks_Click();
+    void mnuCheckLinks_Click();
+    void mnuPasteSite_Click();
     void mnuExit_Click();
     void mnuAbout_Click();
     void mnuUpdates_Click();
     void mnuFourm_Click();
     void mnuEmail_Click();
+    void mnuFindSite_Click();
+
+    // Selects this link in the list by its identity, as a click on it would (details shown), and
+    // brings the window to the front.
+    void showLink(const Link& link);
 
 protected:
     void Form_Load() override;
     void Form_Unload() override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    // A link dragged from a browser onto the window, its list or any other control.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // The link count and the current link, as read when it was selected: commands that act on it
@@ -98,6 +118,9 @@ private:
     // The main window's connection: held open for the window's life, so that every command reuses
     // one keyed connection instead of keying the file anew (tens of milliseconds each time).
     std::unique_ptr<LinksDb::KeepOpen> m_keepOpen;
+    // The drag under way and whether it carries a link: read once as it enters, not at every move.
+    QPointer<const QMimeData> m_dragData;
+    bool m_dragCarriesLink = false;
 
     void linksChanged(LinksStore::Change change);
     // The list and the count from the file, nothing selected.
@@ -106,4 +129,6 @@ private:
     void showDetails(const QString& name, const QString& url);
     // Tells the user the link they saw is gone or changed, and lists what the file holds now.
     void linkNoLongerThere();
+    // Takes a drag over the window when it carries a link.
+    void answerDrag(QDragMoveEvent* event, bool entering);
 };

@@ -53,14 +53,24 @@ long residentKb();
 // Starts VmHWM afresh from what the process holds now; false when the system does not allow it.
 bool resetPeak();
 
-// The program's own windows on the file in `folder`.
-Outcome runProgram(const QString& folder, int linkCount);
+// The credentials a protected file opens with.
+struct LogIn {
+    QString user, password;
+};
+
+// The program's own windows on the file in `folder`; through the log-in window when given one
+// (start-up is then timed from its Ok).
+Outcome runProgram(const QString& folder, int linkCount, const LogIn* logIn = nullptr);
 // The program's start-up only, then its resident memory (a fresh child process runs this).
 long programStartupRss(const QString& folder, QString* problem);
 
 // The least work that gives the same picture from the same file.
 Outcome runFloor(const QString& folder, int linkCount);
 long floorStartupRss(const QString& folder, QString* problem);
+
+// The same commands with protection on beside the same with it off, the log-in, and switching
+// protection on, to new credentials and off, at 100,000 links: a small table of its own.
+int runProtectedTable(int runs);
 
 // Reading and writing a 100,000-link bookmark file, printed as its own small table.
 int runBookmarkTable(int runs);
@@ -73,5 +83,17 @@ int runHostileTable();
 void hostileRead(const QString& path);
 // Imports one through the main window, cancels midway and prints how soon it was back (the child's part).
 void hostileCancel(const QString& path);
+
+// The Find Site Link window at each size: opening it, 30 keystrokes, memory; printed as its own table.
+int runFindTable(const QList<int>& sizes, int runs);
+// Resident memory after start-up ("program") or after opening the find window and typing ("find"),
+// in kilobytes (a fresh child process runs this).
+long findStartupRss(const QString& kind, const QString& folder, QString* problem);
+// "Check Links..." over 10,000 links on 1,000 local hosts, printed as its own small table.
+int runLinkCheckTable();
+// The hosts of that table (a child process): each answers every request after answerMs.
+int serveLinkHosts(int hosts, int answerMs);
+// The program checking the links of the file in `folder` (a child process): prints its figures.
+int runLinkCheck(const QString& folder);
 
 } // namespace bench

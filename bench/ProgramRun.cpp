@@ -8,6 +8,7 @@
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
+#include "forms/protect/frmLogIn.h"
 #include "testkit/TestKit.h"
 #include "windowkit/Forms.h"
 #include "windowkit/Lifecycle.h"
@@ -33,13 +34,27 @@ bool isMainList(QObject* watched)
 }
 
 // The start-up decision up to the main window, list filled and first entry selected and painted.
-// Returns the main window, or nullptr with a problem noted.
-frmMain* startUp(const PaintWatch& watch, Outcome& out)
+// A protected file is timed from the log-in window's Ok instead. Returns the main window, or
+// nullptr with a problem noted.
+frmMain* startUp(const PaintWatch& watch, Outcome& out, const LogIn* logIn)
 {
-    const int before = watch.paints();
+    int before = watch.paints();
     QElapsedTimer timer;
     timer.start();
     app::start();
+    if (logIn) {
+        frmLogIn* window = Forms::find<frmLogIn>();
+        if (!window) {
+            out.problems << QStringLiteral("the log-in window did not open");
+            return nullptr;
+        }
+        window->txtus->setText(logIn->user);
+        window->txtp->setText(logIn->password);
+        QCoreApplication::processEvents();
+        before = watch.paints();
+        timer.start();
+        window->Command2->click();
+    }
     frmMain* form = Forms::find<frmMain>();
     if (!form || kit::hasEnded()) {
         out.problems << QStringLiteral("the main window did not open");
@@ -59,7 +74,7 @@ void expect(Outcome& out, bool ok, const QString& what)
 
 } // namespace
 
-Outcome runProgram(const QString& folder, int linkCount)
+Outcome runProgram(const QString& folder, int linkCount, const LogIn* logIn)
 {
     Outcome out;
     out.ms.fill(-1);
@@ -69,7 +84,7 @@ Outcome runProgram(const QString& folder, int linkCount)
     testkit::ScriptedMessageBox boxes; // answers every box with its first button (Yes)
     PaintWatch watch(isMainList);
 
-    frmMain* form = startUp(watch, out);
+    frmMain* form = startUp(watch, out, logIn);
     if (!form)
         return out;
     ListBox* list = form->List1;
@@ -178,7 +193,7 @@ long programStartupRss(const QString& folder, QString* problem)
     testkit::ScriptedMessageBox boxes;
     PaintWatch watch(isMainList);
     Outcome out;
-    startUp(watch, out);
+    startUp(watch, out, nullptr);
     if (!out.problems.isEmpty())
         *problem = out.problems.join(QStringLiteral("; "));
     return residentKb();

@@ -1,13 +1,17 @@
 // Speed and memory of the program's list at many links, each figure beside its floor.
 //
-//   tessary_bench [--million] [--runs R] [--sizes 1000,10000] [--bookmarks]
-//                                                (--bookmarks: the bookmark file rows alone)
+//   tessary_bench [--million] [--runs R] [--sizes 1000,10000] [--bookmarks] [--find] [--protected]
+//                                                (--bookmarks, --find, --protected: that table alone)
+//   tessary_bench --linkcheck                    (the link check rows, alone: they take minutes)
 //   tessary_bench --rss program|floor FOLDER     (a fresh child process per memory figure)
 //   tessary_bench --once program|floor N         (one run, for a profiler)
 //   tessary_bench --bookmark-peak read|floor FILE (a fresh child process per memory figure)
 //   tessary_bench --hostile                      (the hostile bookmark files alone)
 //   tessary_bench --bookmark-hostile FILE        (reads one of them in a fresh child process)
 //   tessary_bench --bookmark-cancel FILE         (imports one and cancels it midway, in a child)
+//   tessary_bench --find-rss program|find FOLDER  (a fresh child process per memory figure)
+//   tessary_bench --link-hosts N MS              (the link check's hosts, a child process)
+//   tessary_bench --linkcheck-run FOLDER         (the program checking links, a child process)
 #include "bench/Bench.h"
 #include "bench/Names.h"
 #include "testkit/TestKit.h"
@@ -319,6 +323,15 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         std::_Exit(0); // the figure is taken; skip tearing down a large list
     }
+    if (args.value(0) == QLatin1String("--find-rss") && args.size() == 3) {
+        QString problem;
+        const long kb = bench::findStartupRss(args[1], args[2], &problem);
+        if (!problem.isEmpty())
+            std::printf("problem=%s\n", qPrintable(problem));
+        std::printf("rss_kb=%ld\n", kb);
+        std::fflush(stdout);
+        std::_Exit(0);
+    }
     if (args.value(0) == QLatin1String("--bookmark-peak") && args.size() == 3) {
         std::printf("peak_kb=%ld\n", bench::bookmarkPeakKb(args[1], args[2]));
         std::fflush(stdout);
@@ -336,6 +349,10 @@ int main(int argc, char** argv)
     }
     if (args.value(0) == QLatin1String("--hostile") && args.size() == 1)
         return bench::runHostileTable();
+    if (args.value(0) == QLatin1String("--link-hosts") && args.size() == 3)
+        return bench::serveLinkHosts(args[1].toInt(), args[2].toInt());
+    if (args.value(0) == QLatin1String("--linkcheck-run") && args.size() == 2)
+        return bench::runLinkCheck(args[1]);
     if (args.value(0) == QLatin1String("--once") && args.size() == 3) {
         const int n = args[2].toInt();
         testkit::TempLinksDb db;
@@ -355,11 +372,22 @@ int main(int argc, char** argv)
     QList<int> sizes{1000, 10000, 100000};
     int runs = 5;
     bool bookmarksOnly = false;
+    bool findOnly = false;
+    bool protectedOnly = false;
+    bool linkCheckOnly = false;
+    bool million = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--bookmarks")) {
             bookmarksOnly = true;
+        } else if (args[i] == QLatin1String("--find")) {
+            findOnly = true;
+        } else if (args[i] == QLatin1String("--protected")) {
+            protectedOnly = true;
+        } else if (args[i] == QLatin1String("--linkcheck")) {
+            linkCheckOnly = true;
         } else if (args[i] == QLatin1String("--million")) {
             sizes << 1000000;
+            million = true;
         } else if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) {
             runs = std::max(1, args[++i].toInt());
         } else if (args[i] == QLatin1String("--sizes") && i + 1 < args.size()) {
@@ -367,14 +395,25 @@ int main(int argc, char** argv)
             for (const QString& s : args[++i].split(QLatin1Char(','), Qt::SkipEmptyParts))
                 sizes << s.toInt();
         } else {
-            std::fprintf(
-                stderr,
-                "usage: tessary_bench [--million] [--runs R] [--sizes N,N...] [--bookmarks] | --hostile\n");
+            std::fprintf(stderr, "usage: tessary_bench [--million] [--runs R] [--sizes N,N...] [--bookmarks] "
+                                 "[--find] [--protected] | --hostile | --linkcheck\n");
             return 2;
         }
     }
+    if (linkCheckOnly)
+        return bench::runLinkCheckTable();
+    // The find window's goals are set at 100,000 links (and its typing at 1,000,000).
+    QList<int> findSizes{100000};
+    if (million)
+        findSizes << 1000000;
+    if (findOnly)
+        return bench::runFindTable(findSizes, runs);
     if (bookmarksOnly)
         return bench::runBookmarkTable(runs) | bench::runHostileTable();
+    if (protectedOnly)
+        return bench::runProtectedTable(runs);
     const int table = bench::runTable(sizes, runs);
-    return bench::runBookmarkTable(runs) | bench::runHostileTable() | table;
+    const int bookmarks = bench::runBookmarkTable(runs) | bench::runHostileTable();
+    const int locked = bench::runProtectedTable(runs);
+    return bench::runFindTable(findSizes, runs) | bookmarks | locked | table;
 }

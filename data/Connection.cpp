@@ -295,6 +295,16 @@ QVariant Connection::Statement::column(int index) const
     }
 }
 
+bool Connection::Statement::utf8(int index, QByteArrayView& bytes) const
+{
+    const int type = sqlite3_column_type(m_stmt, index);
+    if (type != SQLITE_TEXT && type != SQLITE_BLOB)
+        return false;
+    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, index));
+    bytes = QByteArrayView(text, sqlite3_column_bytes(m_stmt, index));
+    return true;
+}
+
 QString Connection::Statement::text(int index) const
 {
     switch (sqlite3_column_type(m_stmt, index)) {

@@ -50,6 +50,9 @@ public:
         // The column as text without a QVariant in between: Null is the null text, a number
         // reads as QVariant's toString() would.
         QString text(int index) const;
+        // The bytes of a text or blob column as stored, without a copy (valid until the next step);
+        // false for any other column.
+        bool utf8(int index, QByteArrayView& bytes) const;
         qint64 int64(int index) const { return sqlite3_column_int64(m_stmt, index); }
         int columnCount() const { return sqlite3_column_count(m_stmt); }
 

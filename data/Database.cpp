@@ -86,6 +86,8 @@ public:
     qsizetype index = -1;
     qsizetype visited = 0;
 
+    qint64 lastModified = -1;
+
     // Edit buffer.
     enum class EditMode { None, AddNew, Edit } editMode = EditMode::None;
     std::map<int, QVariant> buffer;
@@ -305,6 +307,12 @@ void Database::rollback() const
     if (!sqlite3_get_autocommit(conn->handle()))
         conn->run(QStringLiteral("ROLLBACK"));
     conn->wrote();
+}
+
+Database::Version Database::version() const
+{
+    auto conn = connectionOf(m_conn);
+    return {conn->writeVersion(), conn->dataVersion()};
 }
 
 QString Database::integrityCheck() const
@@ -533,6 +541,36 @@ void Recordset::readTexts(const QStringList& fields, int count, QList<QStringLis
     appendRead();
 }
 
+void Recordset::readUtf8(const QStringList& fields,
+                         const std::function<void(qint64 id, const QList<QByteArrayView>& bytes)>& record)
+{
+    if (!d || !d->isTable)
+        noCurrentRecord();
+    QStringList columns;
+    for (const QString& field : fields)
+        columns << quoteIdentifier(d->columns[d->columnIndex(field)]);
+    if (d->pos == RecordsetPrivate::Position::PastEnd)
+        return;
+    const qint64 from = d->pos == RecordsetPrivate::Position::OnRecord ? d->current.id
+                                                                        : std::numeric_limits<qint64>::min();
+    d->editMode = RecordsetPrivate::EditMode::None;
+    Connection::Statement st =
+        d->conn->prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ?1 ORDER BY rowid")
+                             .arg(columns.join(QStringLiteral(", ")), quoteIdentifier(d->table)));
+    st.bind(1, from);
+    QList<QByteArrayView> bytes(fields.size());
+    QList<QByteArray> converted(fields.size());
+    while (st.step()) {
+        for (qsizetype f = 0; f < fields.size(); ++f) {
+            if (!st.utf8(int(f) + 1, bytes[f]))
+                bytes[f] = converted[f] = st.text(int(f) + 1).toUtf8();
+        }
+        record(st.int64(0), bytes);
+    }
+    d->ahead.clear();
+    d->pos = RecordsetPrivate::Position::PastEnd;
+}
+
 void Recordset::setValue(const QString& field, const QVariant& value)
 {
     if (!d)
@@ -588,8 +626,9 @@ void Recordset::update()
         }
         d->conn->run(sql, values);
         d->conn->wrote();
+        d->lastModified = sqlite3_last_insert_rowid(d->conn->handle());
         if (!d->isTable)
-            d->matches.push_back(sqlite3_last_insert_rowid(d->conn->handle()));
+            d->matches.push_back(d->lastModified);
         return;
     }
 
@@ -605,6 +644,7 @@ void Recordset::update()
         same << QStringLiteral("%1 IS ?%2 COLLATE BINARY").arg(names[i]).arg(i + 1);
     }
     values << d->current.id;
+    d->lastModified = d->current.id;
     const int changed = d->conn->run(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?%3 AND NOT (%4)")
                                          .arg(table, sets.join(QStringLiteral(", ")))
                                          .arg(values.size())
@@ -636,6 +676,60 @@ void Recordset::deleteRecord()
         recordDeleted();
 }
 
+void Recordset::rewriteAll(const QStringList& fields,
+                           const std::function<void(qint64 id, QStringList& texts)>& change)
+{
+    if (!d || !d->isTable)
+        noCurrentRecord();
+    d->editMode = RecordsetPrivate::EditMode::None;
+    QList<int> changed; // column positions of `fields`
+    for (const QString& field : fields)
+        changed.append(d->columnIndex(field));
+    const QString table = quoteIdentifier(d->table);
+    QStringList columns{QStringLiteral("rowid")}, marks{QStringLiteral("?1")};
+    for (qsizetype c = 0; c < d->columns.size(); ++c) {
+        columns << quoteIdentifier(d->columns[c]);
+        marks << QStringLiteral("?%1").arg(c + 2);
+    }
+    std::vector<RecordsetPrivate::Row> rows;
+    {
+        Connection::Statement st =
+            d->conn->prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(d->selectList(), table));
+        while (st.step())
+            rows.push_back(d->readRow(st));
+    }
+    QStringList texts;
+    bool anyChanged = false;
+    for (RecordsetPrivate::Row& row : rows) {
+        texts.clear();
+        for (const int col : changed)
+            texts << (row.values[col].isNull() ? QString() : row.values[col].toString());
+        const QStringList before = texts;
+        change(row.id, texts);
+        if (texts == before)
+            continue;
+        anyChanged = true;
+        for (qsizetype f = 0; f < changed.size(); ++f)
+            row.values[changed[f]] = texts.value(f);
+    }
+    d->ahead.clear();
+    d->pos = RecordsetPrivate::Position::Nowhere;
+    if (!anyChanged)
+        return;
+    d->conn->run(QStringLiteral("DELETE FROM %1").arg(table));
+    const QString insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                               .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+    for (const RecordsetPrivate::Row& row : rows) {
+        Connection::Statement st = d->conn->prepare(insert);
+        st.bind(1, row.id);
+        for (qsizetype c = 0; c < row.values.size(); ++c)
+            st.bind(int(c) + 2, row.values[c]);
+        while (st.step()) {
+        }
+    }
+    d->conn->wrote();
+}
+
 void Recordset::deleteAll()
 {
     if (!d || !d->isTable)
@@ -645,6 +739,11 @@ void Recordset::deleteAll()
     d->conn->wrote();
     d->ahead.clear();
     d->pos = RecordsetPrivate::Position::Nowhere;
+}
+
+qint64 Recordset::lastModified() const
+{
+    return d ? d->lastModified : -1;
 }
 
 bool Recordset::hasCurrentRecord() const

@@ -3,7 +3,9 @@
 #include "data/DbError.h"
 
 #include <QString>
+#include <QByteArrayView>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 // The database engine the windows use: a Database opened on an encrypted file and cursors
@@ -66,6 +68,16 @@ public:
     // The engine's own check of every page and index: "ok", or what it found wrong.
     QString integrityCheck() const;
 
+    // Changes whenever the file changes: by a write through this process's connection or by a
+    // commit of any other (another copy of the program, the sqlcipher shell). What was read at
+    // one version still holds while the version is the same.
+    struct Version {
+        quint64 own = 0;
+        qint64 others = 0;
+        bool operator==(const Version&) const = default;
+    };
+    Version version() const;
+
 private:
     friend class Transaction;
     explicit Database(std::shared_ptr<Connection> conn);
@@ -127,14 +139,29 @@ public:
     void readTexts(const QString& field, int count, QStringList& texts, QList<qint64>& ids);
     // The same loop reading several fields: texts[i] gets the texts of fields[i].
     void readTexts(const QStringList& fields, int count, QList<QStringList>& texts, QList<qint64>& ids);
+    // Table cursor: every record from the current one to the end, handed to `record` one at a time
+    // with the UTF-8 bytes of `fields` as stored (valid during the call only; a number reads as
+    // text() would), without a QString in between: for reading very many records into a compact
+    // form of one's own. Leaves the cursor past the end. Throws NoCurrentRecord on a query cursor.
+    void readUtf8(const QStringList& fields,
+                  const std::function<void(qint64 id, const QList<QByteArrayView>& bytes)>& record);
 
     // Fields(name).Value = v, into the buffer opened by addNew() or edit().
     void setValue(const QString& field, const QVariant& value);
 
-    void addNew();       // opens a buffer for a new record (fields not set keep the table's defaults)
-    void edit();         // opens a buffer on the current record; throws NoCurrentRecord
-    void update();       // writes the buffer at once; throws NoEditInProgress without one
+    void addNew(); // opens a buffer for a new record (fields not set keep the table's defaults)
+    void edit();   // opens a buffer on the current record; throws NoCurrentRecord
+    void update(); // writes the buffer at once; throws NoEditInProgress without one
+    // LastModified: the identity of the record the last update() added or changed; -1 before any.
+    qint64 lastModified() const;
     void deleteRecord(); // Delete: removes the current record at once; the cursor stays on it
+    // Table cursor: rewrites every record of the table, keeping its identity and its place in the
+    // stored order: change(id, texts) gets the texts of `fields` of each record in stored order and
+    // may change them. When any record changed, the whole table is stored anew; otherwise nothing
+    // is written. For rewriting a whole table inside one transaction: far cheaper than changing
+    // records that grow one by one. The cursor then stands on none. Throws NoCurrentRecord on a
+    // query cursor.
+    void rewriteAll(const QStringList& fields, const std::function<void(qint64 id, QStringList& texts)>& change);
     // Table cursor: removes every record of the table in one statement; the cursor then stands on
     // none. Throws NoCurrentRecord on a query cursor.
     void deleteAll();

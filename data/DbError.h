@@ -20,6 +20,8 @@ constexpr int Locked = 3260;           // another program holds the file too lon
 constexpr int FieldNotFound = 3265;    // no field of that name
 constexpr int NotADatabase = 3343;     // the file is no database of this program
 constexpr int EngineFailure = 3197;    // any other failure of the engine
+constexpr int NotAuthentic = 3913;     // a sealed link does not open: the file is damaged or tampered with
+constexpr int KeyChanged = 3914;       // another copy changed the protection under this one
 } // namespace DbErr
 
 class DbError : public std::runtime_error {

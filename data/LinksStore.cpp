@@ -2,12 +2,18 @@
 
 #include "data/Database.h"
 #include "data/LinksDb.h"
+#include "data/Query.h"
+#include "data/SettingsStore.h"
+#include "vault/Vault.h"
 
 namespace {
 
 const QString Table = QStringLiteral("links");
 const QString Name = QStringLiteral("SiteName");
 const QString Address = QStringLiteral("URL");
+// What a sealed name or address is bound to: a sealed name moved into the address no longer opens.
+constexpr QByteArrayView NameContext("links.SiteName");
+constexpr QByteArrayView AddressContext("links.URL");
 
 // Runs one step of the letter filter; a failing step is passed over and the next one runs.
 template <typename F> void skipOnFailure(F&& step)
@@ -18,13 +24,141 @@ template <typename F> void skipOnFailure(F&& step)
     }
 }
 
+// The key of this program's log-in, and what was last read with it. Sealed names cannot be sorted,
+// matched or compared by the engine, so while a key is held every command would otherwise open
+// every name again: the links as last read are kept, valid while the file's version is the one
+// they were read at, and the store's own writes bring them up to date.
+struct KeyState {
+    std::shared_ptr<const vault::Key> key;
+    QString hash; // the stored password hash the key was derived for
+    struct Snapshot {
+        bool valid = false;
+        Database::Version version;
+        LinkNames names;
+        QStringList urls; // in the order of names.ids; empty until all() needed them
+        bool hasUrls = false;
+    } snapshot;
+};
+
+KeyState& keyState()
+{
+    static KeyState state;
+    return state;
+}
+
+[[noreturn]] void notAuthentic()
+{
+    throw DbError(DbErr::NotAuthentic,
+                  QStringLiteral("'%1' is damaged: a link in it does not decrypt with your credentials. Nothing "
+                                 "was shown or changed.")
+                      .arg(LinksDb::path()));
+}
+
+[[noreturn]] void keyChanged()
+{
+    throw DbError(DbErr::KeyChanged, QStringLiteral("Another copy of the program changed the protection of '%1'. "
+                                                    "Please start the program again and log in.")
+                                         .arg(LinksDb::path()));
+}
+
+// Whether the file is still protected with the key this program holds.
+bool keyStillFits()
+{
+    const SettingsStore::Settings settings = SettingsStore::read();
+    return settings.protection == SettingsStore::Protection::Protected && settings.password == keyState().hash;
+}
+
+// Stored texts as the user sees them, for one command.
+class Reader {
+public:
+    QString shown(const QString& stored, QByteArrayView context);
+
+private:
+    std::optional<bool> m_fileProtected;
+};
+
+QString Reader::shown(const QString& stored, QByteArrayView context)
+{
+    if (!vault::looksSealed(stored))
+        return stored;
+    const KeyState& state = keyState();
+    if (!state.key) {
+        // Sealed by another copy that turned protection on meanwhile, or a plain name that merely
+        // looks like a sealed one.
+        if (!m_fileProtected)
+            m_fileProtected = SettingsStore::read().protection == SettingsStore::Protection::Protected;
+        if (*m_fileProtected)
+            keyChanged();
+        return stored;
+    }
+    std::optional<QString> plain = vault::open(*state.key, stored, context);
+    if (!plain) {
+        if (!keyStillFits())
+            keyChanged();
+        notAuthentic();
+    }
+    return std::move(*plain);
+}
+
+QString toStore(const QString& plain, QByteArrayView context)
+{
+    const KeyState& state = keyState();
+    return state.key ? vault::seal(*state.key, plain, context) : plain;
+}
+
+// A write while the program holds a key runs in a transaction that first makes sure the file is
+// still protected with that key: another copy may have changed the credentials meanwhile. When
+// the links last read were current, the write's own change is applied to them afterwards.
+class WriteGuard {
+public:
+    using Patch = std::function<void(KeyState::Snapshot&)>;
+
+    explicit WriteGuard(const Database& db) : m_db(db)
+    {
+        if (!keyState().key)
+            return;
+        m_transaction.emplace(db);
+        if (!keyStillFits())
+            keyChanged();
+        KeyState::Snapshot& snapshot = keyState().snapshot;
+        m_snapshotCurrent = snapshot.valid && snapshot.version == db.version();
+        snapshot.valid = false;
+    }
+
+    void commit(const Patch& patch)
+    {
+        if (!m_transaction)
+            return;
+        m_transaction->commit();
+        if (!m_snapshotCurrent)
+            return;
+        KeyState::Snapshot& snapshot = keyState().snapshot;
+        patch(snapshot);
+        snapshot.version = m_db.version();
+        snapshot.valid = true;
+    }
+
+private:
+    const Database& m_db;
+    std::optional<Transaction> m_transaction;
+    bool m_snapshotCurrent = false;
+};
+
+// Where the link with this identity stands in the snapshot (identities ascend), -1 when not there.
+qsizetype indexIn(const KeyState::Snapshot& snapshot, qint64 id)
+{
+    const QList<qint64>& ids = snapshot.names.ids;
+    const auto it = std::lower_bound(ids.cbegin(), ids.cend(), id);
+    return it != ids.cend() && *it == id ? it - ids.cbegin() : -1;
+}
+
 Recordset openTable(const Database& db)
 {
     return db.openRecordset(Table, RecordsetType::Table);
 }
 
-// Every name in stored order, through a table cursor.
-LinkNames readNames(const Database& db)
+// Every name in stored order, through a table cursor, as stored.
+LinkNames readStoredNames(const Database& db)
 {
     LinkNames all;
     Recordset rs = openTable(db);
@@ -37,11 +171,52 @@ LinkNames readNames(const Database& db)
     return all;
 }
 
+LinkNames readNames(const Database& db)
+{
+    KeyState::Snapshot& snapshot = keyState().snapshot;
+    const bool keep = bool(keyState().key);
+    Database::Version version;
+    if (keep) {
+        version = db.version();
+        if (snapshot.valid && snapshot.version == version)
+            return snapshot.names;
+    }
+    LinkNames all = readStoredNames(db);
+    Reader reader;
+    for (QString& name : all.names)
+        name = reader.shown(name, NameContext);
+    if (keep)
+        snapshot = {true, version, all, {}, false};
+    return all;
+}
+
+// Every link in stored order, as stored.
+QList<Link> readStored(const Database& db)
+{
+    Recordset rs = openTable(db);
+    const int n = rs.recordCount();
+    QList<QStringList> texts;
+    QList<qint64> ids;
+    if (n > 0) {
+        rs.moveFirst();
+        rs.readTexts({Name, Address}, n, texts, ids);
+    }
+    QList<Link> links;
+    links.reserve(ids.size());
+    for (qsizetype i = 0; i < ids.size(); ++i)
+        links.append(Link{std::move(texts[0][i]), std::move(texts[1][i]), ids[i]});
+    return links;
+}
+
 // The record with this identity when it still holds exactly `seen`.
 Recordset openSeen(const Database& db, const Link& seen)
 {
     Recordset record = db.openRecord(Table, seen.id);
-    if (record.hasCurrentRecord() && (!sameName(record.text(Name), seen.name) || record.text(Address) != seen.url))
+    if (!record.hasCurrentRecord())
+        return record;
+    Reader reader;
+    if (!sameName(reader.shown(record.text(Name), NameContext), seen.name) ||
+        reader.shown(record.text(Address), AddressContext) != seen.url)
         return {};
     return record;
 }
@@ -71,23 +246,53 @@ LinkNames LinksStore::names()
 
 QList<Link> LinksStore::all()
 {
-    Recordset rs = openTable(LinksDb::open());
-    const int n = rs.recordCount();
-    QList<QStringList> texts;
-    QList<qint64> ids;
-    if (n > 0) {
-        rs.moveFirst();
-        rs.readTexts({Name, Address}, n, texts, ids);
+    const Database db = LinksDb::open();
+    KeyState::Snapshot& snapshot = keyState().snapshot;
+    const bool keep = bool(keyState().key);
+    if (keep && snapshot.valid && snapshot.hasUrls && snapshot.version == db.version()) {
+        QList<Link> links;
+        links.reserve(snapshot.names.ids.size());
+        for (qsizetype i = 0; i < snapshot.names.ids.size(); ++i)
+            links.append(Link{snapshot.names.names[i], snapshot.urls[i], snapshot.names.ids[i]});
+        return links;
     }
-    QList<Link> links;
-    links.reserve(ids.size());
-    for (qsizetype i = 0; i < ids.size(); ++i)
-        links.append(Link{std::move(texts[0][i]), std::move(texts[1][i]), ids[i]});
+    const Database::Version version = keep ? db.version() : Database::Version{};
+    QList<Link> links = readStored(db);
+    Reader reader;
+    for (Link& link : links) {
+        link.name = reader.shown(link.name, NameContext);
+        link.url = reader.shown(link.url, AddressContext);
+    }
+    if (keep) {
+        snapshot = {true, version, {}, {}, true};
+        snapshot.names.names.reserve(links.size());
+        snapshot.names.ids.reserve(links.size());
+        snapshot.urls.reserve(links.size());
+        for (const Link& link : links) {
+            snapshot.names.names.append(link.name);
+            snapshot.names.ids.append(link.id);
+            snapshot.urls.append(link.url);
+        }
+    }
     return links;
 }
 
 LinkNames LinksStore::namesStartingWith(const QString& letter)
 {
+    if (keyState().key) {
+        // Sealed names cannot be matched by the engine: the same test on the opened names, in
+        // the engine's order.
+        const QString pattern = letter + QLatin1Char('*');
+        LinkNames all = names();
+        LinkNames found;
+        for (qsizetype i = 0; i < all.names.size(); ++i) {
+            if (likeMatches(all.names[i], pattern)) {
+                found.names.append(std::move(all.names[i]));
+                found.ids.append(all.ids[i]);
+            }
+        }
+        return found;
+    }
     Database db = LinksDb::open();
     Recordset rs = db.openRecordset(QStringLiteral("SELECT * FROM links WHERE SiteName LIKE '") + letter +
                                     QStringLiteral("'") + QStringLiteral("& '*'"));
@@ -113,11 +318,18 @@ std::optional<Link> LinksStore::read(qint64 id)
     Recordset record = LinksDb::open().openRecord(Table, id);
     if (!record.hasCurrentRecord())
         return std::nullopt;
-    return Link{record.text(Name), record.text(Address), id};
+    Reader reader;
+    return Link{reader.shown(record.text(Name), NameContext), reader.shown(record.text(Address), AddressContext),
+                id};
 }
 
 bool LinksStore::nameTaken(const QString& name)
 {
+    if (keyState().key) {
+        const LinkNames all = names();
+        return std::any_of(all.names.cbegin(), all.names.cend(),
+                           [&name](const QString& stored) { return sameName(stored, name); });
+    }
     // The engine's equality ignores letter case, so it narrows the table to the candidates and
     // each candidate is compared exactly here.
     Recordset candidates =
@@ -127,8 +339,9 @@ bool LinksStore::nameTaken(const QString& name)
     candidates.moveLast();
     const int count = candidates.recordCount();
     candidates.moveFirst();
+    Reader reader;
     for (int i = 0; i < count; ++i) {
-        if (sameName(candidates.text(Name), name))
+        if (sameName(reader.shown(candidates.text(Name), NameContext), name))
             return true;
         candidates.moveNext();
     }
@@ -142,33 +355,68 @@ QString LinksStore::storedAddress(const QString& url)
 
 void LinksStore::add(const QString& name, const QString& url)
 {
-    Recordset rs = openTable(LinksDb::open());
-    rs.addNew();
-    rs.setValue(Name, name);
-    rs.setValue(Address, storedAddress(url));
-    rs.update();
+    Database db = LinksDb::open();
+    {
+        WriteGuard guard(db);
+        Recordset rs = openTable(db);
+        rs.addNew();
+        rs.setValue(Name, toStore(name, NameContext));
+        rs.setValue(Address, toStore(storedAddress(url), AddressContext));
+        rs.update();
+        guard.commit([&](KeyState::Snapshot& snapshot) {
+            snapshot.names.names.append(name);
+            snapshot.names.ids.append(rs.lastModified());
+            if (snapshot.hasUrls)
+                snapshot.urls.append(storedAddress(url));
+        });
+    }
     announce(Change::Added);
 }
 
 bool LinksStore::change(const Link& seen, const QString& name, const QString& url)
 {
-    Recordset record = openSeen(LinksDb::open(), seen);
-    if (!record.hasCurrentRecord())
-        return false;
-    record.edit();
-    record.setValue(Name, name);
-    record.setValue(Address, storedAddress(url));
-    record.update();
+    Database db = LinksDb::open();
+    {
+        WriteGuard guard(db);
+        Recordset record = openSeen(db, seen);
+        if (!record.hasCurrentRecord())
+            return false;
+        record.edit();
+        record.setValue(Name, toStore(name, NameContext));
+        record.setValue(Address, toStore(storedAddress(url), AddressContext));
+        record.update();
+        guard.commit([&](KeyState::Snapshot& snapshot) {
+            const qsizetype at = indexIn(snapshot, seen.id);
+            if (at < 0)
+                return;
+            snapshot.names.names[at] = name;
+            if (snapshot.hasUrls)
+                snapshot.urls[at] = storedAddress(url);
+        });
+    }
     announce(Change::Edited);
     return true;
 }
 
 bool LinksStore::remove(const Link& seen)
 {
-    Recordset record = openSeen(LinksDb::open(), seen);
-    if (!record.hasCurrentRecord())
-        return false;
-    record.deleteRecord();
+    Database db = LinksDb::open();
+    {
+        WriteGuard guard(db);
+        Recordset record = openSeen(db, seen);
+        if (!record.hasCurrentRecord())
+            return false;
+        record.deleteRecord();
+        guard.commit([&](KeyState::Snapshot& snapshot) {
+            const qsizetype at = indexIn(snapshot, seen.id);
+            if (at < 0)
+                return;
+            snapshot.names.names.removeAt(at);
+            snapshot.names.ids.removeAt(at);
+            if (snapshot.hasUrls)
+                snapshot.urls.removeAt(at);
+        });
+    }
     announce(Change::Deleted);
     return true;
 }
@@ -198,6 +446,8 @@ LinksStore::AddAllResult LinksStore::addAll(QList<Link> links, const std::functi
     {
         // One transaction: a failure, a kill or a cancel part-way leaves the file as it was.
         Transaction transaction(db, Transaction::Size::Large);
+        if (keyState().key && !keyStillFits())
+            keyChanged();
         NameSet stored, met;
         {
             const LinkNames inFile = readNames(db);
@@ -220,8 +470,8 @@ LinksStore::AddAllResult LinksStore::addAll(QList<Link> links, const std::functi
                 ++result.existing;
             } else {
                 table.addNew();
-                table.setValue(Name, link.name);
-                table.setValue(Address, storedAddress(link.url));
+                table.setValue(Name, toStore(link.name, NameContext));
+                table.setValue(Address, toStore(storedAddress(link.url), AddressContext));
                 table.update();
                 ++result.added;
             }
@@ -234,4 +484,91 @@ LinksStore::AddAllResult LinksStore::addAll(QList<Link> links, const std::functi
     result.done = true;
     announce(Change::Imported);
     return result;
+}
+
+void LinksStore::forEach(const std::function<void(qint64 id, QByteArrayView name, QByteArrayView url)>& link)
+{
+    if (keyState().key) {
+        // Sealed texts are opened first; the snapshot keeps the opened links.
+        for (const Link& opened : all())
+            link(opened.id, opened.name.toUtf8(), opened.url.toUtf8());
+        return;
+    }
+    Recordset rs = openTable(LinksDb::open());
+    rs.readUtf8({Name, Address},
+                [&link](qint64 id, const QList<QByteArrayView>& bytes) { link(id, bytes[0], bytes[1]); });
+}
+
+qint64 LinksStore::fileVersion()
+{
+    return LinksDb::open().version().others;
+}
+
+void LinksStore::useKey(std::shared_ptr<const vault::Key> key, const QString& passwordHash)
+{
+    KeyState& state = keyState();
+    state.snapshot = {};
+    state.key = std::move(key);
+    state.hash = state.key ? passwordHash : QString();
+}
+
+std::shared_ptr<const vault::Key> LinksStore::key()
+{
+    return keyState().key;
+}
+
+bool LinksStore::anyStoredPlain()
+{
+    const QList<Link> stored = readStored(LinksDb::open());
+    return std::any_of(stored.cbegin(), stored.cend(), [](const Link& link) {
+        return !vault::looksSealed(link.name) || !vault::looksSealed(link.url);
+    });
+}
+
+void LinksStore::reseal(const std::shared_ptr<const vault::Key>& from, std::shared_ptr<const vault::Key> key,
+                        const QString& passwordHash, const std::function<void()>& alsoInTransaction,
+                        const std::function<void(int done, int total)>& progress)
+{
+    const auto open = [&from](const QString& stored, QByteArrayView context) {
+        if (!vault::looksSealed(stored))
+            return stored;
+        std::optional<QString> plain = from ? vault::open(*from, stored, context) : std::nullopt;
+        if (!plain)
+            notAuthentic();
+        return *plain;
+    };
+    // A text stays as it is when it is stored the way the new key wants it already.
+    const auto storedFor = [&](const QString& stored, QByteArrayView context) -> std::optional<QString> {
+        if (key && from == key && vault::looksSealed(stored)) {
+            open(stored, context); // still proves the text whole
+            return std::nullopt;
+        }
+        const QString plain = open(stored, context);
+        if (!key)
+            return plain == stored ? std::nullopt : std::optional<QString>(plain);
+        return vault::seal(*key, plain, context);
+    };
+
+    Database db = LinksDb::open();
+    {
+        Transaction transaction(db);
+        Recordset table = openTable(db);
+        const int total = table.recordCount();
+        int done = 0;
+        table.rewriteAll({Name, Address}, [&](qint64, QStringList& texts) {
+            if (progress && done % 1000 == 0)
+                progress(done, total);
+            ++done;
+            if (const std::optional<QString> name = storedFor(texts[0], NameContext))
+                texts[0] = *name;
+            if (const std::optional<QString> url = storedFor(texts[1], AddressContext))
+                texts[1] = *url;
+        });
+        if (alsoInTransaction)
+            alsoInTransaction();
+        if (progress)
+            progress(total, total);
+        transaction.commit();
+    }
+    useKey(std::move(key), passwordHash);
 }

@@ -2,12 +2,18 @@
 
 #include "data/Link.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
+
+namespace vault {
+class Key;
+}
 
 // Names of links with the identity of the record each came from, in the order read.
 struct LinkNames {
@@ -18,6 +24,11 @@ struct LinkNames {
 // The links in links.mdb: the only code that knows their table and fields. Every write is in the
 // file when the call returns; a failure throws DbError and leaves the file as it was. Each change
 // is announced once, through changed(), to whoever shows the links.
+//
+// While the program holds the key of a log-in (data/Protection.h), names and addresses are stored
+// sealed with it and every read opens them: callers see plain links either way. A stored text
+// that does not open throws DbError NotAuthentic (the file is damaged or tampered with), never
+// garbage; one sealed with a key that another copy set meanwhile throws KeyChanged.
 class LinksStore : public QObject {
     Q_OBJECT
 
@@ -54,6 +65,22 @@ public:
     // Tells whoever shows the links to read them again.
     static void reload();
 
+    // The key the links are sealed with from now on, with the stored password hash it belongs to;
+    // nullptr and an empty hash: stored plain. Set by the protection steps only.
+    static void useKey(std::shared_ptr<const vault::Key> key, const QString& passwordHash);
+    static std::shared_ptr<const vault::Key> key();
+
+    // Stores every link again for `key` (sealed with it, or plain for nullptr), in one transaction
+    // with alsoInTransaction (the settings change that goes with it), and uses that key from then
+    // on. Stored texts are read with `from` (sealed ones; plain ones as they are); links already
+    // stored as `key` wants them are not written again. progress(done, total) runs now and then.
+    // All or nothing: a failure or a kill leaves every link as it was.
+    static void reseal(const std::shared_ptr<const vault::Key>& from, std::shared_ptr<const vault::Key> key,
+                       const QString& passwordHash, const std::function<void()>& alsoInTransaction,
+                       const std::function<void(int done, int total)>& progress = {});
+    // Whether any name or address is stored plain (an older program kept them so while protected).
+    static bool anyStoredPlain();
+
     struct AddAllResult {
         bool done = false; // false: cancelled, nothing added
         int added = 0;
@@ -69,6 +96,14 @@ public:
     // large import and the rebuild of its list are never held in memory at once.
     static AddAllResult addAll(QList<Link> links, const std::function<bool(int done)>& progress = {},
                                const std::function<QString(const QString&)>& asGiven = {});
+
+    // A number that changes once another program has written to links.mdb; this program's own
+    // changes are announced through changed() instead. Cheap enough to ask before every search.
+    static qint64 fileVersion();
+
+    // Every link in stored order, handed over one at a time as UTF-8 without a QString in between
+    // (for reading very many links into a compact form of one's own).
+    static void forEach(const std::function<void(qint64 id, QByteArrayView name, QByteArrayView url)>& link);
 
 Q_SIGNALS:
     void changed(LinksStore::Change change);

@@ -7,6 +7,8 @@
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
+#include "forms/find/frmFindSite.h"
+#include "forms/linkcheck/frmCheckLinks.h"
 #include "forms/protect/frmFirstTime.h"
 #include "forms/protect/frmLogIn.h"
 #include "forms/protect/frmOptions.h"
@@ -118,6 +120,8 @@ void tst_accessible::everyWindowSaysWhatItShows_data()
     QTest::newRow("credentials") << made<frmPasswordProtected>();
     QTest::newRow("log-in") << made<frmLogIn>();
     QTest::newRow("options") << made<frmOptions>();
+    QTest::newRow("find a link") << made<frmFindSite>();
+    QTest::newRow("check links") << made<frmCheckLinks>();
 }
 
 void tst_accessible::everyWindowSaysWhatItShows()

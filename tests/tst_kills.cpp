@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "testkit/Harness.h"
 #include "testkit/TestKit.h"
+#include "vault/Vault.h"
 
 #include <QFile>
 #include <QHash>
@@ -97,6 +98,86 @@ private Q_SLOTS:
         QVERIFY2(commandsDone > 50, "the program hardly ran between the kills");
         qInfo() << "50 kills, commands completed:" << commandsDone
                 << "last completed before each kill:" << killedDuring;
+    }
+
+    // Switching protection on, giving it new credentials and switching it off convert every link
+    // in the same transaction as the settings: after a kill at any moment the file is wholly in
+    // one of the three states, every link plain or every link sealed with the stored credentials.
+    void everyKillDuringAProtectionChangeLeavesOneWholeState()
+    {
+        struct Credentials {
+            QString user, password;
+        };
+        const QHash<QString, Credentials> known{{QStringLiteral("ann"), {"ann", "pw one"}},
+                                                {QStringLiteral("bob"), {"bob", "pw two"}}};
+        constexpr int kLinks = 20000;
+        testkit::TempLinksDb db;
+        db.setOther(1, QStringLiteral("No"));
+        QList<testkit::Link> links;
+        for (int i = 0; i < kLinks; ++i) {
+            const QString name = QStringLiteral("p%1").arg(i, 5, 10, QLatin1Char('0'));
+            links.append({name, urlFor(name)});
+        }
+        db.addLinks(links);
+        testkit::RuntimeDir runtime;
+        QTemporaryDir scripts;
+        QRandomGenerator random(20261208);
+        QHash<QString, int> states;
+
+        QString state = QStringLiteral("plain");
+        for (int cycle = 0; cycle < 24; ++cycle) {
+            const QString protectAnn = QStringLiteral("protect\tann\tpw one");
+            const QString protectBob = QStringLiteral("protect\tbob\tpw two");
+            QStringList lines;
+            if (state == QLatin1String("plain"))
+                lines = {protectAnn, protectBob, QStringLiteral("unprotect")};
+            else if (state == QLatin1String("ann"))
+                lines = {QStringLiteral("login\tann\tpw one"), protectBob, QStringLiteral("unprotect"),
+                         protectAnn};
+            else
+                lines = {QStringLiteral("login\tbob\tpw two"), QStringLiteral("unprotect"), protectAnn,
+                         protectBob};
+            // Then idle until killed.
+            lines << QStringLiteral("waitfile\t") + scripts.filePath(QStringLiteral("never"));
+            const QString script = scripts.filePath(QStringLiteral("cycle%1.txt").arg(cycle));
+            QFile file(script);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
+            file.write(lines.join(QLatin1Char('\n')).toUtf8());
+            file.close();
+
+            testkit::Harness program(db.folder(), runtime.path());
+            program.setEnv(QStringLiteral("TESSARY_HARNESS_SCRIPT"), script);
+            program.start();
+            QVERIFY2(!program.waitForLine(QStringLiteral("WINDOWS")).isEmpty(), qPrintable(program.stderrText()));
+            QThread::msleep(100 + random.bounded(2500));
+            program.kill();
+            for (const QString& line : program.lines()) {
+                QVERIFY2(!line.startsWith(QLatin1String("FAILED")), qPrintable(line));
+                QVERIFY2(!line.startsWith(QLatin1String("BOX\t16")), qPrintable(line));
+            }
+
+            QCOMPARE(db.open().integrityCheck(), QStringLiteral("ok"));
+            const QList<testkit::Link> stored = db.links();
+            QCOMPARE(stored.size(), links.size());
+            if (db.other(QStringLiteral("PasswordProtected")).toString() == QLatin1String("No")) {
+                state = QStringLiteral("plain");
+                QCOMPARE(stored, links);
+            } else {
+                state = db.other(QStringLiteral("Username")).toString();
+                QVERIFY2(known.contains(state), qPrintable(state));
+                const QString hash = db.other(QStringLiteral("Password")).toString();
+                const Credentials& credentials = known[state];
+                QVERIFY(vault::verifyPassword(hash, credentials.password));
+                const auto key = vault::Key::derive(credentials.user, credentials.password, vault::keySalt(hash));
+                for (qsizetype i = 0; i < stored.size(); ++i) {
+                    QCOMPARE(vault::open(*key, stored[i].name, "links.SiteName"), std::optional(links[i].name));
+                    QCOMPARE(vault::open(*key, stored[i].url, "links.URL"), std::optional(links[i].url));
+                }
+            }
+            ++states[state];
+        }
+        QVERIFY2(states.size() == 3, "the kills never caught all three states");
+        qInfo() << "24 kills during protection changes, states left:" << states;
     }
 };
 

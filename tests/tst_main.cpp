@@ -55,7 +55,7 @@ private Q_SLOTS:
         QVERIFY(form->windowFlags() & Qt::WindowMinimizeButtonHint);
 
         // The menu bar in order, with the Alt letter and the shortcuts; the Sites menu keeps the
-        // documented order with the two added commands beside it.
+        // documented order with the added commands beside it.
         QStringList bar;
         for (QAction* action : form->menuBar->actions())
             bar.append(action->text());
@@ -66,9 +66,10 @@ private Q_SLOTS:
                              ? QStringLiteral("-")
                              : action->text() + QLatin1Char('|') + action->shortcut().toString());
         QCOMPARE(sites,
-                 (QStringList{"New Site Link|Ctrl+N", "Edit Site Link|Ctrl+E", "-", "Delete All Site Links|Ctrl+D",
-                              "Delete Selected Site Link|Ctrl+X", "Options|Ctrl+O", "Import Bookmarks...|Ctrl+I",
-                              "Export Bookmarks...|Ctrl+Shift+E", "EXIT|Del"}));
+                 (QStringList{"New Site Link|Ctrl+N", "Edit Site Link|Ctrl+E", "Find Site Link...|Ctrl+F", "-",
+                              "Delete All Site Links|Ctrl+D", "Delete Selected Site Link|Ctrl+X", "Options|Ctrl+O",
+                              "Import Bookmarks...|Ctrl+I", "Export Bookmarks...|Ctrl+Shift+E", "Check Links...|",
+                              "Paste Site Link|Ctrl+V", "EXIT|Del"}));
         QStringList support;
         for (QAction* action : form->mnuSupport->actions())
             support.append(action->text());

@@ -3,7 +3,6 @@
 
 #include "app/Startup.h"
 #include "app/frmMain.h"
-#include "forms/protect/Credentials.h"
 #include "forms/protect/frmFirstTime.h"
 #include "forms/protect/frmLogIn.h"
 #include "forms/protect/frmOptions.h"
@@ -11,6 +10,7 @@
 #include "forms/protect/frmPasswordProtected.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
+#include "vault/Vault.h"
 #include "windowkit/Forms.h"
 #include "windowkit/Lifecycle.h"
 
@@ -175,7 +175,7 @@ void tst_protect::choiceNo_writesOnlyTheSwitchAndOpensMain()
     QFETCH(QString, passwordProtected);
 
     testkit::Session s;
-    const QString stored = Credentials::hashPassword(QStringLiteral("pw"));
+    const QString stored = vault::hashPassword(QStringLiteral("pw"));
     s.file.setOther(firstRun, passwordProtected, QStringLiteral("ann"), stored);
     frmPassword* choice = Forms::show<frmPassword>();
     QTest::mouseClick(choice->Command2, Qt::LeftButton);
@@ -373,8 +373,8 @@ void tst_protect::logIn_data()
     QTest::addColumn<bool>("succeeds");
 
     const QVariant null;
-    const QVariant hashed(Credentials::hashPassword(QStringLiteral("Pa ss")));
-    const QVariant hashedEmpty(Credentials::hashPassword(QString()));
+    const QVariant hashed(vault::hashPassword(QStringLiteral("Pa ss")));
+    const QVariant hashedEmpty(vault::hashPassword(QString()));
     QTest::newRow("both right") << QVariant("Ann") << hashed << "Ann"
                                 << "Pa ss" << true;
     QTest::newRow("wrong password") << QVariant("Ann") << hashed << "Ann"
@@ -477,7 +477,7 @@ void tst_protect::logIn_legacyPlainPasswordIsReplacedByHash()
 void tst_protect::logIn_readsRecordAfreshEveryAttempt()
 {
     testkit::Session s;
-    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("one"));
+    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), vault::hashPassword("one"));
     frmLogIn* form = Forms::show<frmLogIn>();
     QTest::keyClicks(form->txtus, QStringLiteral("ann"));
     QTest::keyClicks(form->txtp, QStringLiteral("two"));
@@ -485,7 +485,7 @@ void tst_protect::logIn_readsRecordAfreshEveryAttempt()
     QCOMPARE(s.boxes.boxes.size(), 1);
 
     // Changed meanwhile, as another copy of the program could do.
-    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("two"));
+    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), vault::hashPassword("two"));
     QTest::mouseClick(form->Command2, Qt::LeftButton);
     QCOMPARE(s.boxes.boxes.size(), 1);
     QVERIFY(isShown<frmMain>());
@@ -503,7 +503,7 @@ void tst_protect::logIn_enterInEitherBoxPressesOk()
     QFETCH(QString, box);
 
     testkit::Session s;
-    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("pw"));
+    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), vault::hashPassword("pw"));
     frmLogIn* form = Forms::show<frmLogIn>();
     QVERIFY(activate(form));
     QTest::keyClicks(form->txtus, QStringLiteral("ann"));
@@ -569,7 +569,7 @@ void tst_protect::options_okWritesNothing()
 void tst_protect::options_protectionNoKeepsCredentials()
 {
     testkit::Session s;
-    const QString stored = Credentials::hashPassword(QStringLiteral("pw"));
+    const QString stored = vault::hashPassword(QStringLiteral("pw"));
     s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), stored);
     QVERIFY(s.open());
     testkit::triggerAction(s.main->mnuOptions, "mnuOptions");
@@ -590,7 +590,7 @@ void tst_protect::options_protectionNoKeepsCredentials()
 void tst_protect::options_protectionYesReplacesCredentials()
 {
     testkit::Session s;
-    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), Credentials::hashPassword("old"));
+    s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), vault::hashPassword("old"));
     QVERIFY(s.open());
     testkit::triggerAction(s.main->mnuOptions, "mnuOptions");
     QTest::mouseClick(Forms::find<frmOptions>()->Command1, Qt::LeftButton);

@@ -221,6 +221,8 @@ public:
     }
 
     const QString& textAt(int row) const { return m_entries.texts[row]; }
+    const QStringList& texts() const { return m_entries.texts; }
+    const QList<qint64>& data() const { return m_entries.data; }
     qint64 dataAt(int row) const { return m_entries.data[row]; }
     int count() const { return int(m_entries.texts.size()); }
 
@@ -335,6 +337,18 @@ void ListBox::setListIndex(int index)
 QString ListBox::Text() const
 {
     return List(ListIndex());
+}
+
+QStringList ListBox::allTexts() const
+{
+    ensureSorted();
+    return m_model->texts();
+}
+
+QList<qint64> ListBox::allItemData() const
+{
+    ensureSorted();
+    return m_model->data();
 }
 
 void ListBox::mousePressEvent(QMouseEvent* event)

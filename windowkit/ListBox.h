@@ -45,6 +45,11 @@ public:
     // The text of the selected entry, the empty text when nothing is selected.
     QString Text() const;
 
+    // Every entry's text and identity in list order, shared rather than copied (for reading a
+    // long list in one go).
+    QStringList allTexts() const;
+    QList<qint64> allItemData() const;
+
 Q_SIGNALS:
     // The selected entry changed (mouse, keyboard or code).
     void Click();

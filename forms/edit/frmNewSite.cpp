@@ -2,6 +2,7 @@
 
 #include "data/LinksStore.h"
 #include "forms/edit/LinkWindow.h"
+#include "linkdrop/LinkDrop.h"
 #include "platform/MessageBox.h"
 #include "windowkit/Controls.h"
 #include "windowkit/Lifecycle.h"
@@ -44,6 +45,9 @@ frmNewSite::frmNewSite()
 
     kit::onEvent(Command2, &QPushButton::clicked, this, &frmNewSite::Command2_Click);
     kit::onEvent(Command1, &QPushButton::clicked, this, &frmNewSite::Command1_Click);
+    // Only the user's own edits count as typing: what a drop put in a box the next drop may replace.
+    kit::onEvent(txtname, &QLineEdit::textEdited, this, &frmNewSite::txtname_Edited);
+    kit::onEvent(txtURL, &QLineEdit::textEdited, this, &frmNewSite::txtURL_Edited);
 }
 
 void frmNewSite::Command2_Click()
@@ -65,4 +69,22 @@ void frmNewSite::Command2_Click()
 void frmNewSite::Command1_Click()
 {
     unload();
+}
+
+void frmNewSite::offerLink(const QString& name, const QString& url)
+{
+    if (!m_nameTyped || txtname->text().isEmpty())
+        txtname->setText(LinkDrop::cleanName(name, txtname->maxLength()));
+    if (!m_urlTyped || txtURL->text().isEmpty())
+        txtURL->setText(url);
+}
+
+void frmNewSite::txtname_Edited()
+{
+    m_nameTyped = true;
+}
+
+void frmNewSite::txtURL_Edited()
+{
+    m_urlTyped = true;
 }

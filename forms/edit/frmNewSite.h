@@ -24,4 +24,16 @@ public:
 
     void Command2_Click();
     void Command1_Click();
+
+    // A link brought by a drop or a paste: fills each box the user has not typed in since the
+    // window opened (or has emptied again), the name cleaned and cut to the name box's limit.
+    // Nothing is stored until "Ok".
+    void offerLink(const QString& name, const QString& url);
+
+private:
+    void txtname_Edited();
+    void txtURL_Edited();
+
+    bool m_nameTyped = false;
+    bool m_urlTyped = false;
 };

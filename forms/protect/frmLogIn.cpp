@@ -1,12 +1,11 @@
 #include "forms/protect/frmLogIn.h"
 
-#include "data/LinksDb.h"
-#include "data/SettingsStore.h"
-#include "forms/protect/Credentials.h"
+#include "data/Protection.h"
 #include "platform/MessageBox.h"
 #include "windowkit/Forms.h"
 #include "windowkit/Lifecycle.h"
 #include "windowkit/StartupRoad.h"
+#include "windowkit/WorkProgress.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -43,21 +42,13 @@ frmLogIn::frmLogIn() : ProtectForm(QStringLiteral("Log - In"), Frame::Fixed, 432
 
 void frmLogIn::Command2_Click()
 {
-    const LinksDb::KeepOpen keep;
-    // Read afresh on every attempt: another copy may have changed the credentials meanwhile.
-    const SettingsStore::Settings settings = SettingsStore::read();
-    const Credentials::PasswordCheck password = Credentials::checkPassword(settings.password, txtp->text());
-    const bool user = Credentials::userNameMatches(settings.username, txtus->text());
-
-    if (!password.matches || !user) {
+    // A file an older program protected holds its links plain: they are sealed now, which on a
+    // long list takes a moment.
+    WorkProgress progress(this, windowTitle(), QStringLiteral("Locking your links with your password..."));
+    if (!Protection::logIn(txtus->text(), txtp->text(), progress.reporter())) {
         platform::MsgBox(QStringLiteral("Wrong username or password!"), platform::MsgStyle::Critical,
                          QStringLiteral("Warning"));
         return;
-    }
-
-    // A password an older file kept in clear is stored as a hash from now on.
-    if (password.storedInClear) {
-        SettingsStore::setPasswordHash(Credentials::hashPassword(txtp->text()));
     }
     StartupRoad::finish();
     unload();

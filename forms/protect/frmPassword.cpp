@@ -1,10 +1,11 @@
 #include "forms/protect/frmPassword.h"
 
-#include "data/SettingsStore.h"
+#include "data/Protection.h"
 #include "forms/protect/frmPasswordProtected.h"
 #include "windowkit/Forms.h"
 #include "windowkit/Lifecycle.h"
 #include "windowkit/StartupRoad.h"
+#include "windowkit/WorkProgress.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -38,7 +39,10 @@ void frmPassword::Command1_Click()
 
 void frmPassword::Command2_Click()
 {
-    SettingsStore::setUnprotected();
+    {
+        WorkProgress progress(this, windowTitle(), QStringLiteral("Unlocking your links..."));
+        Protection::unprotect(progress.reporter());
+    }
     StartupRoad::finish();
     unload();
 }

@@ -1,11 +1,11 @@
 #include "forms/protect/frmPasswordProtected.h"
 
-#include "data/SettingsStore.h"
-#include "forms/protect/Credentials.h"
+#include "data/Protection.h"
 #include "platform/MessageBox.h"
 #include "windowkit/Forms.h"
 #include "windowkit/Lifecycle.h"
 #include "windowkit/StartupRoad.h"
+#include "windowkit/WorkProgress.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -53,9 +53,11 @@ void frmPasswordProtected::Command2_Click()
         return;
     }
 
-    // Hashed before the record is opened for editing, so a failure leaves the record untouched.
-    const QString hashed = Credentials::hashPassword(txtp2->text());
-    SettingsStore::setProtected(txtus->text(), hashed);
+    // The credentials and every link, sealed with the key they give, in one step.
+    {
+        WorkProgress progress(this, windowTitle(), QStringLiteral("Locking your links with your password..."));
+        Protection::protect(txtus->text(), txtp2->text(), progress.reporter());
+    }
 
     platform::MsgBox(QStringLiteral("Remember your password and your username!") + QStringLiteral("\r\r\r") +
                          QStringLiteral("Username = ") + txtus->text() + QStringLiteral("\r") +

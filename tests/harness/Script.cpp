@@ -5,6 +5,10 @@
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
+#include "forms/protect/frmLogIn.h"
+#include "forms/protect/frmOptions.h"
+#include "forms/protect/frmPassword.h"
+#include "forms/protect/frmPasswordProtected.h"
 #include "windowkit/Forms.h"
 #include "windowkit/Lifecycle.h"
 #include "windowkit/ListBox.h"
@@ -58,10 +62,43 @@ void HarnessScript::step()
 
 bool HarnessScript::run(const QStringList& f)
 {
+    const QString& command = f[0];
+    if (command == QLatin1String("login") && f.size() == 3) {
+        frmLogIn* login = Forms::find<frmLogIn>();
+        if (!login)
+            return false;
+        login->txtus->setText(f[1]);
+        login->txtp->setText(f[2]);
+        login->Command2->click();
+        return Forms::find<frmMain>() != nullptr;
+    }
     frmMain* main = Forms::find<frmMain>();
     if (!main)
         return false;
-    const QString& command = f[0];
+    if ((command == QLatin1String("protect") && f.size() == 3) || command == QLatin1String("unprotect")) {
+        // Options, "Program Protection", then "Yes" and the credentials, or "No".
+        main->mnuOptions->trigger();
+        frmOptions* options = Forms::find<frmOptions>();
+        if (!options)
+            return false;
+        options->Command1->click();
+        frmPassword* choice = Forms::find<frmPassword>();
+        if (!choice)
+            return false;
+        if (command == QLatin1String("unprotect")) {
+            choice->Command2->click();
+            return true;
+        }
+        choice->Command1->click();
+        frmPasswordProtected* credentials = Forms::find<frmPasswordProtected>();
+        if (!credentials)
+            return false;
+        credentials->txtus->setText(f[1]);
+        credentials->txtp->setText(f[2]);
+        credentials->txtp2->setText(f[2]);
+        credentials->Command2->click();
+        return true;
+    }
     if (command == QLatin1String("add") && f.size() == 3) {
         main->mnuNewContact->trigger();
         frmNewSite* form = Forms::find<frmNewSite>();

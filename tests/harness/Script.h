@@ -12,6 +12,9 @@
 //   edit <old> <name> <url>   Edit Site Link, pick the first entry named old, type both boxes, Save
 //   bulk <prefix> <count>     store count links <prefix>-<i> in one transaction (setup, not a user action)
 //   report                    COUNT <tab> count label <tab> entries of the main list
+//   login <user> <password>   type both into the log-in window, Ok (before the main window is up)
+//   protect <user> <password> Options, Program Protection, Yes, type the credentials, Ok
+//   unprotect                 Options, Program Protection, No
 //   waitfile <path>           wait until that file exists (another process's go-ahead)
 //   loop                      start again at the first line
 //   exit                      EXIT

@@ -1,6 +1,7 @@
 #include "testkit/TestKit.h"
 
 #include "data/LinksDb.h"
+#include "data/Protection.h"
 #include "windowkit/Lifecycle.h"
 
 #include <QAction>
@@ -144,6 +145,19 @@ bool TempLinksDb::writeFromAnotherProcess(const QByteArray& sql) const
     shell.write("PRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n" + sql + '\n');
     shell.closeWriteChannel();
     return shell.waitForFinished() && shell.exitCode() == 0 && shell.readAllStandardError().isEmpty();
+}
+
+QByteArray TempLinksDb::dumpFromAnotherProcess() const
+{
+    QProcess shell;
+    shell.start(QStringLiteral("sqlcipher"), {path()});
+    if (!shell.waitForStarted())
+        return {};
+    shell.write("PRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n.dump\n");
+    shell.closeWriteChannel();
+    if (!shell.waitForFinished() || shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty())
+        return {};
+    return shell.readAllStandardOutput();
 }
 
 QList<Link> TempLinksDb::links() const
@@ -524,6 +538,8 @@ int errorOf(const std::function<void()>& body)
 void resetApplication()
 {
     kit::resetForTests();
+    // The next test logs in, or not, for itself.
+    Protection::forgetKey();
     platform::releaseInstanceLock();
     // Unloaded windows destroy themselves later: let that happen now, twice for windows whose
     // destruction posts further deletions.

@@ -5,6 +5,7 @@
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
+#include "forms/find/frmFindSite.h"
 #include "forms/protect/frmFirstTime.h"
 #include "forms/protect/frmLogIn.h"
 #include "forms/protect/frmOptions.h"
@@ -44,6 +45,7 @@ Form* showForm(const QString& className)
         {"frmAbout", &showOf<frmAbout>},         {"frmFirstTime", &showOf<frmFirstTime>},
         {"frmPassword", &showOf<frmPassword>},   {"frmPasswordProtected", &showOf<frmPasswordProtected>},
         {"frmLogIn", &showOf<frmLogIn>},         {"frmOptions", &showOf<frmOptions>},
+        {"frmFindSite", &showOf<frmFindSite>},
     };
     const auto show = shows.value(className);
     return show ? show() : nullptr;
