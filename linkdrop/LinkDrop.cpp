@@ -1,5 +1,7 @@
 #include "linkdrop/LinkDrop.h"
 
+#include "bookmarkfile/BookmarkFile.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMimeData>
@@ -10,8 +12,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gumbo.h>
 
 namespace LinkDrop {
 
@@ -84,70 +84,12 @@ bool sameAddress(const QString& a, const QString& b)
     return ua.isValid() && ua == comparable(b);
 }
 
-const GumboVector* childrenOf(const GumboNode* node)
-{
-    switch (node->type) {
-    case GUMBO_NODE_DOCUMENT:
-        return &node->v.document.children;
-    case GUMBO_NODE_ELEMENT:
-    case GUMBO_NODE_TEMPLATE:
-        return &node->v.element.children;
-    default:
-        return nullptr;
-    }
-}
-
-// Every text below node, in document order. Walked without recursion: a pasted page may nest
-// deeper than the stack.
-std::string textBelow(const GumboNode* node)
-{
-    std::string text;
-    std::vector<std::pair<const GumboVector*, unsigned>> stack{{childrenOf(node), 0u}};
-    while (!stack.empty()) {
-        auto& [children, index] = stack.back();
-        if (index >= children->length) {
-            stack.pop_back();
-            continue;
-        }
-        const auto* child = static_cast<const GumboNode*>(children->data[index++]);
-        if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_WHITESPACE ||
-            child->type == GUMBO_NODE_CDATA)
-            text += child->v.text.text;
-        else if (const GumboVector* grandchildren = childrenOf(child); grandchildren && grandchildren->length)
-            stack.push_back({grandchildren, 0u});
-    }
-    return text;
-}
-
-// The anchors of an HTML fragment with an address, in document order: {text, address}.
+// The anchors of an HTML fragment, read as a bookmark file is read: a fragment from anywhere gets the
+// same checks of depth and size before it is parsed.
 QList<Link> anchorsOf(const QByteArray& html)
 {
-    QList<Link> anchors;
-    const QByteArray utf8 = decodeText(html).toUtf8();
-    GumboOptions options = kGumboDefaultOptions;
-    options.max_errors = 0; // a copied fragment breaks HTML rules as a rule; the errors only cost memory
-    GumboOutput* output = gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
-    std::vector<std::pair<const GumboVector*, unsigned>> stack{{childrenOf(output->document), 0u}};
-    while (!stack.empty()) {
-        auto& [children, index] = stack.back();
-        if (index >= children->length) {
-            stack.pop_back();
-            continue;
-        }
-        const auto* node = static_cast<const GumboNode*>(children->data[index++]);
-        if (node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == GUMBO_TAG_A &&
-            node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML) {
-            if (const GumboAttribute* href = gumbo_get_attribute(&node->v.element.attributes, "href")) {
-                const std::string text = textBelow(node);
-                anchors.append(Link{QString::fromUtf8(text.data(), qsizetype(text.size())),
-                                    QString::fromUtf8(href->value).trimmed()});
-            }
-        }
-        if (const GumboVector* grandchildren = childrenOf(node); grandchildren && grandchildren->length)
-            stack.push_back({grandchildren, 0u});
-    }
-    gumbo_destroy_output(&options, output);
-    return anchors;
+    BookmarkReadResult read = BookmarkFile::read(decodeText(html).toUtf8());
+    return read.ok() ? std::move(read.links) : QList<Link>{};
 }
 
 // Firefox's pairs: an address on one line, its title on the next, for each link dragged.

@@ -265,6 +265,12 @@ void tst_linkdrop::firstLink_data()
         << Formats{{"text/uri-list", "https://a.example/"},
                    {"text/html", "<a href='https://a.example/'>A</a>" + QByteArray(LinkDrop::MaxFormatBytes, 'x')}}
         << true << "" << a;
+    // A page nested deeper than any parser should go is not parsed: the address still comes
+    // from the list, the title from nowhere.
+    QTest::newRow("a page nested too deeply")
+        << Formats{{"text/uri-list", "https://a.example/"},
+                   {"text/html", QByteArray("<b>").repeated(300000) + "<a href='https://a.example/'>A</a>"}}
+        << true << "" << a;
     QTest::newRow("nothing") << Formats{} << false << ""
                              << "";
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The folders form layers and a file includes only from its own folder or the layers below it:
-#   app/  >  forms/, online/  >  windowkit/  >  the rooms over the data (bookmarkfile/, search/,
-#   linkdrop/, linkcheck/, backups/)  >  data/, platform/  >  vault/
+#   app/  >  forms/, online/  >  windowkit/, linkdrop/ (which reads dropped pages as bookmark files)
+#   >  the rooms over the data (bookmarkfile/, search/, linkcheck/, backups/)  >  data/, platform/
+#   >  vault/
 # (forms/ may read online/'s settings: the About box shows the support address.)
 # Folders of one layer do not include each other.
 # Prints every include line that runs upwards or sideways and fails when there is one.
@@ -11,8 +12,8 @@ cd "$(dirname "$0")/.."
 declare -A rank=(
     [app]=6
     [forms]=5 [online]=5
-    [windowkit]=4
-    [bookmarkfile]=3 [search]=3 [linkdrop]=3 [linkcheck]=3 [backups]=3
+    [windowkit]=4 [linkdrop]=4
+    [bookmarkfile]=3 [search]=3 [linkcheck]=3 [backups]=3
     [data]=2 [platform]=2
     [vault]=1
 )
