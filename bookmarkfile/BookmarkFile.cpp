@@ -1,5 +1,6 @@
 #include "bookmarkfile/BookmarkFile.h"
 
+#include "bookmarkfile/Ascii.h"
 #include "bookmarkfile/DocumentScan.h"
 #include "bookmarkfile/GuardedParse.h"
 
@@ -22,20 +23,9 @@ namespace BookmarkFile {
 
 namespace {
 
-bool isHtmlSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
-bool isAsciiAlpha(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-char asciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
+using BookmarkFile::ascii::isHtmlSpace;
+constexpr auto isAsciiAlpha = BookmarkFile::ascii::isAlpha;
+constexpr auto asciiLower = BookmarkFile::ascii::lower;
 
 // Windows-1252's 0x80..0x9F; the five bytes it leaves undefined map to the C1 controls, as browsers do.
 constexpr char16_t kWindows1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,

@@ -1,5 +1,7 @@
 #include "bookmarkfile/DocumentScan.h"
 
+#include "bookmarkfile/Ascii.h"
+
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
@@ -12,20 +14,9 @@ namespace {
 constexpr qsizetype kNeedMore = -1;
 constexpr size_t kNone = size_t(-1);
 
-bool isHtmlSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
-bool isAsciiAlpha(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-char asciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
+using BookmarkFile::ascii::isHtmlSpace;
+constexpr auto isAsciiAlpha = BookmarkFile::ascii::isAlpha;
+constexpr auto asciiLower = BookmarkFile::ascii::lower;
 
 std::string lowered(std::string_view text)
 {
