@@ -50,24 +50,39 @@ struct ScriptedHttpServer::Impl {
     {
         while (QTcpSocket* socket = server.nextPendingConnection()) {
             socket->setParent(&server);
-            ++open;
-            peak = std::max(peak, open);
-            if (gauge) {
-                ++gauge->open;
-                gauge->peak = std::max(gauge->peak, gauge->open);
-            }
             QObject::connect(socket, &QTcpSocket::readyRead, &server, [this, socket] { read(socket); });
-            // Counted once, whichever way the connection ends.
+            // Counted once, whichever way the connection ends: the server closing it after its
+            // answer, or the client hanging up first.
             QObject::connect(socket, &QTcpSocket::disconnected, &server, [this, socket] {
-                if (socket->property("counted").toBool())
-                    return;
-                socket->setProperty("counted", true);
-                --open;
-                if (gauge)
-                    --gauge->open;
+                ended(socket);
                 socket->deleteLater();
             });
         }
+    }
+
+    // A connection counts as open while it carries a request: from the moment its request has
+    // come in until the server has sent its whole answer and closes, or the client hangs up.
+    // (Counted from the close's own signal instead, a slow machine would count a connection the
+    // server is done with beside the client's next one.)
+    void began(QTcpSocket* socket)
+    {
+        socket->setProperty("counting", true);
+        ++open;
+        peak = std::max(peak, open);
+        if (gauge) {
+            ++gauge->open;
+            gauge->peak = std::max(gauge->peak, gauge->open);
+        }
+    }
+
+    void ended(QTcpSocket* socket)
+    {
+        if (!socket->property("counting").toBool())
+            return;
+        socket->setProperty("counting", false);
+        --open;
+        if (gauge)
+            --gauge->open;
     }
 
     void read(QTcpSocket* socket)
@@ -83,6 +98,7 @@ struct ScriptedHttpServer::Impl {
             return;
         }
         socket->setProperty("handled", true);
+        began(socket);
         const QList<QByteArray> lines = buffer.left(end).split('\n');
         const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
         SeenRequest request;
@@ -104,7 +120,7 @@ struct ScriptedHttpServer::Impl {
         const bool head = request.method == "HEAD";
         if (reply.delayMs > 0) {
             QPointer<QTcpSocket> guard(socket);
-            QTimer::singleShot(reply.delayMs, socket, [guard, reply, head] {
+            QTimer::singleShot(reply.delayMs, socket, [this, guard, reply, head] {
                 if (guard)
                     respond(guard, reply, head);
             });
@@ -113,10 +129,12 @@ struct ScriptedHttpServer::Impl {
         respond(socket, reply, head);
     }
 
-    static void respond(QTcpSocket* socket, const Reply& reply, bool head)
+    void respond(QTcpSocket* socket, const Reply& reply, bool head)
     {
-        if (socket->state() != QAbstractSocket::ConnectedState)
+        if (socket->state() != QAbstractSocket::ConnectedState) {
+            ended(socket);
             return;
+        }
         QByteArray out =
             "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
         for (const auto& [name, value] : reply.headers)
@@ -127,6 +145,8 @@ struct ScriptedHttpServer::Impl {
         if (!head)
             out += reply.body;
         socket->write(out);
+        socket->flush();
+        ended(socket);
         socket->disconnectFromHost(); // once the bytes are out
     }
 };

@@ -76,6 +76,8 @@ public:
     QList<SeenRequest> requests;
     // Requests to one path, in order.
     QList<SeenRequest> requestsTo(const QString& path) const;
+    // Connections carrying a request now (from its arrival to the whole answer sent, or the
+    // client hanging up), and the most there ever were at once.
     int openConnections() const;
     int peakConnections() const;
 
