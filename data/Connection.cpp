@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <map>
+#include <mutex>
 
 namespace {
 
@@ -53,6 +54,111 @@ std::map<std::pair<QString, QString>, std::weak_ptr<Connection>>& openConnection
     return conns;
 }
 
+// A worker thread may open files of its own (a backup it writes) while the windows use theirs.
+std::mutex& openConnectionsMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+// A connection of one copy step, not shared with anyone: closed when the step ends.
+struct OwnConnection {
+    sqlite3* db = nullptr;
+    OwnConnection() = default;
+    OwnConnection(const OwnConnection&) = delete;
+    OwnConnection& operator=(const OwnConnection&) = delete;
+    ~OwnConnection() { sqlite3_close_v2(db); }
+    QString error() const { return QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory"); }
+};
+
+// Opens an existing file read-only, keyed; the first read shows whether the key fits.
+int openToRead(OwnConnection& conn, const QString& path, const QByteArray& password)
+{
+    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &conn.db, SQLITE_OPEN_READONLY, nullptr);
+    if (rc == SQLITE_OK)
+        rc = keyConnection(conn.db, password);
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(conn.db, 5000);
+        rc = sqlite3_exec(conn.db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    return rc;
+}
+
+[[noreturn]] void cannotRead(int rc, const QString& path, const QString& detail)
+{
+    switch (rc & 0xFF) {
+    case SQLITE_NOTADB:
+        throw DbError(
+            DbErr::NotADatabase,
+            QStringLiteral("'%1' does not open with the program's password, or it is damaged.").arg(path));
+    case SQLITE_CORRUPT:
+        throw DbError(DbErr::Corrupt, QStringLiteral("'%1' is damaged: %2.").arg(path, detail));
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        throw DbError(DbErr::Locked, QStringLiteral("'%1' is in use by another copy of the program. "
+                                                    "Please try again in a moment.")
+                                         .arg(path));
+    default:
+        throw DbError(DbErr::CannotOpen, QStringLiteral("Could not read '%1': %2.").arg(path, detail));
+    }
+}
+
+// Copies every page of the open database `src` (the file at srcPath) into a new file at `to`,
+// keyed with the same password. The backup API hands over each page decrypted and the new file
+// encrypts it again with its own salt: the records, their identities and stored texts stay as
+// they are. The copy holds a read lock on src from start to end, so no write can commit halfway.
+void writeCopy(sqlite3* src, const QString& srcPath, const QString& to, const QByteArray& password)
+{
+    if (QFileInfo::exists(to))
+        throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' is already there; it is left as it is.").arg(to));
+    int rc = SQLITE_OK;
+    QString detail;
+    {
+        OwnConnection dst;
+        rc = sqlite3_open_v2(QFile::encodeName(to).constData(), &dst.db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        if (rc == SQLITE_OK)
+            rc = keyConnection(dst.db, password);
+        // The new file is only ever used once whole (it is renamed into place or removed): it
+        // needs no journal, but it must be on the disk when the copy ends.
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(dst.db, "PRAGMA journal_mode = OFF", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(dst.db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_backup* backup = sqlite3_backup_init(dst.db, "main", src, "main");
+            if (!backup) {
+                rc = sqlite3_errcode(dst.db);
+            } else {
+                const int step = sqlite3_backup_step(backup, -1);
+                rc = sqlite3_backup_finish(backup);
+                if (rc == SQLITE_OK && step != SQLITE_DONE)
+                    rc = step;
+            }
+        }
+        detail = dst.error();
+        if (rc == SQLITE_OK) {
+            rc = sqlite3_close(dst.db);
+            if (rc == SQLITE_OK)
+                dst.db = nullptr;
+        }
+    }
+    if (rc == SQLITE_OK)
+        return;
+    QFile::remove(to);
+    switch (rc & 0xFF) {
+    case SQLITE_FULL:
+        throw DbError(DbErr::EngineFailure, QStringLiteral("The disk is full; '%1' was not written.").arg(to));
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        cannotRead(rc, srcPath, detail);
+    default:
+        throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' cannot be written: %2.").arg(to, detail));
+    }
+}
+
 } // namespace
 
 int keyConnection(sqlite3* db, const QByteArray& password)
@@ -88,6 +194,7 @@ std::shared_ptr<Connection> Connection::get(const QString& path, const QString& 
         throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' is not a file.").arg(path));
 
     const auto key = std::make_pair(info.canonicalFilePath(), password);
+    const std::lock_guard<std::mutex> lock(openConnectionsMutex());
     if (auto existing = openConnections()[key].lock())
         return existing;
 
@@ -109,6 +216,7 @@ std::shared_ptr<Connection> Connection::get(const QString& path, const QString& 
 
     std::shared_ptr<Connection> conn(new Connection);
     conn->m_path = path;
+    conn->m_password = password.toUtf8();
     const QByteArray utf8Path = QFile::encodeName(path);
     int rc = sqlite3_open_v2(utf8Path.constData(), &conn->m_db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK)
@@ -161,6 +269,52 @@ void Connection::create(const QString& path, const QString& password, const QStr
         throw DbError(DbErr::EngineFailure, QStringLiteral("The disk is full; '%1' was not written.").arg(path));
     if (rc != SQLITE_OK)
         throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' cannot be written: %2.").arg(path, detail));
+}
+
+void Connection::copyTo(const QString& path)
+{
+    if (m_inTransaction)
+        throw DbError(DbErr::EngineFailure,
+                      QStringLiteral("'%1' cannot be copied in the middle of a change.").arg(m_path));
+    writeCopy(m_db, m_path, path, m_password);
+}
+
+void Connection::copyFile(const QString& from, const QString& to, const QString& password)
+{
+    if (password.isEmpty())
+        throw DbError(DbErr::WrongPassword, QStringLiteral("A password is required to open '%1'.").arg(from));
+    OwnConnection src;
+    const QByteArray key = password.toUtf8();
+    const int rc = openToRead(src, from, key);
+    if (rc != SQLITE_OK)
+        cannotRead(rc, from, src.error());
+    writeCopy(src.db, from, to, key);
+}
+
+void Connection::restoreFrom(const QString& from)
+{
+    if (m_inTransaction)
+        throw DbError(DbErr::EngineFailure,
+                      QStringLiteral("'%1' cannot be replaced in the middle of a change.").arg(m_path));
+    OwnConnection src;
+    int rc = openToRead(src, from, m_password);
+    if (rc != SQLITE_OK)
+        cannotRead(rc, from, src.error());
+    // One write transaction of this file replaces every page: the journal undoes it all after a
+    // failure or a kill.
+    sqlite3_backup* backup = sqlite3_backup_init(m_db, "main", src.db, "main");
+    if (!backup)
+        fail(sqlite3_errcode(m_db));
+    const int step = sqlite3_backup_step(backup, -1);
+    rc = sqlite3_backup_finish(backup);
+    if (rc == SQLITE_OK && step != SQLITE_DONE)
+        rc = step;
+    wrote();
+    if (rc == SQLITE_OK)
+        return;
+    if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT)
+        cannotRead(rc, from, src.error());
+    fail(rc);
 }
 
 void Connection::useSmallCache(bool small)
