@@ -1,8 +1,10 @@
 #include "app/frmMain.h"
 
+#include "backups/Backups.h"
 #include "data/LinksDb.h"
 #include "data/Protection.h"
 #include "forms/about/frmAbout.h"
+#include "forms/backups/frmRestore.h"
 #include "forms/bookmarks/Bookmarks.h"
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmNewSite.h"
@@ -130,9 +132,10 @@ frmMain::frmMain()
                                     QKeySequence(Qt::CTRL | Qt::Key_I));
     mnuExportBookmarks = makeAction(this, "mnuExportBookmarks", QStringLiteral("Export Bookmarks..."),
                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    mnuRestoreBackup = makeAction(this, "mnuRestoreBackup", QStringLiteral("Restore From Backup..."));
     mnuExit = makeAction(this, "mnuExit", QStringLiteral("EXIT"), QKeySequence(Qt::Key_Delete));
     mnuContacts->addActions({mnuNewContact, mnuEditSite, mnuVBLINE, mnuDeleteAllContacts, mnuDeleteSelectedContact,
-                             mnuOptions, mnuImportBookmarks, mnuExportBookmarks, mnuExit});
+                             mnuOptions, mnuImportBookmarks, mnuExportBookmarks, mnuRestoreBackup, mnuExit});
 
     mnuAbout = makeAction(this, "mnuAbout", QStringLiteral("About"));
     menuBar->addAction(mnuAbout);
@@ -163,6 +166,7 @@ frmMain::frmMain()
     kit::onEvent(mnuOptions, &QAction::triggered, this, &frmMain::mnuOptions_Click);
     kit::onEvent(mnuImportBookmarks, &QAction::triggered, this, &frmMain::mnuImportBookmarks_Click);
     kit::onEvent(mnuExportBookmarks, &QAction::triggered, this, &frmMain::mnuExportBookmarks_Click);
+    kit::onEvent(mnuRestoreBackup, &QAction::triggered, this, &frmMain::mnuRestoreBackup_Click);
     kit::onEvent(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     kit::onEvent(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
     kit::onEvent(mnuUpdates, &QAction::triggered, this, &frmMain::mnuUpdates_Click);
@@ -175,7 +179,10 @@ frmMain::frmMain()
     resize(twips(5310), twips(4710) + menuBar->sizeHint().height());
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    backups::finishDaily(false);
+}
 
 void frmMain::Form_Load()
 {
@@ -200,10 +207,12 @@ void frmMain::Form_Load()
         ButtonsEnabled();
     }
     List1->setFocus();
+    backups::startDaily(this);
 }
 
 void frmMain::Form_Unload()
 {
+    backups::finishDaily(false);
     Protection::forgetKey();
     kit::endApplication(0);
 }
@@ -371,6 +380,8 @@ void frmMain::mnuDeleteAllContacts_Click()
     if (platform::MsgBox(QStringLiteral("Are you sure you want to delete all your contacts ?"),
                          platform::MsgStyle::YesNo, QStringLiteral("Warning")) != platform::MsgAnswer::Yes)
         return;
+    if (!backups::before(backups::Reason::DeleteAll))
+        return;
     LinksStore::removeAll();
 }
 
@@ -387,6 +398,11 @@ void frmMain::mnuImportBookmarks_Click()
 void frmMain::mnuExportBookmarks_Click()
 {
     bookmarks::exportFile(this);
+}
+
+void frmMain::mnuRestoreBackup_Click()
+{
+    Forms::show<frmRestore>();
 }
 
 void frmMain::mnuExit_Click()

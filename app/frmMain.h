@@ -53,6 +53,7 @@ public:
     QAction* mnuOptions = nullptr;  // opens the options window
     QAction* mnuImportBookmarks = nullptr;
     QAction* mnuExportBookmarks = nullptr;
+    QAction* mnuRestoreBackup = nullptr; // opens the restore window
     QAction* mnuExit = nullptr;
     QAction* mnuAbout = nullptr;
     QMenu* mnuSupport = nullptr;
@@ -79,6 +80,7 @@ public:
     void mnuOptions_Click();
     void mnuImportBookmarks_Click();
     void mnuExportBookmarks_Click();
+    void mnuRestoreBackup_Click();
     void mnuExit_Click();
     void mnuAbout_Click();
     void mnuUpdates_Click();

@@ -4,6 +4,7 @@
 
 #include "app/frmMain.h"
 #include "forms/about/frmAbout.h"
+#include "forms/backups/frmRestore.h"
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
@@ -118,6 +119,7 @@ void tst_accessible::everyWindowSaysWhatItShows_data()
     QTest::newRow("credentials") << made<frmPasswordProtected>();
     QTest::newRow("log-in") << made<frmLogIn>();
     QTest::newRow("options") << made<frmOptions>();
+    QTest::newRow("restore from backup") << made<frmRestore>();
 }
 
 void tst_accessible::everyWindowSaysWhatItShows()

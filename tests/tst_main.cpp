@@ -53,7 +53,7 @@ private Q_SLOTS:
         QCOMPARE(sites,
                  (QStringList{"New Site Link|Ctrl+N", "Edit Site Link|Ctrl+E", "-", "Delete All Site Links|Ctrl+D",
                               "Delete Selected Site Link|Ctrl+X", "Options|Ctrl+O", "Import Bookmarks...|Ctrl+I",
-                              "Export Bookmarks...|Ctrl+Shift+E", "EXIT|Del"}));
+                              "Export Bookmarks...|Ctrl+Shift+E", "Restore From Backup...|", "EXIT|Del"}));
         QStringList support;
         for (QAction* action : form->mnuSupport->actions())
             support.append(action->text());
