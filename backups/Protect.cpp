@@ -47,33 +47,32 @@ bool convert(const Backup& backup, KeyRing& keys, const QString& username, const
              const std::shared_ptr<const vault::Key>& key, const QString& hash,
              const Protection::Progress& progress)
 {
-    std::shared_ptr<const vault::Key> from;
-    try {
-        const std::optional<std::shared_ptr<const vault::Key>> found =
-            keyOf(SettingsStore::read(Database::open(backup.path, LinksDb::connect())), keys, username, password);
-        if (!found)
-            return false;
-        from = *found;
-    } catch (const DbError& e) {
-        if (isDamage(e.number()))
-            return false;
-        throw;
-    }
     const QString pending = pendingPath(backup.path);
     QFile::remove(pending);
     if (!QFile::copy(backup.path, pending)) {
         QFile::remove(pending);
         throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' cannot be written.").arg(pending));
     }
+    bool converted = false;
     try {
+        // The copy is read and converted through one connection: keying costs a key derivation.
         const Database db = Database::open(pending, LinksDb::connect());
-        LinksStore::resealIn(
-            db, from, key, [&] { SettingsStore::setProtected(db, username, hash); }, progress);
+        if (const std::optional<std::shared_ptr<const vault::Key>> from =
+                keyOf(SettingsStore::read(db), keys, username, password)) {
+            LinksStore::resealIn(
+                db, *from, key, [&] { SettingsStore::setProtected(db, username, hash); }, progress);
+            converted = true;
+        }
     } catch (const DbError& e) {
         QFile::remove(pending);
+        QFile::remove(pending + QStringLiteral("-journal"));
         if (isDamage(e.number()))
             return false;
         throw;
+    }
+    if (!converted) {
+        QFile::remove(pending);
+        return false;
     }
     if (!syncFile(pending)) {
         QFile::remove(pending);
