@@ -4,8 +4,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <mutex>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -103,60 +109,75 @@ int openToRead(OwnConnection& conn, const QString& path, const QByteArray& passw
     }
 }
 
-// Copies every page of the open database `src` (the file at srcPath) into a new file at `to`,
-// keyed with the same password. The backup API hands over each page decrypted and the new file
-// encrypts it again with its own salt: the records, their identities and stored texts stay as
-// they are. The copy holds a read lock on src from start to end, so no write can commit halfway.
-void writeCopy(sqlite3* src, const QString& srcPath, const QString& to, const QByteArray& password)
+// Writes the bytes of `file` (SQLite's own handle on a database file) to a new file at `to`, synced.
+// Empty when it worked, else why not; *full tells a full disk.
+QString writeBytes(sqlite3_file* file, const QString& to, bool* full)
+{
+    sqlite3_int64 size = 0;
+    if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        return QStringLiteral("the database file cannot be read");
+    const int out = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    QString why;
+    for (sqlite3_int64 offset = 0; offset < size && why.isEmpty();) {
+        const int chunk = int(std::min<sqlite3_int64>(buffer.size(), size - offset));
+        if (file->pMethods->xRead(file, buffer.data(), chunk, offset) != SQLITE_OK) {
+            why = QStringLiteral("the database file cannot be read");
+            break;
+        }
+        for (int done = 0; done < chunk;) {
+            const ssize_t n = ::write(out, buffer.constData() + done, size_t(chunk - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                *full = errno == ENOSPC || errno == EDQUOT;
+                why = QString::fromLocal8Bit(std::strerror(errno));
+                break;
+            }
+            done += int(n);
+        }
+        offset += chunk;
+    }
+    if (why.isEmpty() && ::fsync(out) != 0) {
+        *full = errno == ENOSPC || errno == EDQUOT;
+        why = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (::close(out) != 0 && why.isEmpty()) {
+        *full = errno == ENOSPC || errno == EDQUOT;
+        why = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    return why;
+}
+
+// Copies the database file of `db` (at srcPath) byte for byte to a new file at `to`, inside a read
+// transaction: while it lasts no connection anywhere can commit, so the bytes are one committed
+// state of the file, exactly as stored (SQLite's own lock-and-copy backup). The bytes are read
+// through SQLite's own handle on the file: closing a second descriptor of ours would drop every
+// lock this process holds on it.
+void copyUnderReadLock(sqlite3* db, const QString& srcPath, const QString& to)
 {
     if (QFileInfo::exists(to))
         throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' is already there; it is left as it is.").arg(to));
-    int rc = SQLITE_OK;
-    QString detail;
-    {
-        OwnConnection dst;
-        rc = sqlite3_open_v2(QFile::encodeName(to).constData(), &dst.db,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-        if (rc == SQLITE_OK)
-            rc = keyConnection(dst.db, password);
-        // The new file is only ever used once whole (it is renamed into place or removed): it
-        // needs no journal, but it must be on the disk when the copy ends.
-        if (rc == SQLITE_OK)
-            rc = sqlite3_exec(dst.db, "PRAGMA journal_mode = OFF", nullptr, nullptr, nullptr);
-        if (rc == SQLITE_OK)
-            rc = sqlite3_exec(dst.db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
-        if (rc == SQLITE_OK) {
-            sqlite3_backup* backup = sqlite3_backup_init(dst.db, "main", src, "main");
-            if (!backup) {
-                rc = sqlite3_errcode(dst.db);
-            } else {
-                const int step = sqlite3_backup_step(backup, -1);
-                rc = sqlite3_backup_finish(backup);
-                if (rc == SQLITE_OK && step != SQLITE_DONE)
-                    rc = step;
-            }
-        }
-        detail = dst.error();
-        if (rc == SQLITE_OK) {
-            rc = sqlite3_close(dst.db);
-            if (rc == SQLITE_OK)
-                dst.db = nullptr;
-        }
+    int rc = sqlite3_exec(db, "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString detail = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        cannotRead(rc, srcPath, detail);
     }
-    if (rc == SQLITE_OK)
+    sqlite3_file* file = nullptr;
+    bool full = false;
+    QString why = QStringLiteral("the database file cannot be read");
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK && file && file->pMethods)
+        why = writeBytes(file, to, &full);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    if (why.isEmpty())
         return;
     QFile::remove(to);
-    switch (rc & 0xFF) {
-    case SQLITE_FULL:
+    if (full)
         throw DbError(DbErr::EngineFailure, QStringLiteral("The disk is full; '%1' was not written.").arg(to));
-    case SQLITE_NOTADB:
-    case SQLITE_CORRUPT:
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        cannotRead(rc, srcPath, detail);
-    default:
-        throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' cannot be written: %2.").arg(to, detail));
-    }
+    throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' cannot be written: %2.").arg(to, why));
 }
 
 } // namespace
@@ -276,7 +297,7 @@ void Connection::copyTo(const QString& path)
     if (m_inTransaction)
         throw DbError(DbErr::EngineFailure,
                       QStringLiteral("'%1' cannot be copied in the middle of a change.").arg(m_path));
-    writeCopy(m_db, m_path, path, m_password);
+    copyUnderReadLock(m_db, m_path, path);
 }
 
 void Connection::copyFile(const QString& from, const QString& to, const QString& password)
@@ -288,7 +309,7 @@ void Connection::copyFile(const QString& from, const QString& to, const QString&
     const int rc = openToRead(src, from, key);
     if (rc != SQLITE_OK)
         cannotRead(rc, from, src.error());
-    writeCopy(src.db, from, to, key);
+    copyUnderReadLock(src.db, from, to);
 }
 
 void Connection::restoreFrom(const QString& from)

@@ -20,8 +20,7 @@ public:
     // Writes a new file keyed with password and runs the statements on it (see Database::create).
     static void create(const QString& path, const QString& password, const QString& statements);
 
-    // Whole-file copies through the engine's online backup (see Database::backupTo, copyFile and
-    // restoreFrom): every page as it is, re-encrypted with the same password.
+    // Whole-file copies (see Database::backupTo, copyFile and restoreFrom).
     void copyTo(const QString& path);
     static void copyFile(const QString& from, const QString& to, const QString& password);
     void restoreFrom(const QString& from);
@@ -82,7 +81,7 @@ private:
     Connection() = default;
     sqlite3* m_db = nullptr;
     QString m_path;
-    QByteArray m_password; // the file's database password, to key copies of it
+    QByteArray m_password; // the file's database password, to open a copy of it
     quint64 m_writeVersion = 0;
     bool m_inTransaction = false;
     QHash<QString, sqlite3_stmt*> m_cache;
