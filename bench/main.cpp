@@ -160,8 +160,7 @@ Goal goalFor(int measure)
     case Select:
         return {-1, 2};
     case DeleteAll:
-        // The command's own 300 ms and the backup it makes first, itself held to 300 ms (--backups).
-        return {-1, 600};
+        return {-1, 300};
     default:
         return {1.5, -1};
     }
