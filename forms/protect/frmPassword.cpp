@@ -41,7 +41,7 @@ void frmPassword::Command1_Click()
 
 void frmPassword::Command2_Click()
 {
-    // Switching off keeps the sealed links of now first; a file never protected changes nothing.
+    // The sealed links are kept first; with protection off already there is nothing to switch off.
     if (SettingsStore::read().protection == SettingsStore::Protection::Protected &&
         !backups::before(backups::Reason::Unprotect))
         return;
