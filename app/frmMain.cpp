@@ -1,8 +1,10 @@
 #include "app/frmMain.h"
 
+#include "backups/Backups.h"
 #include "data/LinksDb.h"
 #include "data/Protection.h"
 #include "forms/about/frmAbout.h"
+#include "forms/backups/frmRestore.h"
 #include "forms/bookmarks/Bookmarks.h"
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmNewSite.h"
@@ -137,6 +139,8 @@ frmMain::frmMain()
         makeAction(this, "mnuNewContact", QStringLiteral("New Site Link"), QKeySequence(Qt::CTRL | Qt::Key_N));
     mnuEditSite =
         makeAction(this, "mnuEditSite", QStringLiteral("Edit Site Link"), QKeySequence(Qt::CTRL | Qt::Key_E));
+    mnuFindSite =
+        makeAction(this, "mnuFindSite", QStringLiteral("Find Site Link..."), QKeySequence(Qt::CTRL | Qt::Key_F));
     mnuVBLINE = makeAction(this, "mnuVBLINE", QString());
     mnuVBLINE->setSeparator(true);
     mnuDeleteAllContacts = makeAction(this, "mnuDeleteAllContacts", QStringLiteral("Delete All Site Links"),
@@ -150,12 +154,13 @@ frmMain::frmMain()
     mnuExportBookmarks = makeAction(this, "mnuExportBookmarks", QStringLiteral("Export Bookmarks..."),
                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     mnuCheckLinks = makeAction(this, "mnuCheckLinks", QStringLiteral("Check Links..."));
+    mnuRestoreBackup = makeAction(this, "mnuRestoreBackup", QStringLiteral("Restore From Backup..."));
     mnuPasteSite =
         makeAction(this, "mnuPasteSite", QStringLiteral("Paste Site Link"), QKeySequence(Qt::CTRL | Qt::Key_V));
     mnuExit = makeAction(this, "mnuExit", QStringLiteral("EXIT"), QKeySequence(Qt::Key_Delete));
-    mnuContacts->addActions({mnuNewContact, mnuEditSite, mnuVBLINE, mnuDeleteAllContacts, mnuDeleteSelectedContact,
-                             mnuOptions, mnuImportBookmarks, mnuExportBookmarks, mnuCheckLinks, mnuPasteSite,
-                             mnuExit});
+    mnuContacts->addActions({mnuNewContact, mnuEditSite, mnuFindSite, mnuVBLINE, mnuDeleteAllContacts,
+                             mnuDeleteSelectedContact, mnuOptions, mnuImportBookmarks, mnuExportBookmarks,
+                             mnuCheckLinks, mnuRestoreBackup, mnuPasteSite, mnuExit});
 
     mnuAbout = makeAction(this, "mnuAbout", QStringLiteral("About"));
     menuBar->addAction(mnuAbout);
@@ -168,9 +173,8 @@ frmMain::frmMain()
     mnuSupport->addActions({mnuUpdates, mnuFourm, mnuEmail});
 
     // The shortcuts work whenever the main window is active, menus open or not.
-    addActions({mnuNewContact, mnuEditSite, mnuDeleteAllContacts, mnuDeleteSelectedContact, mnuOptions,
-                mnuImportBookmarks, mnuExportBookmarks, mnuExit});
-    addAction(mnuPasteSite);
+    addActions({mnuNewContact, mnuEditSite, mnuFindSite, mnuDeleteAllContacts, mnuDeleteSelectedContact, mnuOptions,
+                mnuImportBookmarks, mnuExportBookmarks, mnuPasteSite, mnuExit});
 
     // A link dragged from a browser is taken anywhere on the window. The list and the other
     // controls take no drops of their own, so Qt hands a drag over them to the window.
@@ -186,25 +190,20 @@ frmMain::frmMain()
     kit::onEvent(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
     kit::onEvent(mnuNewContact, &QAction::triggered, this, &frmMain::mnuNewContact_Click);
     kit::onEvent(mnuEditSite, &QAction::triggered, this, &frmMain::mnuEditSite_Click);
+    kit::onEvent(mnuFindSite, &QAction::triggered, this, &frmMain::mnuFindSite_Click);
     kit::onEvent(mnuDeleteAllContacts, &QAction::triggered, this, &frmMain::mnuDeleteAllContacts_Click);
     kit::onEvent(mnuDeleteSelectedContact, &QAction::triggered, this, &frmMain::mnuDeleteSelectedContact_Click);
     kit::onEvent(mnuOptions, &QAction::triggered, this, &frmMain::mnuOptions_Click);
     kit::onEvent(mnuImportBookmarks, &QAction::triggered, this, &frmMain::mnuImportBookmarks_Click);
     kit::onEvent(mnuExportBookmarks, &QAction::triggered, this, &frmMain::mnuExportBookmarks_Click);
-    kit::onEvent(mnuPasteSite, &QAction::triggered, this, &frmMain::mnuPasteSite_Click);
     kit::onEvent(mnuCheckLinks, &QAction::triggered, this, &frmMain::mnuCheckLinks_Click);
+    kit::onEvent(mnuRestoreBackup, &QAction::triggered, this, &frmMain::mnuRestoreBackup_Click);
+    kit::onEvent(mnuPasteSite, &QAction::triggered, this, &frmMain::mnuPasteSite_Click);
     kit::onEvent(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     kit::onEvent(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
     kit::onEvent(mnuUpdates, &QAction::triggered, this, &frmMain::mnuUpdates_Click);
     kit::onEvent(mnuFourm, &QAction::triggered, this, &frmMain::mnuFourm_Click);
     kit::onEvent(mnuEmail, &QAction::triggered, this, &frmMain::mnuEmail_Click);
-
-    // Finding a link: right after the edit command, in the menu and for the shortcut.
-    mnuFindSite =
-        makeAction(this, "mnuFindSite", QStringLiteral("Find Site Link..."), QKeySequence(Qt::CTRL | Qt::Key_F));
-    mnuContacts->insertAction(mnuVBLINE, mnuFindSite);
-    addAction(mnuFindSite);
-    kit::onEvent(mnuFindSite, &QAction::triggered, this, &frmMain::mnuFindSite_Click);
 
     connect(&LinksStore::instance(), &LinksStore::changed, this,
             [this](LinksStore::Change change) { kit::guarded([&] { linksChanged(change); }); });
@@ -212,7 +211,10 @@ frmMain::frmMain()
     resize(twips(5310), twips(4710) + menuBar->sizeHint().height());
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    backups::finishDaily(false);
+}
 
 void frmMain::Form_Load()
 {
@@ -239,10 +241,12 @@ void frmMain::Form_Load()
         ButtonsEnabled();
     }
     List1->setFocus();
+    backups::startDaily(this);
 }
 
 void frmMain::Form_Unload()
 {
+    backups::finishDaily(false);
     Protection::forgetKey();
     kit::endApplication(0);
 }
@@ -410,6 +414,8 @@ void frmMain::mnuDeleteAllContacts_Click()
     if (platform::MsgBox(QStringLiteral("Are you sure you want to delete all your contacts ?"),
                          platform::MsgStyle::YesNo, QStringLiteral("Warning")) != platform::MsgAnswer::Yes)
         return;
+    if (!backups::before(backups::Reason::DeleteAll))
+        return;
     LinksStore::removeAll();
 }
 
@@ -481,6 +487,11 @@ void frmMain::dropEvent(QDropEvent* event)
 void frmMain::mnuCheckLinks_Click()
 {
     frmCheckLinks::askAndCheck();
+}
+
+void frmMain::mnuRestoreBackup_Click()
+{
+    Forms::show<frmRestore>();
 }
 
 void frmMain::mnuExit_Click()

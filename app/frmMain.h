@@ -56,6 +56,7 @@ public:
     QAction* mnuImportBookmarks = nullptr;
     QAction* mnuExportBookmarks = nullptr;
     QAction* mnuCheckLinks = nullptr; // opens the link check
+    QAction* mnuRestoreBackup = nullptr; // opens the restore window
     QAction* mnuPasteSite = nullptr; // the link on the clipboard into New Site, as a drop does
     QAction* mnuExit = nullptr;
     QAction* mnuAbout = nullptr;
@@ -89,6 +90,7 @@ public:
     void mnuImportBookmarks_Click();
     void mnuExportBookmarks_Click();
     void mnuCheckLinks_Click();
+    void mnuRestoreBackup_Click();
     void mnuPasteSite_Click();
     void mnuExit_Click();
     void mnuAbout_Click();

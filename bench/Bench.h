@@ -40,6 +40,9 @@ private:
     int m_paints = 0;
 };
 
+// Whether a paint went to the viewport of the main window's list.
+bool isMainList(QObject* watched);
+
 // Milliseconds from a started timer.
 inline double msSince(const QElapsedTimer& timer)
 {
@@ -71,6 +74,14 @@ long floorStartupRss(const QString& folder, QString* problem);
 // The same commands with protection on beside the same with it off, the log-in, and switching
 // protection on, to new credentials and off, at 100,000 links: a small table of its own.
 int runProtectedTable(int runs);
+
+// Gives the links.mdb in folder a backup made now, so that no start-up backup is due there: the
+// other tables time the program on an ordinary start.
+void markBackedUpToday(const QString& folder);
+
+// What the backups cost at 100,000 links: a backup before a command, a restore, and start-up with
+// the day's backup due beside start-up without: a small table of its own.
+int runBackupTable(int runs);
 
 // Reading and writing a 100,000-link bookmark file, printed as its own small table.
 int runBookmarkTable(int runs);

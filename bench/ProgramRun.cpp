@@ -22,8 +22,6 @@
 
 namespace bench {
 
-namespace {
-
 bool isMainList(QObject* watched)
 {
     QObject* list = watched->parent();
@@ -32,6 +30,8 @@ bool isMainList(QObject* watched)
     auto* widget = qobject_cast<QWidget*>(list);
     return widget && widget->window()->objectName() == QLatin1String("frmMain");
 }
+
+namespace {
 
 // The start-up decision up to the main window, list filled and first entry selected and painted.
 // A protected file is timed from the log-in window's Ok instead. Returns the main window, or

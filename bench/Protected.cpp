@@ -41,7 +41,9 @@ bool copyInto(const QString& from, const QString& folder)
     QDir().mkpath(folder);
     const QString to = folder + QStringLiteral("/links.mdb");
     QFile::remove(to);
-    return QFile::copy(from, to) && QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+    const bool copied = QFile::copy(from, to) && QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+    markBackedUpToday(folder);
+    return copied;
 }
 
 template <typename F> double timed(F&& body)

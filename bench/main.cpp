@@ -1,7 +1,7 @@
 // Speed and memory of the program's list at many links, each figure beside its floor.
 //
 //   tessary_bench [--million] [--runs R] [--sizes 1000,10000] [--bookmarks] [--find] [--protected]
-//                                                (--bookmarks, --find, --protected: that table alone)
+//                 [--backups]                    (--bookmarks, --find, --protected, --backups: those rows alone)
 //   tessary_bench --linkcheck                    (the link check rows, alone: they take minutes)
 //   tessary_bench --rss program|floor FOLDER     (a fresh child process per memory figure)
 //   tessary_bench --once program|floor N         (one run, for a profiler)
@@ -31,7 +31,7 @@ namespace bench {
 const char* measureName(int measure)
 {
     static const char* names[] = {"start-up",    "select an entry", "add (Ok)",
-                                  "save (Save)", "delete selected", "delete all"};
+                                  "save (Save)", "delete selected", "delete all (with its backup)"};
     return names[measure];
 }
 
@@ -105,7 +105,9 @@ bool copyFile(const QString& from, const QString& folder)
     QDir().mkpath(folder);
     const QString to = folder + QStringLiteral("/links.mdb");
     QFile::remove(to);
-    return QFile::copy(from, to) && QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+    const bool copied = QFile::copy(from, to) && QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+    markBackedUpToday(folder);
+    return copied;
 }
 
 // Resident memory after start-up in a fresh child process, so nothing measured earlier counts.
@@ -375,6 +377,7 @@ int main(int argc, char** argv)
     bool findOnly = false;
     bool protectedOnly = false;
     bool linkCheckOnly = false;
+    bool backupsOnly = false;
     bool million = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--bookmarks")) {
@@ -385,6 +388,8 @@ int main(int argc, char** argv)
             protectedOnly = true;
         } else if (args[i] == QLatin1String("--linkcheck")) {
             linkCheckOnly = true;
+        } else if (args[i] == QLatin1String("--backups")) {
+            backupsOnly = true;
         } else if (args[i] == QLatin1String("--million")) {
             sizes << 1000000;
             million = true;
@@ -396,7 +401,7 @@ int main(int argc, char** argv)
                 sizes << s.toInt();
         } else {
             std::fprintf(stderr, "usage: tessary_bench [--million] [--runs R] [--sizes N,N...] [--bookmarks] "
-                                 "[--find] [--protected] | --hostile | --linkcheck\n");
+                                 "[--find] [--protected] [--backups] | --hostile | --linkcheck\n");
             return 2;
         }
     }
@@ -412,8 +417,10 @@ int main(int argc, char** argv)
         return bench::runBookmarkTable(runs) | bench::runHostileTable();
     if (protectedOnly)
         return bench::runProtectedTable(runs);
+    if (backupsOnly)
+        return bench::runBackupTable(runs);
     const int table = bench::runTable(sizes, runs);
     const int bookmarks = bench::runBookmarkTable(runs) | bench::runHostileTable();
-    const int locked = bench::runProtectedTable(runs);
+    const int locked = bench::runProtectedTable(runs) | bench::runBackupTable(runs);
     return bench::runFindTable(findSizes, runs) | bookmarks | locked | table;
 }

@@ -4,7 +4,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <map>
+#include <mutex>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -53,6 +60,126 @@ std::map<std::pair<QString, QString>, std::weak_ptr<Connection>>& openConnection
     return conns;
 }
 
+// A worker thread may open files of its own (a backup it writes) while the windows use theirs.
+std::mutex& openConnectionsMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+// A connection of one copy step, not shared with anyone: closed when the step ends.
+struct OwnConnection {
+    sqlite3* db = nullptr;
+    OwnConnection() = default;
+    OwnConnection(const OwnConnection&) = delete;
+    OwnConnection& operator=(const OwnConnection&) = delete;
+    ~OwnConnection() { sqlite3_close_v2(db); }
+    QString error() const { return QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory"); }
+};
+
+// Opens an existing file read-only, keyed; the first read shows whether the key fits.
+int openToRead(OwnConnection& conn, const QString& path, const QByteArray& password)
+{
+    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &conn.db, SQLITE_OPEN_READONLY, nullptr);
+    if (rc == SQLITE_OK)
+        rc = keyConnection(conn.db, password);
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(conn.db, 5000);
+        rc = sqlite3_exec(conn.db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    return rc;
+}
+
+[[noreturn]] void cannotRead(int rc, const QString& path, const QString& detail)
+{
+    switch (rc & 0xFF) {
+    case SQLITE_NOTADB:
+        throw DbError(
+            DbErr::NotADatabase,
+            QStringLiteral("'%1' does not open with the program's password, or it is damaged.").arg(path));
+    case SQLITE_CORRUPT:
+        throw DbError(DbErr::Corrupt, QStringLiteral("'%1' is damaged: %2.").arg(path, detail));
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        throw DbError(DbErr::Locked, QStringLiteral("'%1' is in use by another copy of the program. "
+                                                    "Please try again in a moment.")
+                                         .arg(path));
+    default:
+        throw DbError(DbErr::CannotOpen, QStringLiteral("Could not read '%1': %2.").arg(path, detail));
+    }
+}
+
+// Writes the bytes of `file` (SQLite's own handle on a database file) to a new file at `to`, synced.
+// Empty when it worked, else why not; *full tells a full disk.
+QString writeBytes(sqlite3_file* file, const QString& to, bool* full)
+{
+    sqlite3_int64 size = 0;
+    if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        return QStringLiteral("the database file cannot be read");
+    const int out = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    QString why;
+    for (sqlite3_int64 offset = 0; offset < size && why.isEmpty();) {
+        const int chunk = int(std::min<sqlite3_int64>(buffer.size(), size - offset));
+        if (file->pMethods->xRead(file, buffer.data(), chunk, offset) != SQLITE_OK) {
+            why = QStringLiteral("the database file cannot be read");
+            break;
+        }
+        for (int done = 0; done < chunk;) {
+            const ssize_t n = ::write(out, buffer.constData() + done, size_t(chunk - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                *full = errno == ENOSPC || errno == EDQUOT;
+                why = QString::fromLocal8Bit(std::strerror(errno));
+                break;
+            }
+            done += int(n);
+        }
+        offset += chunk;
+    }
+    if (why.isEmpty() && ::fsync(out) != 0) {
+        *full = errno == ENOSPC || errno == EDQUOT;
+        why = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (::close(out) != 0 && why.isEmpty()) {
+        *full = errno == ENOSPC || errno == EDQUOT;
+        why = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    return why;
+}
+
+// Copies the database file of `db` (at srcPath) byte for byte to a new file at `to`, inside a read
+// transaction: while it lasts no connection anywhere can commit, so the bytes are one committed
+// state of the file, exactly as stored (SQLite's own lock-and-copy backup). The bytes are read
+// through SQLite's own handle on the file: closing a second descriptor of ours would drop every
+// lock this process holds on it.
+void copyUnderReadLock(sqlite3* db, const QString& srcPath, const QString& to)
+{
+    if (QFileInfo::exists(to))
+        throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' is already there; it is left as it is.").arg(to));
+    int rc = sqlite3_exec(db, "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString detail = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        cannotRead(rc, srcPath, detail);
+    }
+    sqlite3_file* file = nullptr;
+    bool full = false;
+    QString why = QStringLiteral("the database file cannot be read");
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK && file && file->pMethods)
+        why = writeBytes(file, to, &full);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    if (why.isEmpty())
+        return;
+    QFile::remove(to);
+    if (full)
+        throw DbError(DbErr::EngineFailure, QStringLiteral("The disk is full; '%1' was not written.").arg(to));
+    throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' cannot be written: %2.").arg(to, why));
+}
+
 } // namespace
 
 int keyConnection(sqlite3* db, const QByteArray& password)
@@ -88,6 +215,7 @@ std::shared_ptr<Connection> Connection::get(const QString& path, const QString& 
         throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' is not a file.").arg(path));
 
     const auto key = std::make_pair(info.canonicalFilePath(), password);
+    const std::lock_guard<std::mutex> lock(openConnectionsMutex());
     if (auto existing = openConnections()[key].lock())
         return existing;
 
@@ -109,6 +237,7 @@ std::shared_ptr<Connection> Connection::get(const QString& path, const QString& 
 
     std::shared_ptr<Connection> conn(new Connection);
     conn->m_path = path;
+    conn->m_password = password.toUtf8();
     const QByteArray utf8Path = QFile::encodeName(path);
     int rc = sqlite3_open_v2(utf8Path.constData(), &conn->m_db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK)
@@ -161,6 +290,52 @@ void Connection::create(const QString& path, const QString& password, const QStr
         throw DbError(DbErr::EngineFailure, QStringLiteral("The disk is full; '%1' was not written.").arg(path));
     if (rc != SQLITE_OK)
         throw DbError(DbErr::CannotOpen, QStringLiteral("'%1' cannot be written: %2.").arg(path, detail));
+}
+
+void Connection::copyTo(const QString& path)
+{
+    if (m_inTransaction)
+        throw DbError(DbErr::EngineFailure,
+                      QStringLiteral("'%1' cannot be copied in the middle of a change.").arg(m_path));
+    copyUnderReadLock(m_db, m_path, path);
+}
+
+void Connection::copyFile(const QString& from, const QString& to, const QString& password)
+{
+    if (password.isEmpty())
+        throw DbError(DbErr::WrongPassword, QStringLiteral("A password is required to open '%1'.").arg(from));
+    OwnConnection src;
+    const QByteArray key = password.toUtf8();
+    const int rc = openToRead(src, from, key);
+    if (rc != SQLITE_OK)
+        cannotRead(rc, from, src.error());
+    copyUnderReadLock(src.db, from, to);
+}
+
+void Connection::restoreFrom(const QString& from)
+{
+    if (m_inTransaction)
+        throw DbError(DbErr::EngineFailure,
+                      QStringLiteral("'%1' cannot be replaced in the middle of a change.").arg(m_path));
+    OwnConnection src;
+    int rc = openToRead(src, from, m_password);
+    if (rc != SQLITE_OK)
+        cannotRead(rc, from, src.error());
+    // One write transaction of this file replaces every page: the journal undoes it all after a
+    // failure or a kill.
+    sqlite3_backup* backup = sqlite3_backup_init(m_db, "main", src.db, "main");
+    if (!backup)
+        fail(sqlite3_errcode(m_db));
+    const int step = sqlite3_backup_step(backup, -1);
+    rc = sqlite3_backup_finish(backup);
+    if (rc == SQLITE_OK && step != SQLITE_DONE)
+        rc = step;
+    wrote();
+    if (rc == SQLITE_OK)
+        return;
+    if ((rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT)
+        cannotRead(rc, from, src.error());
+    fail(rc);
 }
 
 void Connection::useSmallCache(bool small)

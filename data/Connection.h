@@ -20,6 +20,11 @@ public:
     // Writes a new file keyed with password and runs the statements on it (see Database::create).
     static void create(const QString& path, const QString& password, const QString& statements);
 
+    // Whole-file copies (see Database::backupTo, copyFile and restoreFrom).
+    void copyTo(const QString& path);
+    static void copyFile(const QString& from, const QString& to, const QString& password);
+    void restoreFrom(const QString& from);
+
     // A small page cache while a large transaction runs, the usual one otherwise.
     void useSmallCache(bool small);
 
@@ -79,6 +84,7 @@ private:
     Connection() = default;
     sqlite3* m_db = nullptr;
     QString m_path;
+    QByteArray m_password; // the file's database password, to open a copy of it
     quint64 m_writeVersion = 0;
     bool m_inTransaction = false;
     QHash<QString, sqlite3_stmt*> m_cache;

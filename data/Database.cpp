@@ -325,6 +325,21 @@ QString Database::integrityCheck() const
     return problems.join(QLatin1Char('\n'));
 }
 
+void Database::backupTo(const QString& path) const
+{
+    connectionOf(m_conn)->copyTo(path);
+}
+
+void Database::copyFile(const QString& from, const QString& to, const QString& connect)
+{
+    Connection::copyFile(from, to, passwordFrom(connect));
+}
+
+void Database::restoreFrom(const QString& from) const
+{
+    connectionOf(m_conn)->restoreFrom(from);
+}
+
 void Database::create(const QString& path, const QString& connect, const QString& statements)
 {
     Connection::create(path, passwordFrom(connect), statements);

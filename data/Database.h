@@ -15,7 +15,8 @@
 // costs a key derivation, far too slow for every click). Writes are durable when the call
 // returns. A write transaction, when one is open, is shared by every Database of the file.
 // The stores reach their tables through cursors only; the connection itself (data/Connection.h)
-// stays inside the engine.
+// stays inside the engine. A worker thread may open and use files of its own, never one that the
+// windows hold open.
 
 class Connection;
 class Recordset;
@@ -67,6 +68,21 @@ public:
 
     // The engine's own check of every page and index: "ok", or what it found wrong.
     QString integrityCheck() const;
+
+    // Writes a copy of this database's file to a new file at path: byte for byte, so it opens with
+    // the same password and each record keeps its identity and its stored texts exactly (sealed
+    // links stay sealed). Taken inside a read transaction, so no write anywhere can commit while
+    // it is made, and on the disk when the call returns. A file already at path is an error; a
+    // partial copy is removed. Not inside a transaction. Throws DbError naming the file that failed.
+    void backupTo(const QString& path) const;
+    // The same copy of the file at `from`, read through a connection of its own: safe on a thread
+    // other than the windows' one.
+    static void copyFile(const QString& from, const QString& to, const QString& connect);
+    // Replaces every page of this database with those of the file at `from` (a copy made by
+    // backupTo, opened with the same password) through the engine's online backup, in one write
+    // transaction of this file: a failure or a kill leaves it as it was. Not inside a transaction.
+    // Throws DbError.
+    void restoreFrom(const QString& from) const;
 
     // Changes whenever the file changes: by a write through this process's connection or by a
     // commit of any other (another copy of the program, the sqlcipher shell). What was read at

@@ -6,6 +6,8 @@
 #include "data/SettingsStore.h"
 #include "vault/Vault.h"
 
+#include <QCryptographicHash>
+
 namespace {
 
 const QString Table = QStringLiteral("links");
@@ -46,12 +48,12 @@ KeyState& keyState()
     return state;
 }
 
-[[noreturn]] void notAuthentic()
+[[noreturn]] void notAuthentic(const QString& path = LinksDb::path())
 {
     throw DbError(DbErr::NotAuthentic,
                   QStringLiteral("'%1' is damaged: a link in it does not decrypt with your credentials. Nothing "
                                  "was shown or changed.")
-                      .arg(LinksDb::path()));
+                      .arg(path));
 }
 
 [[noreturn]] void keyChanged()
@@ -529,12 +531,22 @@ void LinksStore::reseal(const std::shared_ptr<const vault::Key>& from, std::shar
                         const QString& passwordHash, const std::function<void()>& alsoInTransaction,
                         const std::function<void(int done, int total)>& progress)
 {
-    const auto open = [&from](const QString& stored, QByteArrayView context) {
+    resealIn(LinksDb::open(), from, key, alsoInTransaction, progress);
+    useKey(std::move(key), passwordHash);
+}
+
+void LinksStore::resealIn(const Database& db, const std::shared_ptr<const vault::Key>& from,
+                          const std::shared_ptr<const vault::Key>& key,
+                          const std::function<void()>& alsoInTransaction,
+                          const std::function<void(int done, int total)>& progress)
+{
+    const QString path = db.path();
+    const auto open = [&from, &path](const QString& stored, QByteArrayView context) {
         if (!vault::looksSealed(stored))
             return stored;
         std::optional<QString> plain = from ? vault::open(*from, stored, context) : std::nullopt;
         if (!plain)
-            notAuthentic();
+            notAuthentic(path);
         return *plain;
     };
     // A text stays as it is when it is stored the way the new key wants it already.
@@ -549,26 +561,56 @@ void LinksStore::reseal(const std::shared_ptr<const vault::Key>& from, std::shar
         return vault::seal(*key, plain, context);
     };
 
-    Database db = LinksDb::open();
-    {
-        Transaction transaction(db);
-        Recordset table = openTable(db);
-        const int total = table.recordCount();
-        int done = 0;
-        table.rewriteAll({Name, Address}, [&](qint64, QStringList& texts) {
-            if (progress && done % 1000 == 0)
-                progress(done, total);
-            ++done;
-            if (const std::optional<QString> name = storedFor(texts[0], NameContext))
-                texts[0] = *name;
-            if (const std::optional<QString> url = storedFor(texts[1], AddressContext))
-                texts[1] = *url;
-        });
-        if (alsoInTransaction)
-            alsoInTransaction();
-        if (progress)
-            progress(total, total);
-        transaction.commit();
+    Transaction transaction(db);
+    Recordset table = openTable(db);
+    const int total = table.recordCount();
+    int done = 0;
+    table.rewriteAll({Name, Address}, [&](qint64, QStringList& texts) {
+        if (progress && done % 1000 == 0)
+            progress(done, total);
+        ++done;
+        if (const std::optional<QString> name = storedFor(texts[0], NameContext))
+            texts[0] = *name;
+        if (const std::optional<QString> url = storedFor(texts[1], AddressContext))
+            texts[1] = *url;
+    });
+    if (alsoInTransaction)
+        alsoInTransaction();
+    if (progress)
+        progress(total, total);
+    transaction.commit();
+}
+
+int LinksStore::countIn(const Database& db)
+{
+    return openTable(db).recordCount();
+}
+
+QByteArray LinksStore::digestIn(const Database& db)
+{
+    QCryptographicHash digest(QCryptographicHash::Blake2b_256);
+    for (const Link& link : readStored(db)) {
+        // Lengths first, so no two different lists ever feed the same bytes.
+        const QByteArray name = link.name.toUtf8();
+        const QByteArray url = link.url.toUtf8();
+        const qint64 head[3] = {link.id, name.size(), url.size()};
+        digest.addData(QByteArrayView(reinterpret_cast<const char*>(head), sizeof head));
+        digest.addData(name);
+        digest.addData(url);
     }
-    useKey(std::move(key), passwordHash);
+    return digest.result();
+}
+
+void LinksStore::checkOpensIn(const Database& db, const std::shared_ptr<const vault::Key>& key)
+{
+    // Without a key nothing is sealed: a plain name may merely look like a sealed one.
+    if (!key)
+        return;
+    for (const Link& link : readStored(db)) {
+        for (const auto& [text, context] :
+             {std::pair{&link.name, NameContext}, std::pair{&link.url, AddressContext}}) {
+            if (vault::looksSealed(*text) && !vault::open(*key, *text, context))
+                notAuthentic(db.path());
+        }
+    }
 }

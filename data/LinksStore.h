@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class Database;
 namespace vault {
 class Key;
 }
@@ -80,6 +81,23 @@ public:
                        const std::function<void(int done, int total)>& progress = {});
     // Whether any name or address is stored plain (an older program kept them so while protected).
     static bool anyStoredPlain();
+
+    // The links of another file of this shape (a backup of links.mdb), as stored there: the key
+    // this program holds plays no part.
+    static int countIn(const Database& db);
+    // A digest of every link with its identity, as stored: two files with the same digest hold the
+    // same links byte for byte.
+    static QByteArray digestIn(const Database& db);
+    // Throws DbError NotAuthentic, naming the file, unless every sealed link there opens with
+    // `key` (nullptr: nothing is sealed, nothing to check).
+    static void checkOpensIn(const Database& db, const std::shared_ptr<const vault::Key>& key);
+    // reseal() on another file: stores every link there again for `key`, read with `from`, in one
+    // transaction with alsoInTransaction. Throws NotAuthentic, naming the file, for a link that
+    // `from` does not open. The key this program holds stays as it is.
+    static void resealIn(const Database& db, const std::shared_ptr<const vault::Key>& from,
+                         const std::shared_ptr<const vault::Key>& key,
+                         const std::function<void()>& alsoInTransaction,
+                         const std::function<void(int done, int total)>& progress = {});
 
     struct AddAllResult {
         bool done = false; // false: cancelled, nothing added

@@ -59,14 +59,21 @@ bool logIn(const QString& username, const QString& password, const Progress& pro
     return true;
 }
 
-void protect(const QString& username, const QString& password, const Progress& progress)
+void protect(const QString& username, const QString& password, const Progress& progress,
+             const WithNewKey& beforeCommit)
 {
     const LinksDb::KeepOpen keep;
     // Hashed and derived before anything is written, so a failure leaves the file untouched.
     const QString hash = vault::hashPassword(password);
-    std::shared_ptr<const vault::Key> key = deriveFor(username, password, hash);
+    const std::shared_ptr<const vault::Key> key = deriveFor(username, password, hash);
     LinksStore::reseal(
-        LinksStore::key(), std::move(key), hash, [&] { SettingsStore::setProtected(username, hash); }, progress);
+        LinksStore::key(), key, hash,
+        [&] {
+            SettingsStore::setProtected(username, hash);
+            if (beforeCommit)
+                beforeCommit(key, hash);
+        },
+        progress);
 }
 
 void unprotect(const Progress& progress)

@@ -2,6 +2,11 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
+
+namespace vault {
+class Key;
+}
 
 // Protection by user name and password. While it is on, the settings record keeps the user name
 // and an Argon2id hash of the password, and every name and address in table links is sealed with
@@ -19,9 +24,14 @@ using Progress = std::function<void(int done, int total)>;
 // False, with nothing changed, for any other entry.
 bool logIn(const QString& username, const QString& password, const Progress& progress = {});
 
+// What else must take the new key in the same step: runs inside the transaction, after every
+// link is sealed and before the change is committed; a throw undoes the whole step.
+using WithNewKey = std::function<void(const std::shared_ptr<const vault::Key>& key, const QString& passwordHash)>;
+
 // Turns protection on with these credentials, or gives it new ones while it is on: every link is
 // sealed with the new key.
-void protect(const QString& username, const QString& password, const Progress& progress = {});
+void protect(const QString& username, const QString& password, const Progress& progress = {},
+             const WithNewKey& beforeCommit = {});
 
 // Turns protection off: every link is stored plain again. The stored credentials stay for a later
 // "Yes", as they always did.

@@ -14,9 +14,8 @@ const QString Username = QStringLiteral("Username");
 const QString Password = QStringLiteral("Password");
 
 // Opens the record for editing, lets set fill the buffer, writes it.
-template <typename F> void write(F&& set)
+template <typename F> void write(F&& set, const Database& db = LinksDb::open())
 {
-    Database db = LinksDb::open();
     Recordset rs = db.openRecordset(Table, RecordsetType::Table);
     rs.edit();
     set(rs);
@@ -61,7 +60,11 @@ std::optional<QString> textOf(const QVariant& value)
 
 Settings read()
 {
-    Database db = LinksDb::open();
+    return read(LinksDb::open());
+}
+
+Settings read(const Database& db)
+{
     Recordset rs = db.openRecordset(Table, RecordsetType::Table);
     Settings s;
     s.firstStartDone = isOne(rs.value(FirstRun));
@@ -83,11 +86,18 @@ void setUnprotected()
 
 void setProtected(const QString& username, const QString& passwordHash)
 {
-    write([&](Recordset& rs) {
-        rs.setValue(Password, passwordHash);
-        rs.setValue(Username, username);
-        rs.setValue(PasswordProtected, QStringLiteral("Yes"));
-    });
+    setProtected(LinksDb::open(), username, passwordHash);
+}
+
+void setProtected(const Database& db, const QString& username, const QString& passwordHash)
+{
+    write(
+        [&](Recordset& rs) {
+            rs.setValue(Password, passwordHash);
+            rs.setValue(Username, username);
+            rs.setValue(PasswordProtected, QStringLiteral("Yes"));
+        },
+        db);
 }
 
 void setPasswordHash(const QString& passwordHash)

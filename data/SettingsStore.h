@@ -3,6 +3,8 @@
 #include <QString>
 #include <optional>
 
+class Database;
+
 // The one settings record of links.mdb (table Other): the only code that knows its fields. It
 // answers in the record's meaning, whatever an old or damaged file holds (a field may be Null or of
 // another type); every write is in the file when the call returns, and a failure throws DbError.
@@ -22,11 +24,14 @@ struct Settings {
 };
 
 Settings read();
+// The same record of another file of this shape (a backup of links.mdb).
+Settings read(const Database& db);
 
 void markFirstRunDone();
 // Only the switch: stored credentials stay for a later "Yes".
 void setUnprotected();
 void setProtected(const QString& username, const QString& passwordHash);
+void setProtected(const Database& db, const QString& username, const QString& passwordHash);
 void setPasswordHash(const QString& passwordHash);
 
 } // namespace SettingsStore

@@ -4,6 +4,7 @@
 
 #include "app/frmMain.h"
 #include "forms/about/frmAbout.h"
+#include "forms/backups/frmRestore.h"
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
@@ -122,6 +123,7 @@ void tst_accessible::everyWindowSaysWhatItShows_data()
     QTest::newRow("options") << made<frmOptions>();
     QTest::newRow("find a link") << made<frmFindSite>();
     QTest::newRow("check links") << made<frmCheckLinks>();
+    QTest::newRow("restore from backup") << made<frmRestore>();
 }
 
 void tst_accessible::everyWindowSaysWhatItShows()

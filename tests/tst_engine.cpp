@@ -65,6 +65,7 @@ class tst_engine : public QObject {
 
 private Q_SLOTS:
     void opensTheInstalledFile();
+    void aCopyIsTheCommittedFileAndARestoreIsWhole();
     void cipherSettingsComeBeforeAnyRead();
     void refusesFilesItCannotOpen_data();
     void refusesFilesItCannotOpen();
@@ -634,6 +635,44 @@ void tst_engine::likePatterns()
     QFETCH(QString, pattern);
     QFETCH(bool, matches);
     QCOMPARE(likeMatches(value, pattern), matches);
+}
+
+void tst_engine::aCopyIsTheCommittedFileAndARestoreIsWhole()
+{
+    TempLinksDb db;
+    QList<Link> links;
+    for (int i = 0; i < 3000; ++i)
+        links.append({QStringLiteral("name %1").arg(i), QStringLiteral("http://%1.example/").arg(i)});
+    db.addLinks(links);
+    const Database live = db.open();
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("copy.mdb"));
+    {
+        // Another process in the middle of a write: the copy is taken meanwhile, of what is committed.
+        testkit::WriteLockHolder writer;
+        QVERIFY(writer.take(db.path()));
+        live.backupTo(copy);
+    }
+    QCOMPARE(readFile(copy), readFile(db.path()));
+    QCOMPARE(errorOf([&] { live.backupTo(copy); }), DbErr::CannotOpen); // never over an existing file
+    const QString other = dir.filePath(QStringLiteral("other.mdb"));
+    Database::copyFile(db.path(), other, LinksDb::connect());
+    QCOMPARE(readFile(other), readFile(db.path()));
+
+    // Changed, then brought back: every record with its identity.
+    live.execute(QStringLiteral("DELETE FROM links WHERE rowid % 2 = 0"));
+    live.execute(QStringLiteral("INSERT INTO links (SiteName, URL) VALUES ('later', 'x')"));
+    live.restoreFrom(copy);
+    QCOMPARE(db.links(), links);
+    QCOMPARE(live.integrityCheck(), QStringLiteral("ok"));
+    QCOMPARE(query(live, QStringLiteral("SELECT * FROM links WHERE SiteName = 'name 2999'")),
+             QStringList{"name 2999"});
+
+    // A file that is no copy of ours is refused and changes nothing.
+    const QByteArray before = readFile(db.path());
+    writeFile(other, QByteArray(4096, 'x'));
+    QCOMPARE(errorOf([&] { live.restoreFrom(other); }), DbErr::NotADatabase);
+    QCOMPARE(readFile(db.path()), before);
 }
 
 QTEST_GUILESS_MAIN(tst_engine)

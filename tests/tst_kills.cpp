@@ -1,11 +1,16 @@
 // The program killed with SIGKILL at random instants while it adds, edits and deletes links
 // through its windows (and deletes thousands at once): after every kill the file opens with the
 // password, passes the integrity check, and every link is either wholly there or wholly gone.
+// The same for the backups it makes meanwhile, and while it restores them.
+#include "backups/BackupFolder.h"
+#include "backups/Backups.h"
 #include "data/Database.h"
+#include "data/LinksDb.h"
 #include "testkit/Harness.h"
 #include "testkit/TestKit.h"
 #include "vault/Vault.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QRandomGenerator>
@@ -22,6 +27,48 @@ QString urlFor(const QString& name)
 }
 
 constexpr int kBulk = 2000;
+
+// The links of a file (a backup), as stored.
+QList<testkit::Link> linksIn(const Database& file)
+{
+    QList<testkit::Link> links;
+    Recordset rs = file.openRecordset(QStringLiteral("links"), RecordsetType::Table);
+    if (const int count = rs.recordCount(); count > 0) {
+        QList<QStringList> texts;
+        QList<qint64> ids;
+        rs.moveFirst();
+        rs.readTexts({QStringLiteral("SiteName"), QStringLiteral("URL")}, count, texts, ids);
+        for (int i = 0; i < count; ++i)
+            links.append({texts[0][i], texts[1][i]});
+    }
+    return links;
+}
+
+// Every backup in the list opens with the password, passes the integrity check and holds one of
+// the states `whole` accepts; returns how many there are.
+int checkBackups(const std::function<bool(const QList<testkit::Link>&)>& whole)
+{
+    const QList<backups::Backup> listed = backups::scan();
+    for (const backups::Backup& backup : listed) {
+        const Database file = Database::open(backup.path, LinksDb::connect());
+        if (file.integrityCheck() != QLatin1String("ok")) {
+            QTest::qFail(qPrintable(QStringLiteral("%1 is damaged").arg(backup.path)), __FILE__, __LINE__);
+            return -1;
+        }
+        const QList<testkit::Link> links = linksIn(file);
+        if (!whole(links)) {
+            QTest::qFail(qPrintable(QStringLiteral("%1 holds a part of the links").arg(backup.path)), __FILE__,
+                         __LINE__);
+            return -1;
+        }
+    }
+    return int(listed.size());
+}
+
+bool hasTemporaryBackup(const QString& folder)
+{
+    return !QDir(folder).entryList({QStringLiteral("*.tmp")}, QDir::Files).isEmpty();
+}
 
 } // namespace
 
@@ -94,10 +141,81 @@ private Q_SLOTS:
                 QVERIFY2(it.value() == kBulk,
                          qPrintable(QStringLiteral("%1 holds %2 links").arg(it.key()).arg(it.value())));
             QCOMPARE(db.other(QStringLiteral("PasswordProtected")).toString(), QStringLiteral("No"));
+            // The backups made before each Delete All: whole files with whole groups.
+            QVERIFY(checkBackups([](const QList<testkit::Link>& links) {
+                        QHash<QString, int> groups;
+                        for (const testkit::Link& link : links) {
+                            if (link.name.startsWith(QLatin1String("zbulk")))
+                                ++groups[link.name.section(QLatin1Char('-'), 0, 0)];
+                        }
+                        return std::all_of(groups.cbegin(), groups.cend(), [](int n) { return n == kBulk; });
+                    }) >= 0);
         }
         QVERIFY2(commandsDone > 50, "the program hardly ran between the kills");
         qInfo() << "50 kills, commands completed:" << commandsDone
                 << "last completed before each kill:" << killedDuring;
+    }
+
+    // Restores back and forth between two lists, each backing up the current list first: a kill
+    // during a backup leaves no half copy in the list (the next start removes what it left), a
+    // kill during a restore leaves links.mdb wholly one list or the other.
+    void everyKillDuringABackupOrRestoreLeavesWholeFiles()
+    {
+        constexpr int kLinks = 20000;
+        testkit::TempLinksDb db;
+        db.setOther(1, QStringLiteral("No"));
+        QList<testkit::Link> listA, listB;
+        for (int i = 0; i < kLinks; ++i) {
+            const QString a = QStringLiteral("a%1").arg(i, 5, 10, QLatin1Char('0'));
+            const QString b = QStringLiteral("b%1").arg(i, 5, 10, QLatin1Char('0'));
+            listA.append({a, urlFor(a)});
+            listB.append({b, urlFor(b)});
+        }
+        db.addLinks(listA);
+        QVERIFY(backups::before(backups::Reason::Import));
+        db.open().execute(QStringLiteral("DELETE FROM links"));
+        db.addLinks(listB);
+        const auto whole = [&](const QList<testkit::Link>& links) { return links == listA || links == listB; };
+
+        testkit::RuntimeDir runtime;
+        QTemporaryDir scripts;
+        const QString script = scripts.filePath(QStringLiteral("restore.txt"));
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
+        file.write("restore\t0\nloop\n");
+        file.close();
+        QRandomGenerator random(20261209);
+        int restores = 0, halfCopies = 0;
+        for (int cycle = 0; cycle < 30; ++cycle) {
+            testkit::Harness program(db.folder(), runtime.path());
+            program.setEnv(QStringLiteral("TESSARY_HARNESS_SCRIPT"), script);
+            program.start();
+            QVERIFY2(!program.waitForLine(QStringLiteral("WINDOWS")).isEmpty(), qPrintable(program.stderrText()));
+            QThread::msleep(100 + random.bounded(1500));
+            program.kill();
+            for (const QString& line : program.lines()) {
+                QVERIFY2(!line.startsWith(QLatin1String("FAILED")) && !line.startsWith(QLatin1String("BOX\t16")) &&
+                             !line.startsWith(QLatin1String("BOX\t52")),
+                         qPrintable(line));
+                restores += line == QLatin1String("DONE\trestore");
+            }
+            halfCopies += hasTemporaryBackup(backups::folder());
+
+            QCOMPARE(db.open().integrityCheck(), QStringLiteral("ok"));
+            QVERIFY(whole(db.links()));
+            const int listed = checkBackups(whole);
+            QVERIFY(listed > 0 && listed <= 27);
+        }
+        // A start after the last kill clears what a kill left behind.
+        testkit::Harness program(db.folder(), runtime.path());
+        program.setEnv(QStringLiteral("TESSARY_HARNESS_SCRIPT"), scripts.filePath(QStringLiteral("none")));
+        program.start();
+        QVERIFY(!program.waitForLine(QStringLiteral("WINDOWS")).isEmpty());
+        program.kill();
+        QVERIFY(!hasTemporaryBackup(backups::folder()));
+        QVERIFY2(restores > 20, "the program hardly restored between the kills");
+        qInfo() << "30 kills during backups and restores:" << restores << "restores done," << halfCopies
+                << "kills left a half copy behind";
     }
 
     // Switching protection on, giving it new credentials and switching it off convert every link
@@ -123,6 +241,7 @@ private Q_SLOTS:
         QTemporaryDir scripts;
         QRandomGenerator random(20261208);
         QHash<QString, int> states;
+        int cutConversions = 0;
 
         QString state = QStringLiteral("plain");
         for (int cycle = 0; cycle < 24; ++cycle) {
@@ -149,7 +268,7 @@ private Q_SLOTS:
             program.setEnv(QStringLiteral("TESSARY_HARNESS_SCRIPT"), script);
             program.start();
             QVERIFY2(!program.waitForLine(QStringLiteral("WINDOWS")).isEmpty(), qPrintable(program.stderrText()));
-            QThread::msleep(100 + random.bounded(2500));
+            QThread::msleep(100 + random.bounded(4000));
             program.kill();
             for (const QString& line : program.lines()) {
                 QVERIFY2(!line.startsWith(QLatin1String("FAILED")), qPrintable(line));
@@ -175,9 +294,44 @@ private Q_SLOTS:
                 }
             }
             ++states[state];
+
+            // The backups, once a start has settled what the kill left: while protection is on,
+            // every one is sealed for the credentials in use; none is ever weaker than the file.
+            cutConversions +=
+                !QDir(backups::folder()).entryList({QStringLiteral("*.pending")}, QDir::Files).isEmpty();
+            backups::settle();
+            const QString liveHash = db.other(QStringLiteral("Password")).toString();
+            for (const backups::Backup& backup : backups::scan()) {
+                const Database file = Database::open(backup.path, LinksDb::connect());
+                QCOMPARE(file.integrityCheck(), QStringLiteral("ok"));
+                Recordset other = file.openRecordset(QStringLiteral("Other"), RecordsetType::Table);
+                const bool sealed =
+                    other.value(QStringLiteral("PasswordProtected")).toString() == QLatin1String("Yes");
+                const QString hash = other.value(QStringLiteral("Password")).toString();
+                const QString user = other.value(QStringLiteral("Username")).toString();
+                if (state != QLatin1String("plain"))
+                    QVERIFY2(sealed && hash == liveHash, qPrintable(backup.path));
+                const QList<testkit::Link> inside = linksIn(file);
+                if (!sealed) {
+                    QCOMPARE(inside, links);
+                    continue;
+                }
+                QVERIFY2(known.contains(user), qPrintable(user));
+                const auto key = vault::Key::derive(known[user].user, known[user].password, vault::keySalt(hash));
+                QCOMPARE(inside.size(), links.size());
+                for (qsizetype i = 0; i < inside.size(); ++i)
+                    QCOMPARE(vault::open(*key, inside[i].url, "links.URL"), std::optional(links[i].url));
+            }
+            QCOMPARE(QDir(backups::folder())
+                         .entryList({QStringLiteral("*.pending"), QStringLiteral("converting.txt")}, QDir::Files),
+                     QStringList());
+            // The newest two are kept between kills, so that each step converts only a few.
+            for (const backups::Backup& old : backups::scan().mid(2))
+                QFile::remove(old.path);
         }
         QVERIFY2(states.size() == 3, "the kills never caught all three states");
-        qInfo() << "24 kills during protection changes, states left:" << states;
+        qInfo() << "24 kills during protection changes, states left:" << states
+                << "; backups being converted:" << cutConversions;
     }
 };
 

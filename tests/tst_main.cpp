@@ -69,7 +69,7 @@ private Q_SLOTS:
                  (QStringList{"New Site Link|Ctrl+N", "Edit Site Link|Ctrl+E", "Find Site Link...|Ctrl+F", "-",
                               "Delete All Site Links|Ctrl+D", "Delete Selected Site Link|Ctrl+X", "Options|Ctrl+O",
                               "Import Bookmarks...|Ctrl+I", "Export Bookmarks...|Ctrl+Shift+E", "Check Links...|",
-                              "Paste Site Link|Ctrl+V", "EXIT|Del"}));
+                              "Restore From Backup...|", "Paste Site Link|Ctrl+V", "EXIT|Del"}));
         QStringList support;
         for (QAction* action : form->mnuSupport->actions())
             support.append(action->text());

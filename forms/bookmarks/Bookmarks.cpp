@@ -1,5 +1,6 @@
 #include "forms/bookmarks/Bookmarks.h"
 
+#include "backups/Backups.h"
 #include "bookmarkfile/BookmarkFile.h"
 #include "data/DbError.h"
 #include "data/LinksStore.h"
@@ -123,6 +124,11 @@ void importFile(QWidget* window)
         progress.reset();
         platform::MsgBox(QStringLiteral("Nothing was imported from \"%1\".\r\r%2").arg(path, read.reason),
                          platform::MsgStyle::Exclamation, ImportTitle);
+        return;
+    }
+
+    if (!read.links.isEmpty() && !backups::before(backups::Reason::Import)) {
+        progress.reset();
         return;
     }
 

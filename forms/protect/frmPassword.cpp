@@ -1,6 +1,8 @@
 #include "forms/protect/frmPassword.h"
 
+#include "backups/Backups.h"
 #include "data/Protection.h"
+#include "data/SettingsStore.h"
 #include "forms/protect/frmPasswordProtected.h"
 #include "windowkit/Forms.h"
 #include "windowkit/Lifecycle.h"
@@ -39,6 +41,10 @@ void frmPassword::Command1_Click()
 
 void frmPassword::Command2_Click()
 {
+    // The sealed links are kept first; with protection off already there is nothing to switch off.
+    if (SettingsStore::read().protection == SettingsStore::Protection::Protected &&
+        !backups::before(backups::Reason::Unprotect))
+        return;
     {
         WorkProgress progress(this, windowTitle(), QStringLiteral("Unlocking your links..."));
         Protection::unprotect(progress.reporter());

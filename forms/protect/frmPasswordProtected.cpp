@@ -1,6 +1,8 @@
 #include "forms/protect/frmPasswordProtected.h"
 
-#include "data/Protection.h"
+#include "backups/Backups.h"
+#include "backups/Protect.h"
+#include "data/SettingsStore.h"
 #include "platform/MessageBox.h"
 #include "windowkit/Forms.h"
 #include "windowkit/Lifecycle.h"
@@ -53,10 +55,14 @@ void frmPasswordProtected::Command2_Click()
         return;
     }
 
-    // The credentials and every link, sealed with the key they give, in one step.
+    // The links as they are now are kept first; then the credentials and every link, sealed with
+    // the key they give, in one step with every older backup.
+    const bool renewing = SettingsStore::read().protection == SettingsStore::Protection::Protected;
+    if (!backups::before(renewing ? backups::Reason::NewCredentials : backups::Reason::Protect))
+        return;
     {
         WorkProgress progress(this, windowTitle(), QStringLiteral("Locking your links with your password..."));
-        Protection::protect(txtus->text(), txtp2->text(), progress.reporter());
+        backups::protect(txtus->text(), txtp2->text(), progress.reporter());
     }
 
     platform::MsgBox(QStringLiteral("Remember your password and your username!") + QStringLiteral("\r\r\r") +

@@ -2,6 +2,7 @@
 
 #include "app/frmMain.h"
 #include "data/LinksStore.h"
+#include "forms/backups/frmRestore.h"
 #include "forms/edit/frmEditSites.h"
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
@@ -148,6 +149,20 @@ bool HarnessScript::run(const QStringList& f)
             links.append({name, scriptUrlFor(name)});
         }
         LinksStore::addAll(std::move(links));
+        return true;
+    }
+    if (command == QLatin1String("restore") && f.size() == 2) {
+        main->mnuRestoreBackup->trigger();
+        frmRestore* restore = Forms::find<frmRestore>();
+        if (!restore)
+            return false;
+        const int row = f[1].toInt();
+        if (row >= restore->List1->ListCount()) {
+            restore->Command2->click();
+            return false;
+        }
+        restore->List1->setListIndex(row);
+        restore->Command1->click();
         return true;
     }
     if (command == QLatin1String("report")) {

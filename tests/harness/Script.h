@@ -15,6 +15,7 @@
 //   login <user> <password>   type both into the log-in window, Ok (before the main window is up)
 //   protect <user> <password> Options, Program Protection, Yes, type the credentials, Ok
 //   unprotect                 Options, Program Protection, No
+//   restore <row>             Restore From Backup..., pick that row of the list, Restore
 //   waitfile <path>           wait until that file exists (another process's go-ahead)
 //   loop                      start again at the first line
 //   exit                      EXIT

@@ -14,12 +14,16 @@
 #include <QHostAddress>
 #include <QProcess>
 #include <QSet>
+#include <QStorageInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+
+#include <sched.h>
+#include <sys/mount.h>
 
 namespace testkit {
 
@@ -142,18 +146,24 @@ bool TempLinksDb::writeFromAnotherProcess(const QByteArray& sql) const
     shell.start(QStringLiteral("sqlcipher"), {path()});
     if (!shell.waitForStarted())
         return false;
-    shell.write("PRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n" + sql + '\n');
+    // Another copy waits for a lock the way the program does (a backup may be reading the file).
+    shell.write(".timeout 5000\nPRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n" + sql + '\n');
     shell.closeWriteChannel();
     return shell.waitForFinished() && shell.exitCode() == 0 && shell.readAllStandardError().isEmpty();
 }
 
 QByteArray TempLinksDb::dumpFromAnotherProcess() const
 {
+    return dumpFile(path());
+}
+
+QByteArray dumpFile(const QString& path)
+{
     QProcess shell;
-    shell.start(QStringLiteral("sqlcipher"), {path()});
+    shell.start(QStringLiteral("sqlcipher"), {path});
     if (!shell.waitForStarted())
         return {};
-    shell.write("PRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n.dump\n");
+    shell.write(".timeout 5000\nPRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n.dump\n");
     shell.closeWriteChannel();
     if (!shell.waitForFinished() || shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty())
         return {};
@@ -570,6 +580,42 @@ void triggerAction(QAction* action, const char* name)
         return;
     }
     action->trigger();
+}
+
+FullDisk::FullDisk() = default;
+
+FullDisk::~FullDisk()
+{
+    if (m_mounted)
+        umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+}
+
+QString FullDisk::fill(const QString& file)
+{
+    static const bool ownNamespace =
+        unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    if (!ownNamespace)
+        return QStringLiteral("no mount namespace of its own (needs root): %1").arg(qt_error_string());
+    m_mounted = mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, "size=64k") == 0;
+    if (!m_mounted)
+        return QStringLiteral("cannot mount a tmpfs: %1").arg(qt_error_string());
+    if (!QFile::copy(file, m_dir.filePath(LinksDb::fileName())))
+        return QStringLiteral("cannot copy links.mdb onto the tmpfs");
+    QFile filler(m_dir.filePath(QStringLiteral("filler")));
+    if (!filler.open(QIODevice::WriteOnly))
+        return filler.errorString();
+    const QByteArray page(4096, 'x');
+    while (filler.write(page) == page.size() && filler.flush()) {
+    }
+    if (QStorageInfo(m_dir.path()).bytesAvailable() != 0)
+        return QStringLiteral("the tmpfs did not fill up");
+    LinksDb::setFolder(m_dir.path());
+    return {};
+}
+
+QString FullDisk::folder() const
+{
+    return m_dir.path();
 }
 
 } // namespace testkit

@@ -68,6 +68,26 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Every table and every field of the links database at path (links.mdb or a backup of it), as the
+// sqlcipher shell of another process dumps them with the database password; empty when it failed.
+QByteArray dumpFile(const QString& path);
+
+// A copy of links.mdb on a small file system with no byte left, in this process's own mount
+// namespace (the machine's mounts are never touched). While it lives the program's LinksDb points
+// at it.
+class FullDisk {
+public:
+    FullDisk();
+    ~FullDisk();
+    // Empty when it worked, else why not (no mount namespace without root: skip the test).
+    QString fill(const QString& file);
+    QString folder() const;
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+};
+
 // Another process in the middle of a write: it holds the write lock (readers go on) until it ends,
 // which rolls its transaction back.
 class WriteLockHolder {
