@@ -35,21 +35,6 @@ namespace {
 constexpr int kLinks = 100000;
 constexpr int kOlderBackups = 3;
 
-double median(std::vector<double> values)
-{
-    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return v < 0; }), values.end());
-    if (values.empty())
-        return -1;
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
-QString ms(double v)
-{
-    return v < 0 ? QStringLiteral("n/a") : QString::number(v, 'f', 1) + QStringLiteral(" ms");
-}
-
 QString backupName(const QDateTime& made)
 {
     return QStringLiteral("links-%1-daily.mdb").arg(made.toString(QStringLiteral("yyyy-MM-dd-HHmmss")));
@@ -259,12 +244,7 @@ int runBackupTable(int runs)
     row(QStringLiteral("protection on, %1 older backups converted").arg(kOlderBackups), median(protectOlder), {},
         true);
     row(QStringLiteral("converting one older backup"), perOlder, {}, true);
-    for (const QString& problem : std::as_const(problems))
-        out << "\nPROBLEM: " << problem << "\n";
-    out << "\n"
-        << (problems.isEmpty() ? (allMet ? "Every goal met." : "Some goals missed.") : "Problems found.") << "\n";
-    out.flush();
-    return problems.isEmpty() ? 0 : 1;
+    return endTable(out, problems, allMet);
 }
 
 } // namespace bench

@@ -6,7 +6,9 @@
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <vector>
 
+class QTextStream;
 class QWidget;
 
 namespace bench {
@@ -48,6 +50,18 @@ inline double msSince(const QElapsedTimer& timer)
 {
     return double(timer.nsecsElapsed()) / 1e6;
 }
+
+// The median of the figures that were measured (a negative one was not); -1 when none was.
+double median(std::vector<double> values);
+// "12.34 ms" below 10 ms, "123.4 ms" above; "n/a" for a figure not measured.
+QString ms(double v);
+// A fresh copy of the links file at `from` as the links.mdb of `folder` (made when missing).
+bool copyLinksFile(const QString& from, const QString& folder);
+// Resident memory in kilobytes that a fresh child process of this benchmark reports when run with
+// mode, kind and folder (its rss_kb= line; its problem= lines join `problems`).
+long childRss(const QString& mode, const QString& kind, const QString& folder, QStringList& problems);
+// The last lines of a table: the problems found and the verdict. Returns the exit code.
+int endTable(QTextStream& out, const QStringList& problems, bool allMet);
 
 // A field of /proc/self/status in kilobytes ("VmRSS", "VmHWM"); -1 when it cannot be read.
 long statusKb(const char* field);

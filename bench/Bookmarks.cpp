@@ -27,13 +27,6 @@ namespace {
 
 constexpr int kLinks = 100000;
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
 // A browser's export: a toolbar folder, a few folders of 20,000 links with one nested inside, and
 // ADD_DATE on every line, as Chromium writes them.
 QByteArray exportOf(const QList<Link>& links)

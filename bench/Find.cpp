@@ -37,15 +37,6 @@ namespace {
 // "news", two backspaces, "twork blog", four backspaces, "cafe", six backspaces: narrowing and widening.
 const QString Script = QStringLiteral("news\b\btwork blog\b\b\b\bcafe\b\b\b\b\b\b");
 
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return -1;
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
 double worst(const std::vector<double>& values)
 {
     return values.empty() ? -1 : *std::max_element(values.begin(), values.end());
@@ -163,36 +154,6 @@ std::vector<double> floorKeys(const QStringList& folded, int& found)
     return keys;
 }
 
-long childRssKb(const QString& kind, const QString& folder, QStringList& problems)
-{
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--find-rss"), kind, folder});
-    if (!child.waitForFinished(600000) || child.exitCode() != 0) {
-        problems << QStringLiteral("%1 memory child failed: %2")
-                        .arg(kind, QString::fromLocal8Bit(child.readAllStandardError()));
-        return -1;
-    }
-    const QString reply = QString::fromLocal8Bit(child.readAllStandardOutput()).trimmed();
-    for (const QString& line : reply.split(QLatin1Char('\n'))) {
-        if (line.startsWith(QLatin1String("problem=")))
-            problems << kind + QStringLiteral(" memory child: ") + line.mid(8);
-        if (line.startsWith(QLatin1String("rss_kb=")))
-            return line.mid(7).toLong();
-    }
-    problems << QStringLiteral("%1 memory child said: %2").arg(kind, reply);
-    return -1;
-}
-
-QString ms(double v)
-{
-    if (v < 0)
-        return QStringLiteral("n/a");
-    return QString::number(v, 'f', v < 10 ? 2 : 1) + QStringLiteral(" ms");
-}
-
 QString goal(double value, double ceiling, const QString& text, bool& allMet)
 {
     const bool met = value >= 0 && value <= ceiling;
@@ -276,9 +237,12 @@ int runFindTable(const QList<int>& sizes, int runs)
         std::vector<double> without, with;
         for (int r = 0; r < runs; ++r) {
             freshCopy();
-            without.push_back(double(childRssKb(QStringLiteral("program"), folder, problems)) / 1024.0);
+            without.push_back(
+                double(childRss(QStringLiteral("--find-rss"), QStringLiteral("program"), folder, problems)) /
+                1024.0);
             freshCopy();
-            with.push_back(double(childRssKb(QStringLiteral("find"), folder, problems)) / 1024.0);
+            with.push_back(
+                double(childRss(QStringLiteral("--find-rss"), QStringLiteral("find"), folder, problems)) / 1024.0);
         }
 
         const QString links_ = english.toString(n);

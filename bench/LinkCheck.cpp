@@ -290,12 +290,7 @@ int runLinkCheckTable()
         << english.toString(requests) << "; " << busiest << ", " << atOnce << " |  |  | "
         << goal(busiest > 0 && busiest <= limits.perSite && atOnce <= limits.inAll, QStringLiteral("<= 2, <= 16"))
         << " |\n";
-    for (const QString& problem : std::as_const(problems))
-        out << "\nPROBLEM: " << problem << "\n";
-    out << "\n"
-        << (problems.isEmpty() ? (allMet ? "Every goal met." : "Some goals missed.") : "Problems found.") << "\n";
-    out.flush();
-    return problems.isEmpty() ? 0 : 1;
+    return endTable(out, problems, allMet);
 }
 
 } // namespace bench

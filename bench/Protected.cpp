@@ -21,31 +21,6 @@ namespace {
 
 constexpr int kLinks = 100000;
 
-double median(std::vector<double> values)
-{
-    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return v < 0; }), values.end());
-    if (values.empty())
-        return -1;
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
-QString ms(double v)
-{
-    return v < 0 ? QStringLiteral("n/a") : QString::number(v, 'f', 1) + QStringLiteral(" ms");
-}
-
-bool copyInto(const QString& from, const QString& folder)
-{
-    QDir().mkpath(folder);
-    const QString to = folder + QStringLiteral("/links.mdb");
-    QFile::remove(to);
-    const bool copied = QFile::copy(from, to) && QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
-    markBackedUpToday(folder);
-    return copied;
-}
-
 template <typename F> double timed(F&& body)
 {
     QElapsedTimer timer;
@@ -79,9 +54,9 @@ int runProtectedTable(int runs)
     std::vector<double> derive, hash, switchOn, renew, switchOff;
     for (int run = 0; run < runs; ++run) {
         QTextStream(stderr) << "protected: run " << run + 1 << " of " << runs << "\n";
-        copyInto(plain.path(), folder);
+        copyLinksFile(plain.path(), folder);
         const Outcome o = runProgram(folder, kLinks);
-        copyInto(sealed.path(), folder);
+        copyLinksFile(sealed.path(), folder);
         const Outcome p = runProgram(folder, kLinks, &credentials);
         for (int m = 0; m < MeasureCount; ++m) {
             off[m].push_back(o.ms[m]);
@@ -94,7 +69,7 @@ int runProtectedTable(int runs)
         derive.push_back(timed([&] { vault::Key::derive(credentials.user, credentials.password, salt); }));
         hash.push_back(timed([&] { vault::hashPassword(credentials.password); }));
 
-        copyInto(plain.path(), folder);
+        copyLinksFile(plain.path(), folder);
         LinksDb::setFolder(folder);
         {
             const LinksDb::KeepOpen keep;
@@ -147,12 +122,7 @@ int runProtectedTable(int runs)
         out << "| " << name << " (every link converted) |  | " << ms(v) << " |  | <= 3 s"
             << (met ? "  met" : "  MISSED") << " |\n";
     }
-    for (const QString& problem : std::as_const(problems))
-        out << "\nPROBLEM: " << problem << "\n";
-    out << "\n"
-        << (problems.isEmpty() ? (allMet ? "Every goal met." : "Some goals missed.") : "Problems found.") << "\n";
-    out.flush();
-    return problems.isEmpty() ? 0 : 1;
+    return endTable(out, problems, allMet);
 }
 
 } // namespace bench

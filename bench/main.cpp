@@ -77,6 +77,66 @@ long statusKb(const char* field)
     return -1;
 }
 
+double median(std::vector<double> values)
+{
+    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return v < 0; }), values.end());
+    if (values.empty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+QString ms(double v)
+{
+    if (v < 0)
+        return QStringLiteral("n/a");
+    return QString::number(v, 'f', v < 10 ? 2 : 1) + QStringLiteral(" ms");
+}
+
+bool copyLinksFile(const QString& from, const QString& folder)
+{
+    QDir().mkpath(folder);
+    const QString to = folder + QStringLiteral("/links.mdb");
+    QFile::remove(to);
+    return QFile::copy(from, to) && QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+long childRss(const QString& mode, const QString& kind, const QString& folder, QStringList& problems)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {mode, kind, folder});
+    if (!child.waitForFinished(600000) || child.exitCode() != 0) {
+        problems << QStringLiteral("%1 memory child failed: %2")
+                        .arg(kind, QString::fromLocal8Bit(child.readAllStandardError()));
+        return -1;
+    }
+    const QString reply = QString::fromLocal8Bit(child.readAllStandardOutput()).trimmed();
+    long kb = -1;
+    for (const QString& line : reply.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("rss_kb=")))
+            kb = line.mid(7).toLong();
+        if (line.startsWith(QLatin1String("problem=")))
+            problems << kind + QStringLiteral(" memory child: ") + line.mid(8);
+    }
+    if (kb < 0)
+        problems << QStringLiteral("%1 memory child said: %2").arg(kind, reply);
+    return kb;
+}
+
+int endTable(QTextStream& out, const QStringList& problems, bool allMet)
+{
+    for (const QString& problem : problems)
+        out << "\nPROBLEM: " << problem << "\n";
+    out << "\n"
+        << (problems.isEmpty() ? (allMet ? "Every goal met." : "Some goals missed.") : "Problems found.") << "\n";
+    out.flush();
+    return problems.isEmpty() ? 0 : 1;
+}
+
 long residentKb()
 {
     return statusKb("VmRSS");
@@ -90,64 +150,12 @@ QTextStream& out()
     return stream;
 }
 
-double median(std::vector<double> values)
-{
-    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return v < 0; }), values.end());
-    if (values.empty())
-        return -1;
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
-bool copyFile(const QString& from, const QString& folder)
-{
-    QDir().mkpath(folder);
-    const QString to = folder + QStringLiteral("/links.mdb");
-    QFile::remove(to);
-    const bool copied = QFile::copy(from, to) && QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
-    markBackedUpToday(folder);
-    return copied;
-}
-
-// Resident memory after start-up in a fresh child process, so nothing measured earlier counts.
-long childRss(const QString& kind, const QString& folder, QStringList& problems)
-{
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--rss"), kind, folder});
-    if (!child.waitForFinished(600000) || child.exitCode() != 0) {
-        problems << QStringLiteral("%1 memory child failed: %2")
-                        .arg(kind, QString::fromLocal8Bit(child.readAllStandardError()));
-        return -1;
-    }
-    const QString reply = QString::fromLocal8Bit(child.readAllStandardOutput()).trimmed();
-    for (const QString& line : reply.split(QLatin1Char('\n'))) {
-        if (line.startsWith(QLatin1String("rss_kb=")))
-            return line.mid(7).toLong();
-        if (line.startsWith(QLatin1String("problem=")))
-            problems << kind + QStringLiteral(" memory child: ") + line.mid(8);
-    }
-    problems << QStringLiteral("%1 memory child said: %2").arg(kind, reply);
-    return -1;
-}
-
 struct Row {
     int links;
     Times program;
     Times floor;
     double programMb, floorMb;
 };
-
-QString ms(double v)
-{
-    if (v < 0)
-        return QStringLiteral("n/a");
-    return v < 10 ? QString::number(v, 'f', 2) + QStringLiteral(" ms")
-                  : QString::number(v, 'f', 1) + QStringLiteral(" ms");
-}
 
 QString ratio(double program, double floor)
 {
@@ -210,9 +218,9 @@ int runTable(const QList<int>& sizes, int runs)
         for (int run = 0; run < runs; ++run) {
             QTextStream(stderr) << "links " << n << ": run " << run + 1 << " of " << runs << "\n";
             // Program and floor take turns, each on a fresh copy of the same file.
-            copyFile(pristine.path(), programFolder);
+            copyLinksFile(pristine.path(), programFolder);
             Outcome po = runProgram(programFolder, n);
-            copyFile(pristine.path(), floorFolder);
+            copyLinksFile(pristine.path(), floorFolder);
             Outcome fo = runFloor(floorFolder, n);
             for (int m = 0; m < MeasureCount; ++m) {
                 p[m].push_back(po.ms[m]);
@@ -228,10 +236,14 @@ int runTable(const QList<int>& sizes, int runs)
 
         std::vector<double> pm, fm;
         for (int run = 0; run < runs; ++run) {
-            copyFile(pristine.path(), programFolder);
-            pm.push_back(double(childRss(QStringLiteral("program"), programFolder, problems)) / 1024.0);
-            copyFile(pristine.path(), floorFolder);
-            fm.push_back(double(childRss(QStringLiteral("floor"), floorFolder, problems)) / 1024.0);
+            copyLinksFile(pristine.path(), programFolder);
+            pm.push_back(
+                double(childRss(QStringLiteral("--rss"), QStringLiteral("program"), programFolder, problems)) /
+                1024.0);
+            copyLinksFile(pristine.path(), floorFolder);
+            fm.push_back(
+                double(childRss(QStringLiteral("--rss"), QStringLiteral("floor"), floorFolder, problems)) /
+                1024.0);
         }
         row.programMb = median(pm);
         row.floorMb = median(fm);
@@ -295,13 +307,7 @@ int runTable(const QList<int>& sizes, int runs)
                   << " |\n";
         }
     }
-    for (const QString& problem : std::as_const(problems))
-        out() << "\nPROBLEM: " << problem << "\n";
-    out() << "\n"
-          << (problems.isEmpty() ? (allMet ? "Every goal met." : "Some goals missed.") : "Problems found.")
-          << "\n";
-    out().flush();
-    return problems.isEmpty() ? 0 : 1;
+    return endTable(out(), problems, allMet);
 }
 
 } // namespace
