@@ -103,10 +103,7 @@ void LinkChecker::enqueue(int link, const QUrl& url, bool first)
     const QString name = siteOf(url);
     Site& site = m_sites[name];
     if (site.refusedSeconds >= 0) {
-        Job& job = jobFor(link);
-        job.trail.end = Trail::End::WaitTooLong;
-        job.trail.waitSeconds = site.refusedSeconds;
-        conclude(link);
+        giveUp(link, site.refusedSeconds);
         return;
     }
     // A link under way goes first, so each one is done soon after it began.
@@ -142,7 +139,7 @@ void LinkChecker::markReady(const QString& name)
 
 void LinkChecker::pump()
 {
-    while (!m_stopped && m_running < m_settings.inAll && !m_ready.empty()) {
+    while (!m_stopped && m_http->inFlight() < m_settings.inAll && !m_ready.empty()) {
         const QString name = m_ready.front();
         m_ready.pop_front();
         Site& site = m_sites[name];
@@ -154,7 +151,6 @@ void LinkChecker::pump()
         const int link = site.waiting.front();
         site.waiting.pop_front();
         ++site.inFlight;
-        ++m_running;
         // Back in line behind the other sites: each takes its turn.
         markReady(name);
         send(link);
@@ -184,7 +180,6 @@ void LinkChecker::answered(int link, const platform::HttpAnswer& answer)
     Job& job = jobFor(link);
     const QString name = siteOf(job.url);
     --m_sites[name].inFlight;
-    --m_running;
 
     // "Not so fast": nothing more goes to the site before the time it names, unless that is
     // longer than the check waits, in which case nothing more goes to it at all.
@@ -193,11 +188,9 @@ void LinkChecker::answered(int link, const platform::HttpAnswer& answer)
                 retryAfterSeconds(answer.retryAfter, QDateTime::currentDateTimeUtc())) {
             Site& site = m_sites[name];
             if (*seconds > m_settings.longestWaitSeconds) {
+                // This link first, then every other one waiting for the site.
                 site.refusedSeconds = *seconds;
-                job.trail.last = answer;
-                job.trail.end = Trail::End::WaitTooLong;
-                job.trail.waitSeconds = *seconds;
-                conclude(link);
+                site.waiting.push_front(link);
                 refuseSite(name);
                 pump();
                 return;
@@ -238,8 +231,7 @@ void LinkChecker::follow(int link, const platform::HttpAnswer& answer)
         conclude(link);
         return;
     }
-    const QString scheme = target.scheme().toLower();
-    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || target.host().isEmpty()) {
+    if (!isWebUrl(target)) {
         job.trail.end = Trail::End::OtherScheme;
         job.trail.leadsTo = target.toString();
         conclude(link);
@@ -292,13 +284,18 @@ void LinkChecker::refuseSite(const QString& name)
     const qint64 seconds = site.refusedSeconds;
     const std::deque<int> waiting = std::exchange(site.waiting, {});
     for (int link : waiting) {
-        Job& job = jobFor(link);
-        job.trail.end = Trail::End::WaitTooLong;
-        job.trail.waitSeconds = seconds;
-        conclude(link);
+        giveUp(link, seconds);
         if (m_stopped)
             return;
     }
+}
+
+void LinkChecker::giveUp(int link, qint64 waitSeconds)
+{
+    Trail& trail = jobFor(link).trail;
+    trail.end = Trail::End::WaitTooLong;
+    trail.waitSeconds = waitSeconds;
+    conclude(link);
 }
 
 void LinkChecker::nextRound()

@@ -100,7 +100,6 @@ private:
     std::vector<int> m_later;    // links that failed in a passing way, for the end
     QElapsedTimer m_clock;
     int m_next = 0;    // the first link not yet handed to its site
-    int m_running = 0; // requests under way
     int m_open = 0;    // links neither judged nor set aside for the end
     int m_done = 0;
     bool m_started = false;
@@ -117,6 +116,8 @@ private:
     void conclude(int job);
     void report(int job);
     void refuseSite(const QString& site);
+    // Ends a link as "blocked": its site asks to wait longer than the check does.
+    void giveUp(int job, qint64 waitSeconds);
     void nextRound();
 };
 

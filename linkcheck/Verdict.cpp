@@ -46,12 +46,17 @@ QList<std::pair<QByteArray, QByteArray>> requestHeaders()
     };
 }
 
+bool isWebUrl(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
 std::optional<QUrl> webAddress(const QString& stored)
 {
     const QUrl url(platform::openerArgument(stored.trimmed()));
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() ||
-        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    if (!isWebUrl(url))
         return std::nullopt;
     return url;
 }

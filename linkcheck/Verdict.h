@@ -36,6 +36,9 @@ QString verdictText(Verdict verdict);
 // desktop browser sends, so that sites answer as they answer people.
 QList<std::pair<QByteArray, QByteArray>> requestHeaders();
 
+// An http: or https: address with a host: the only kind the check contacts.
+bool isWebUrl(const QUrl& url);
+
 // The address contacted for a stored one: what "Open Link" opens, when that is an http: or https:
 // address with a host; nothing for anything else ("mailto:", "ftp:", "None").
 std::optional<QUrl> webAddress(const QString& stored);

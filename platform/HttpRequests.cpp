@@ -44,12 +44,7 @@ void HttpRequests::start(const HttpRequest& request, Done done)
     r.setAttribute(QNetworkRequest::ConnectionCacheExpiryTimeoutSecondsAttribute, IdleConnectionSeconds);
     for (const auto& [name, value] : request.headers)
         r.setRawHeader(name, value);
-    if (request.method == "GET")
-        p->reply = m_manager->get(r);
-    else if (request.method == "HEAD")
-        p->reply = m_manager->head(r);
-    else
-        p->reply = m_manager->sendCustomRequest(r, request.method);
+    p->reply = request.method == "GET" ? m_manager->get(r) : m_manager->head(r);
     // Qt's network thread reads no further ahead than this, so a long page never piles up here.
     p->reply->setReadBufferSize(std::max<qint64>(p->maxBody, 4096));
     m_pending.insert(id, p);
