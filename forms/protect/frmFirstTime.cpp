@@ -59,7 +59,7 @@ void frmFirstTime::Form_Load()
         return;
     }
     if (no) {
-        if (SettingsStore::read().firstStartDone) {
+        if (firstStartDone) {
             StartupRoad::finish();
             unload();
             // The main window ends the application when another copy already runs.

@@ -1,5 +1,6 @@
 #include "forms/protect/frmLogIn.h"
 
+#include "data/LinksDb.h"
 #include "data/Protection.h"
 #include "platform/MessageBox.h"
 #include "windowkit/Forms.h"
@@ -42,6 +43,8 @@ frmLogIn::frmLogIn() : ProtectForm(QStringLiteral("Log - In"), Frame::Fixed, 432
 
 void frmLogIn::Command2_Click()
 {
+    // One keyed connection from the check to the main list, which is read next.
+    const LinksDb::KeepOpen keep;
     // A file an older program protected holds its links plain: they are sealed now, which on a
     // long list takes a moment.
     WorkProgress progress(this, windowTitle(), QStringLiteral("Locking your links with your password..."));

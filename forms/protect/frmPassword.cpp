@@ -1,6 +1,7 @@
 #include "forms/protect/frmPassword.h"
 
 #include "backups/Backups.h"
+#include "data/LinksDb.h"
 #include "data/Protection.h"
 #include "data/SettingsStore.h"
 #include "forms/protect/frmPasswordProtected.h"
@@ -41,6 +42,8 @@ void frmPassword::Command1_Click()
 
 void frmPassword::Command2_Click()
 {
+    // One keyed connection for the backup, the rewrite and the main list that follows.
+    const LinksDb::KeepOpen keep;
     // The sealed links are kept first; with protection off already there is nothing to switch off.
     if (SettingsStore::read().protection == SettingsStore::Protection::Protected &&
         !backups::before(backups::Reason::Unprotect))

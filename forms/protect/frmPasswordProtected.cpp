@@ -2,6 +2,7 @@
 
 #include "backups/Backups.h"
 #include "backups/Protect.h"
+#include "data/LinksDb.h"
 #include "data/SettingsStore.h"
 #include "platform/MessageBox.h"
 #include "windowkit/Forms.h"
@@ -55,6 +56,8 @@ void frmPasswordProtected::Command2_Click()
         return;
     }
 
+    // One keyed connection for the backup, the rewrite and the main list that follows.
+    const LinksDb::KeepOpen keep;
     // The links as they are now are kept first; then the credentials and every link, sealed with
     // the key they give, in one step with every older backup.
     const bool renewing = SettingsStore::read().protection == SettingsStore::Protection::Protected;
