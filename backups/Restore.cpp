@@ -22,11 +22,14 @@ Checked check(const Backup& backup)
             checked.why = QStringLiteral("'%1' is damaged: %2.").arg(backup.path, integrity);
             return checked;
         }
-        LinksStore::digestIn(db); // every link readable, with its two fields
         const SettingsStore::Settings settings = SettingsStore::read(db);
         const SettingsStore::Settings live = SettingsStore::read();
         const std::shared_ptr<const vault::Key> key = LinksStore::key();
         const bool liveProtected = live.protection == SettingsStore::Protection::Protected;
+        // Sealed with the key in use: every link must open with it.
+        const bool sameKey = settings.protection == SettingsStore::Protection::Protected && key &&
+                             liveProtected && settings.password == live.password;
+        LinksStore::checkOpensIn(db, sameKey ? key : nullptr);
 
         Candidate candidate;
         candidate.backup = backup;
@@ -41,8 +44,7 @@ Checked check(const Backup& backup)
             candidate.fit = liveProtected && key ? Candidate::Fit::SealedForThisSession : Candidate::Fit::AsItIs;
             break;
         case SettingsStore::Protection::Protected:
-            if (key && liveProtected && settings.password == live.password) {
-                LinksStore::checkOpensIn(db, key);
+            if (sameKey) {
                 candidate.fit = Candidate::Fit::AsItIs;
             } else {
                 candidate.fit = Candidate::Fit::NeedsItsOwnLogIn;

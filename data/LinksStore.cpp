@@ -34,11 +34,9 @@ struct KeyState {
     std::shared_ptr<const vault::Key> key;
     QString hash; // the stored password hash the key was derived for
     struct Snapshot {
-        bool valid = false;
-        Database::Version version;
+        std::optional<Database::Version> version; // nothing: no links kept
         LinkNames names;
-        QStringList urls; // in the order of names.ids; empty until all() needed them
-        bool hasUrls = false;
+        std::optional<QStringList> urls; // in the order of names.ids; nothing until all() needed them
     } snapshot;
 };
 
@@ -123,8 +121,8 @@ public:
         if (!keyStillFits())
             keyChanged();
         KeyState::Snapshot& snapshot = keyState().snapshot;
-        m_snapshotCurrent = snapshot.valid && snapshot.version == db.version();
-        snapshot.valid = false;
+        m_snapshotCurrent = snapshot.version == db.version();
+        snapshot.version.reset();
     }
 
     void commit(const Patch& patch)
@@ -137,7 +135,6 @@ public:
         KeyState::Snapshot& snapshot = keyState().snapshot;
         patch(snapshot);
         snapshot.version = m_db.version();
-        snapshot.valid = true;
     }
 
 private:
@@ -180,7 +177,7 @@ LinkNames readNames(const Database& db)
     Database::Version version;
     if (keep) {
         version = db.version();
-        if (snapshot.valid && snapshot.version == version)
+        if (snapshot.version == version)
             return snapshot.names;
     }
     LinkNames all = readStoredNames(db);
@@ -188,7 +185,7 @@ LinkNames readNames(const Database& db)
     for (QString& name : all.names)
         name = reader.shown(name, NameContext);
     if (keep)
-        snapshot = {true, version, all, {}, false};
+        snapshot = {version, all, std::nullopt};
     return all;
 }
 
@@ -251,11 +248,11 @@ QList<Link> LinksStore::all()
     const Database db = LinksDb::open();
     KeyState::Snapshot& snapshot = keyState().snapshot;
     const bool keep = bool(keyState().key);
-    if (keep && snapshot.valid && snapshot.hasUrls && snapshot.version == db.version()) {
+    if (keep && snapshot.urls && snapshot.version == db.version()) {
         QList<Link> links;
         links.reserve(snapshot.names.ids.size());
         for (qsizetype i = 0; i < snapshot.names.ids.size(); ++i)
-            links.append(Link{snapshot.names.names[i], snapshot.urls[i], snapshot.names.ids[i]});
+            links.append(Link{snapshot.names.names[i], (*snapshot.urls)[i], snapshot.names.ids[i]});
         return links;
     }
     const Database::Version version = keep ? db.version() : Database::Version{};
@@ -266,14 +263,14 @@ QList<Link> LinksStore::all()
         link.url = reader.shown(link.url, AddressContext);
     }
     if (keep) {
-        snapshot = {true, version, {}, {}, true};
+        snapshot = {version, {}, QStringList()};
         snapshot.names.names.reserve(links.size());
         snapshot.names.ids.reserve(links.size());
-        snapshot.urls.reserve(links.size());
+        snapshot.urls->reserve(links.size());
         for (const Link& link : links) {
             snapshot.names.names.append(link.name);
             snapshot.names.ids.append(link.id);
-            snapshot.urls.append(link.url);
+            snapshot.urls->append(link.url);
         }
     }
     return links;
@@ -368,8 +365,8 @@ void LinksStore::add(const QString& name, const QString& url)
         guard.commit([&](KeyState::Snapshot& snapshot) {
             snapshot.names.names.append(name);
             snapshot.names.ids.append(rs.lastModified());
-            if (snapshot.hasUrls)
-                snapshot.urls.append(storedAddress(url));
+            if (snapshot.urls)
+                snapshot.urls->append(storedAddress(url));
         });
     }
     announce(Change::Added);
@@ -392,8 +389,8 @@ bool LinksStore::change(const Link& seen, const QString& name, const QString& ur
             if (at < 0)
                 return;
             snapshot.names.names[at] = name;
-            if (snapshot.hasUrls)
-                snapshot.urls[at] = storedAddress(url);
+            if (snapshot.urls)
+                (*snapshot.urls)[at] = storedAddress(url);
         });
     }
     announce(Change::Edited);
@@ -415,8 +412,8 @@ bool LinksStore::remove(const Link& seen)
                 return;
             snapshot.names.names.removeAt(at);
             snapshot.names.ids.removeAt(at);
-            if (snapshot.hasUrls)
-                snapshot.urls.removeAt(at);
+            if (snapshot.urls)
+                snapshot.urls->removeAt(at);
         });
     }
     announce(Change::Deleted);
@@ -521,10 +518,12 @@ std::shared_ptr<const vault::Key> LinksStore::key()
 
 bool LinksStore::anyStoredPlain()
 {
-    const QList<Link> stored = readStored(LinksDb::open());
-    return std::any_of(stored.cbegin(), stored.cend(), [](const Link& link) {
-        return !vault::looksSealed(link.name) || !vault::looksSealed(link.url);
+    // The stored bytes are enough to tell: no text is made of them.
+    bool plain = false;
+    openTable(LinksDb::open()).readUtf8({Name, Address}, [&plain](qint64, const QList<QByteArrayView>& bytes) {
+        plain = plain || !vault::looksSealed(bytes[0]) || !vault::looksSealed(bytes[1]);
     });
+    return plain;
 }
 
 void LinksStore::reseal(const std::shared_ptr<const vault::Key>& from, std::shared_ptr<const vault::Key> key,
@@ -603,10 +602,12 @@ QByteArray LinksStore::digestIn(const Database& db)
 
 void LinksStore::checkOpensIn(const Database& db, const std::shared_ptr<const vault::Key>& key)
 {
-    // Without a key nothing is sealed: a plain name may merely look like a sealed one.
+    // Every link is read, so each proves readable with its two fields. Without a key nothing is
+    // sealed: a plain name may merely look like a sealed one.
+    const QList<Link> links = readStored(db);
     if (!key)
         return;
-    for (const Link& link : readStored(db)) {
+    for (const Link& link : links) {
         for (const auto& [text, context] :
              {std::pair{&link.name, NameContext}, std::pair{&link.url, AddressContext}}) {
             if (vault::looksSealed(*text) && !vault::open(*key, *text, context))

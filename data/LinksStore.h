@@ -88,8 +88,9 @@ public:
     // A digest of every link with its identity, as stored: two files with the same digest hold the
     // same links byte for byte.
     static QByteArray digestIn(const Database& db);
-    // Throws DbError NotAuthentic, naming the file, unless every sealed link there opens with
-    // `key` (nullptr: nothing is sealed, nothing to check).
+    // Reads every link of the file (a DbError when one cannot be read) and throws DbError
+    // NotAuthentic, naming the file, unless every sealed one opens with `key` (nullptr: none is
+    // sealed, nothing to open).
     static void checkOpensIn(const Database& db, const std::shared_ptr<const vault::Key>& key);
     // reseal() on another file: stores every link there again for `key`, read with `from`, in one
     // transaction with alsoInTransaction. Throws NotAuthentic, naming the file, for a link that

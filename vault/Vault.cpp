@@ -177,10 +177,9 @@ bool looksSealed(QStringView text)
     return text.startsWith(SealPrefix);
 }
 
-QStringView sealId(QStringView sealed)
+bool looksSealed(QByteArrayView utf8)
 {
-    // The nonce's bytes are the first 32 base64 characters after the prefix.
-    return sealed.mid(SealPrefix.size(), (NonceBytes * 4 + 2) / 3);
+    return utf8.startsWith(QByteArrayView(SealPrefix.data(), SealPrefix.size()));
 }
 
 } // namespace vault

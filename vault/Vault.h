@@ -60,8 +60,7 @@ QString seal(const Key& key, const QString& plain, QByteArrayView context);
 std::optional<QString> open(const Key& key, QStringView sealed, QByteArrayView context);
 // Whether a stored text has the form of a sealed one (the prefix).
 bool looksSealed(QStringView text);
-// What identifies one sealed text among all others sealed with the same key: its nonce, never
-// used twice. Open texts can be remembered under it.
-QStringView sealId(QStringView sealed);
+// The same for a text as the file stores it (UTF-8).
+bool looksSealed(QByteArrayView utf8);
 
 } // namespace vault
