@@ -36,6 +36,32 @@ const QString CountsFile = QStringLiteral("link-counts.txt");
 // The plan of a conversion for new credentials while it runs (see Conversion).
 const QString PlanFile = QStringLiteral("converting.txt");
 
+// Each reason: as the file name has it, as the list describes it, and the command it precedes.
+struct ReasonTexts {
+    Reason reason;
+    const char* name;
+    const char* described;
+    const char* command;
+};
+constexpr ReasonTexts Reasons[] = {
+    {Reason::DeleteAll, "delete-all", "before Delete All Site Links", "Delete All Site Links"},
+    {Reason::Import, "import", "before an import", "the import"},
+    {Reason::Protect, "protect", "before protection was switched on", "switching protection on"},
+    {Reason::NewCredentials, "new-credentials", "before new credentials", "the new user name and password"},
+    {Reason::Unprotect, "unprotect", "before protection was switched off", "switching protection off"},
+    {Reason::Restore, "restore", "before a restore", "the restore"},
+    {Reason::Daily, "daily", "daily", "today's first start"},
+};
+
+const ReasonTexts& textsOf(Reason reason)
+{
+    return *std::find_if(std::begin(Reasons), std::end(Reasons),
+                         [reason](const ReasonTexts& texts) { return texts.reason == reason; });
+}
+
+bool syncFolder();
+void forgetCounts(const QStringList& paths);
+
 std::function<QDateTime()>& clock()
 {
     static std::function<QDateTime()> c;
@@ -167,8 +193,8 @@ QString uniqueName(Reason reason, const QDateTime& made)
         if (backup.made == made)
             sequence = std::max(sequence, backup.sequence);
     }
-    QString name =
-        QStringLiteral("links-%1-%2").arg(made.toString(QStringLiteral("yyyy-MM-dd-HHmmss")), reasonName(reason));
+    QString name = QStringLiteral("links-%1-%2").arg(made.toString(QStringLiteral("yyyy-MM-dd-HHmmss")),
+                                                    QLatin1String(textsOf(reason).name));
     if (sequence > 0)
         name += QStringLiteral("-%1").arg(sequence + 1);
     return name + QStringLiteral(".mdb");
@@ -197,39 +223,18 @@ QString folder()
     return QFileInfo(LinksDb::path()).absolutePath() + QStringLiteral("/backups");
 }
 
-QString reasonName(Reason reason)
-{
-    switch (reason) {
-    case Reason::DeleteAll:
-        return QStringLiteral("delete-all");
-    case Reason::Import:
-        return QStringLiteral("import");
-    case Reason::Protect:
-        return QStringLiteral("protect");
-    case Reason::NewCredentials:
-        return QStringLiteral("new-credentials");
-    case Reason::Unprotect:
-        return QStringLiteral("unprotect");
-    case Reason::Restore:
-        return QStringLiteral("restore");
-    case Reason::Daily:
-        break;
-    }
-    return QStringLiteral("daily");
-}
-
 QString describe(const QString& reasonName)
 {
-    static const QHash<QString, QString> texts{
-        {QStringLiteral("delete-all"), QStringLiteral("before Delete All Site Links")},
-        {QStringLiteral("import"), QStringLiteral("before an import")},
-        {QStringLiteral("protect"), QStringLiteral("before protection was switched on")},
-        {QStringLiteral("new-credentials"), QStringLiteral("before new credentials")},
-        {QStringLiteral("unprotect"), QStringLiteral("before protection was switched off")},
-        {QStringLiteral("restore"), QStringLiteral("before a restore")},
-        {QStringLiteral("daily"), QStringLiteral("daily")},
-    };
-    return texts.value(reasonName, reasonName);
+    for (const ReasonTexts& texts : Reasons) {
+        if (reasonName == QLatin1String(texts.name))
+            return QLatin1String(texts.described);
+    }
+    return reasonName;
+}
+
+QString commandName(Reason reason)
+{
+    return QLatin1String(textsOf(reason).command);
 }
 
 QList<Backup> scan()
@@ -300,7 +305,7 @@ Outcome take(Reason reason, const Copier& copy, const TakeOptions& options)
     const QString path = folder() + QLatin1Char('/') + uniqueName(reason, made);
     const QString temporary = path + Temporary;
     QFile::remove(temporary);
-    Backup backup = *parse(fileNameOf(path));
+    int links = 0;
     try {
         copy(temporary);
         if (!syncFile(temporary))
@@ -312,7 +317,7 @@ Outcome take(Reason reason, const Copier& copy, const TakeOptions& options)
                                               .arg(content.links)
                                               .arg(LinksDb::path())
                                               .arg(options.expectedLinks));
-        backup.links = content.links;
+        links = content.links;
         if (!options.unlessSameAs.isEmpty() && content.digest == digestOf(options.unlessSameAs)) {
             // Nothing changed since that backup: it stands for today's, and the next start sees
             // links.mdb unchanged since it without reading either file.
@@ -331,9 +336,8 @@ Outcome take(Reason reason, const Copier& copy, const TakeOptions& options)
         return outcome;
     }
     syncFolder();
-    rememberCount(path, backup.links);
+    rememberCount(path, links);
     prune(options.spare);
-    outcome.made = backup;
     return outcome;
 }
 
@@ -441,16 +445,14 @@ bool syncFile(const QString& path)
     return synced;
 }
 
+namespace {
+
 bool syncFolder()
 {
-    const int fd = ::open(QFile::encodeName(folder()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
+    return syncFile(folder());
 }
 
+// Forgets the number of links remembered for these backups (gone or replaced).
 void forgetCounts(const QStringList& paths)
 {
     QHash<QString, int> counts = readCounts();
@@ -460,6 +462,8 @@ void forgetCounts(const QStringList& paths)
     if (changed)
         writeCounts(counts);
 }
+
+} // namespace
 
 void setClock(std::function<QDateTime()> c)
 {

@@ -4,7 +4,6 @@
 #include <QList>
 #include <QString>
 #include <functional>
-#include <optional>
 
 // The backups of links.mdb: whole copies of the file in the folder "backups" beside it, each named
 // by the date, time and reason of its making (links-2026-12-07-221005-delete-all.mdb). A copy is
@@ -28,15 +27,15 @@ struct Backup {
 
 // What a backup step did. A failure names the file (or folder) and says why, for the user.
 struct Outcome {
-    std::optional<Backup> made; // nothing when it failed, or when none was needed
-    QString why;                // empty unless it failed
+    QString why; // empty unless it failed
     bool failed() const { return !why.isEmpty(); }
 };
 
 QString folder();
-// The name's reason and what it means to a reader: "before Delete All Site Links", "daily".
-QString reasonName(Reason reason);
+// What a file name's reason means to a reader: "before Delete All Site Links", "daily".
 QString describe(const QString& reasonName);
+// The command a backup for this reason precedes, for messages: "Delete All Site Links".
+QString commandName(Reason reason);
 
 // Every backup, newest first, with its number of links (read from the file when not known yet).
 QList<Backup> list();
@@ -89,12 +88,8 @@ void completeConversion(const Conversion& plan);
 // The step did not happen: the copies go and every backup stays as it was.
 void dropConversion(const Conversion& plan);
 
-// Syncs a file or the folder to the disk; false when it cannot.
+// Syncs a file (or folder) to the disk; false when it cannot.
 bool syncFile(const QString& path);
-bool syncFolder();
-
-// Forgets the number of links remembered for these backups (gone or replaced).
-void forgetCounts(const QStringList& paths);
 
 // The clock that dates backups; tests set their own (nullptr: the real one).
 void setClock(std::function<QDateTime()> clock);

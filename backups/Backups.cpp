@@ -18,27 +18,6 @@ namespace {
 
 const QString Title = QStringLiteral("Backup");
 
-QString commandOf(Reason reason)
-{
-    switch (reason) {
-    case Reason::DeleteAll:
-        return QStringLiteral("Delete All Site Links");
-    case Reason::Import:
-        return QStringLiteral("the import");
-    case Reason::Protect:
-        return QStringLiteral("switching protection on");
-    case Reason::NewCredentials:
-        return QStringLiteral("the new user name and password");
-    case Reason::Unprotect:
-        return QStringLiteral("switching protection off");
-    case Reason::Restore:
-        return QStringLiteral("the restore");
-    case Reason::Daily:
-        break;
-    }
-    return QStringLiteral("today's first start");
-}
-
 // The start-up backup and what came of it. Waited for before the program ends, whichever way.
 struct Daily {
     std::unique_ptr<QThread> thread;
@@ -75,7 +54,7 @@ bool before(Reason reason, const QString& spare)
         return true;
     return platform::MsgBox(QStringLiteral("Your links could not be backed up before %1:\r\r%2\r\r"
                                            "Nothing was changed. Go on without a backup?")
-                                .arg(commandOf(reason), outcome.why),
+                                .arg(commandName(reason), outcome.why),
                             platform::MsgStyle::YesNo + platform::MsgStyle::Exclamation,
                             Title) == platform::MsgAnswer::Yes;
 }

@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "data/LinksDb.h"
 #include "data/LinksStore.h"
+#include "data/Protection.h"
 #include "data/SettingsStore.h"
 #include "vault/Vault.h"
 
@@ -30,7 +31,7 @@ std::optional<std::shared_ptr<const vault::Key>> keyOf(const SettingsStore::Sett
         return keys.value(hash);
     if (settings.username != username || !vault::verifyPassword(hash, password))
         return std::nullopt;
-    std::shared_ptr<const vault::Key> key = vault::Key::derive(username, password, vault::keySalt(hash));
+    std::shared_ptr<const vault::Key> key = Protection::deriveKey(username, password, hash);
     keys.insert(hash, key);
     return key;
 }

@@ -10,11 +10,6 @@ namespace Protection {
 
 namespace {
 
-std::shared_ptr<const vault::Key> deriveFor(const QString& username, const QString& password, const QString& hash)
-{
-    return vault::Key::derive(username, password, vault::keySalt(hash));
-}
-
 [[noreturn]] void settingsChanged()
 {
     throw DbError(DbErr::KeyChanged, QStringLiteral("Another copy of the program changed the protection of '%1' "
@@ -23,6 +18,12 @@ std::shared_ptr<const vault::Key> deriveFor(const QString& username, const QStri
 }
 
 } // namespace
+
+std::shared_ptr<const vault::Key> deriveKey(const QString& username, const QString& password,
+                                            const QString& passwordHash)
+{
+    return vault::Key::derive(username, password, vault::keySalt(passwordHash));
+}
 
 bool logIn(const QString& username, const QString& password, const Progress& progress)
 {
@@ -42,7 +43,7 @@ bool logIn(const QString& username, const QString& password, const Progress& pro
 
     // A password an older file kept in clear is stored as a hash from now on.
     const QString hash = inClear ? vault::hashPassword(password) : stored;
-    std::shared_ptr<const vault::Key> key = deriveFor(username, password, hash);
+    std::shared_ptr<const vault::Key> key = deriveKey(username, password, hash);
     if (!inClear && !LinksStore::anyStoredPlain()) {
         LinksStore::useKey(std::move(key), hash);
         return true;
@@ -65,7 +66,7 @@ void protect(const QString& username, const QString& password, const Progress& p
     const LinksDb::KeepOpen keep;
     // Hashed and derived before anything is written, so a failure leaves the file untouched.
     const QString hash = vault::hashPassword(password);
-    const std::shared_ptr<const vault::Key> key = deriveFor(username, password, hash);
+    const std::shared_ptr<const vault::Key> key = deriveKey(username, password, hash);
     LinksStore::reseal(
         LinksStore::key(), key, hash,
         [&] {

@@ -15,6 +15,10 @@ class Key;
 // link in one transaction, so a failure or a kill leaves the whole file as it was.
 namespace Protection {
 
+// The key these credentials give for a file whose settings hold this password hash.
+std::shared_ptr<const vault::Key> deriveKey(const QString& username, const QString& password,
+                                            const QString& passwordHash);
+
 // progress(done, total) runs now and then while links are converted.
 using Progress = std::function<void(int done, int total)>;
 
