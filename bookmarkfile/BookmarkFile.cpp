@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -385,7 +384,7 @@ void appendEscaped(QByteArray& out, const QString& text)
 class TextCheck {
 public:
     void add(QByteArrayView block);
-    qint64 controls() const { return m_controls; }
+    qint64 bytes() const { return m_bytes; }
     // Binary now, whatever the rest holds, for a text of `total` bytes.
     bool binaryAlready(qint64 total) const { return m_controls * 32 > total; }
     bool binary() const { return m_controls * 32 > m_bytes; }
@@ -596,11 +595,9 @@ BookmarkReadResult readDocument(Source& source, qsizetype pieceBytes, int maxDep
     DocumentScan scan(pieceBytes, maxDepth, maxSteps);
     if (!source.rewind())
         return cannotRead();
-    qint64 textBytes = 0;
     for (QByteArray block; !(block = source.next()).isEmpty();) {
         check.add(block);
         scan.add(block, false);
-        textBytes += block.size();
         done = source.done() / 10;
         if (stopped())
             return cancelled();
@@ -610,7 +607,7 @@ BookmarkReadResult readDocument(Source& source, qsizetype pieceBytes, int maxDep
     scan.add({}, true);
     if (source.failed())
         return cannotRead();
-    if (textBytes == 0)
+    if (check.bytes() == 0)
         return failure(BookmarkError::Empty, QStringLiteral("The file is empty."));
     if (check.binaryAlready(source.total()) || check.binary())
         return binaryFile();
@@ -622,7 +619,7 @@ BookmarkReadResult readDocument(Source& source, qsizetype pieceBytes, int maxDep
         return tooManyNodes();
     // A document read in one piece is held whole, by the parser too: about 150 bytes a node, and
     // the text once more. One that would not fit is refused before the parser starts.
-    if (scan.cuts().empty() && scan.nodes() * 150 + quint64(textBytes) > quint64(kParserBudgetBytes))
+    if (scan.cuts().empty() && scan.nodes() * 150 + quint64(check.bytes()) > quint64(kParserBudgetBytes))
         return tooMuchMemory();
 
     BookmarkReadResult result;
@@ -635,7 +632,7 @@ BookmarkReadResult readDocument(Source& source, qsizetype pieceBytes, int maxDep
     // The window holds what the last piece left over plus one block (all of it, for one piece).
     QByteArray window;
     if (scan.cuts().empty())
-        window.reserve(qsizetype(textBytes));
+        window.reserve(qsizetype(check.bytes()));
     qint64 windowStart = 0;
     for (;;) {
         const QByteArray block = source.next();
@@ -660,22 +657,23 @@ BookmarkReadResult readDocument(Source& source, qsizetype pieceBytes, int maxDep
     return result;
 }
 
-QByteArray utf16ToUtf8(QByteArrayView bytes, Encoding encoding)
+// A document held whole: read from memory, after its byte-order mark, as UTF-8.
+BookmarkReadResult readBytes(QByteArray bytes, qsizetype pieceBytes, int maxDepth, quint64 maxParserSteps,
+                             const Progress& progress, const std::function<BookmarkReadResult()>& cannotRead)
 {
-    Utf16 decode(encoding);
-    return decode(bytes);
+    if (bytes.size() > kMaxFileBytes)
+        return tooLarge(bytes.size());
+    const auto [encoding, mark] = byteOrderMark(bytes);
+    bytes.remove(0, mark);
+    MemorySource source(encoding == Encoding::Bytes ? std::move(bytes) : Utf16(encoding)(bytes));
+    return readDocument(source, pieceBytes, maxDepth, maxParserSteps, progress, cannotRead);
 }
 
 } // namespace
 
 BookmarkReadResult read(const QByteArray& bytes, qsizetype pieceBytes, int maxDepth, quint64 maxParserSteps)
 {
-    const auto [encoding, mark] = byteOrderMark(bytes);
-    if (bytes.size() > kMaxFileBytes)
-        return tooLarge(bytes.size());
-    const QByteArrayView rest = QByteArrayView(bytes).sliced(mark);
-    MemorySource source(encoding == Encoding::Bytes ? rest.toByteArray() : utf16ToUtf8(rest, encoding));
-    return readDocument(source, pieceBytes, maxDepth, maxParserSteps, {}, [] { return binaryFile(); });
+    return readBytes(bytes, pieceBytes, maxDepth, maxParserSteps, {}, [] { return binaryFile(); });
 }
 
 BookmarkReadResult readFile(const QString& path, const std::function<bool(qint64 done, qint64 total)>& progress)
@@ -706,13 +704,7 @@ BookmarkReadResult readFile(const QString& path, const std::function<bool(qint64
         }
         if (file.error() != QFileDevice::NoError)
             return cannotRead();
-        if (bytes.size() > kMaxFileBytes)
-            return tooLarge(bytes.size());
-        const auto [encoding, mark] = byteOrderMark(bytes);
-        const QByteArrayView rest = QByteArrayView(bytes).sliced(mark);
-        MemorySource source(encoding == Encoding::Bytes ? rest.toByteArray() : utf16ToUtf8(rest, encoding));
-        bytes = QByteArray();
-        return readDocument(source, kPieceBytes, kMaxDepth, kMaxParserSteps, progress, cannotRead);
+        return readBytes(std::move(bytes), kPieceBytes, kMaxDepth, kMaxParserSteps, progress, cannotRead);
     }
     const auto [encoding, mark] = byteOrderMark(file.peek(3));
     FileSource source(file, mark, encoding);

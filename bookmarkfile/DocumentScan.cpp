@@ -159,9 +159,9 @@ struct DocumentScan::State {
     quint64 pieceWork = 0;
     quint64 steps = 0;
 
-    enum class Mode { Normal, RawText, Script, Plaintext, CData } mode = Mode::Normal;
-    std::string rawName;    // the element whose end tag ends RawText
-    size_t rawOpen = kNone; // where the element of RawText, Script or Plaintext stands among the open ones
+    enum class Mode { Normal, RawText, Script, CData } mode = Mode::Normal;
+    std::string rawName;    // the element whose end tag ends RawText; none after <plaintext>
+    size_t rawOpen = kNone; // where the element of RawText or Script stands among the open ones
     enum class ScriptState { Data, Escaped, EscapedDash, EscapedDashDash, Double, DoubleDash, DoubleDashDash };
     ScriptState script = ScriptState::Data;
 
@@ -200,10 +200,10 @@ struct DocumentScan::State {
     void text(std::string_view run);
     void tagWork();
     bool scanNormal();
+    bool skipToken(qsizetype lt, qsizetype end);
     bool scanRawText();
     bool scanScript();
     bool scanCData();
-    bool scanPlaintext();
     void endRawText();
 
     // Tokens, from a '<' at `lt`.
@@ -294,11 +294,6 @@ bool DocumentScan::tooDeep() const
     return d->tooDeep;
 }
 
-int DocumentScan::deepest() const
-{
-    return d->deepest;
-}
-
 qsizetype DocumentScan::anchors() const
 {
     return d->anchors;
@@ -332,9 +327,6 @@ void DocumentScan::State::scan()
             break;
         case Mode::CData:
             whole = scanCData();
-            break;
-        case Mode::Plaintext:
-            whole = scanPlaintext();
             break;
         }
         if (!whole) {
@@ -465,6 +457,16 @@ Match DocumentScan::State::endTagOf(qsizetype lt, std::string_view name) const
     return isHtmlSpace(p[after]) || p[after] == '/' || p[after] == '>' ? Match::Yes : Match::No;
 }
 
+// A token from lt to end that makes no element; false when its end is not in yet.
+bool DocumentScan::State::skipToken(qsizetype lt, qsizetype end)
+{
+    if (end == kNeedMore)
+        return false;
+    beforeToken(lt);
+    at = end;
+    return true;
+}
+
 bool DocumentScan::State::scanNormal()
 {
     const void* found = std::memchr(p + at, '<', size_t(n - at));
@@ -482,12 +484,8 @@ bool DocumentScan::State::scanNormal()
             return false;
         if (comment == Match::Yes) {
             const qsizetype end = skipComment(lt + 4);
-            if (end == kNeedMore)
-                return false;
-            ++nodes;
-            beforeToken(lt);
-            at = end;
-            return true;
+            nodes += end != kNeedMore;
+            return skipToken(lt, end);
         }
         // Character data is a section of text only inside SVG and MathML; elsewhere it is a
         // bogus comment, like a doctype.
@@ -500,37 +498,17 @@ bool DocumentScan::State::scanNormal()
             at = lt + 9;
             return true;
         }
-        const qsizetype end = skipPast(lt + 2, '>');
-        if (end == kNeedMore)
-            return false;
-        beforeToken(lt);
-        at = end;
-        return true;
+        return skipToken(lt, skipPast(lt + 2, '>'));
     }
-    if (next == '?') {
-        const qsizetype end = skipPast(lt + 2, '>');
-        if (end == kNeedMore)
-            return false;
-        beforeToken(lt);
-        at = end;
-        return true;
-    }
+    if (next == '?')
+        return skipToken(lt, skipPast(lt + 2, '>'));
     if (next == '/') {
         if (n - lt < 3)
             return false;
-        if (p[lt + 2] == '>') { // "</>" is dropped
-            beforeToken(lt);
-            at = lt + 3;
-            return true;
-        }
-        if (!isAsciiAlpha(p[lt + 2])) { // a bogus comment
-            const qsizetype end = skipPast(lt + 2, '>');
-            if (end == kNeedMore)
-                return false;
-            beforeToken(lt);
-            at = end;
-            return true;
-        }
+        if (p[lt + 2] == '>') // "</>" is dropped
+            return skipToken(lt, lt + 3);
+        if (!isAsciiAlpha(p[lt + 2])) // a bogus comment
+            return skipToken(lt, skipPast(lt + 2, '>'));
         const std::string_view name = tagName(lt + 2);
         if (!name.data())
             return false;
@@ -571,7 +549,8 @@ bool DocumentScan::State::scanNormal()
     return true;
 }
 
-// The text of title, textarea, style and the like runs to their own end tag, whatever it holds.
+// The text of title, textarea, style and the like runs to their own end tag, whatever it holds;
+// nothing after <plaintext> is markup at all.
 bool DocumentScan::State::scanRawText()
 {
     for (;;) {
@@ -581,7 +560,7 @@ bool DocumentScan::State::scanRawText()
             return true;
         }
         const qsizetype lt = static_cast<const char*>(found) - p;
-        const Match end = endTagOf(lt, rawName);
+        const Match end = rawName.empty() ? Match::No : endTagOf(lt, rawName);
         if (end == Match::NeedMore) {
             at = lt;
             return false;
@@ -612,24 +591,6 @@ void DocumentScan::State::endRawText()
     if (rawOpen < stack.size())
         removeOpen(rawOpen);
     rawOpen = kNone;
-}
-
-// Nothing after <plaintext> is markup, unless the parser is inside a frameset and drops it.
-bool DocumentScan::State::scanPlaintext()
-{
-    for (;;) {
-        const void* found = std::memchr(p + at, '<', size_t(n - at));
-        if (!found) {
-            at = n;
-            return true;
-        }
-        const qsizetype lt = static_cast<const char*>(found) - p;
-        if (framesetInText(lt) == Match::NeedMore) {
-            at = lt;
-            return false;
-        }
-        at = lt + 1;
-    }
 }
 
 // Inside a frameset the parser drops raw-text elements, so a frameset in what would be their text
@@ -857,7 +818,6 @@ void DocumentScan::State::pushOpen(Open&& open)
         templates.push_back(stack.size());
     stack.push_back(std::move(open));
     const int depth = int(stack.size() + closedInList + framesets);
-    deepest = std::max(deepest, depth);
     if (depth > maxDepth)
         tooDeep = true;
 }
@@ -1201,7 +1161,8 @@ void DocumentScan::State::htmlStartTag(const std::string& name, unsigned flags, 
     rawOpen = stack.size() - 1;
     if (name == "plaintext") {
         stopCutting();
-        mode = Mode::Plaintext;
+        mode = Mode::RawText;
+        rawName.clear();
     } else if (name == "script") {
         mode = Mode::Script;
         script = ScriptState::Data;

@@ -39,8 +39,6 @@ public:
     // tag as many as are open, and for every character of text inside a formatting element as many
     // as lie below it. Complete once the last part is in.
     bool tooSlow() const;
-    // The deepest nesting met (up to the first level over the limit).
-    int deepest() const;
     // Start tags of HTML anchors.
     qsizetype anchors() const;
     // The nodes the parser would make, about: elements, attributes, runs of text and comments (and
