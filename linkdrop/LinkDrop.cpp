@@ -1,6 +1,7 @@
 #include "linkdrop/LinkDrop.h"
 
 #include "bookmarkfile/BookmarkFile.h"
+#include "platform/ShellOpen.h"
 
 #include <QByteArray>
 #include <QList>
@@ -59,18 +60,11 @@ QStringList linesOf(const QString& text)
     return lines;
 }
 
-// An address as a URL to compare with another: a bare host is what a browser makes of it.
-QUrl asUrl(const QString& address)
-{
-    if (address.startsWith(QLatin1String("www."), Qt::CaseInsensitive))
-        return QUrl(QStringLiteral("http://") + address);
-    return QUrl(address);
-}
-
 // Browsers write one address with and without its last slash, percent-encoded or not.
 QUrl comparable(const QString& address)
 {
-    QUrl url = asUrl(address).adjusted(QUrl::StripTrailingSlash | QUrl::NormalizePathSegments);
+    // A bare host is compared as what a browser makes of it.
+    QUrl url = QUrl(platform::openerArgument(address)).adjusted(QUrl::StripTrailingSlash | QUrl::NormalizePathSegments);
     if (url.path() == QLatin1String("/"))
         url.setPath(QString());
     return url;
@@ -125,7 +119,7 @@ bool isUsableAddress(const QString& text)
         return false;
     if (text.startsWith(QLatin1String("www."), Qt::CaseInsensitive)) {
         // "www.example.org:8080/path" is a host, and no scheme begins with "www.".
-        const QUrl url(QStringLiteral("http://") + text);
+        const QUrl url(platform::openerArgument(text));
         return url.isValid() && url.host().size() > 4 && url.host().startsWith(QLatin1String("www."));
     }
     const QUrl url(text);

@@ -5,7 +5,6 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
-#include <memory>
 
 namespace platform {
 
@@ -43,13 +42,13 @@ public:
         process->setStandardInputFile(QProcess::nullDevice());
         process->setStandardOutputFile(QProcess::nullDevice());
         process->setStandardErrorFile(QProcess::nullDevice());
-        auto started = std::make_shared<QElapsedTimer>();
-        started->start();
+        QElapsedTimer started;
+        started.start();
         QObject::connect(
             process, &QProcess::finished, process,
             [process, target, started](int code, QProcess::ExitStatus status) {
                 process->deleteLater();
-                if (status == QProcess::NormalExit && code != 0 && started->elapsed() < kOpenerAnswerMs)
+                if (status == QProcess::NormalExit && code != 0 && started.elapsed() < kOpenerAnswerMs)
                     sayNotOpened(target, QStringLiteral("the desktop found nothing to open it with (%1 "
                                                         "ended with code %2).")
                                              .arg(OpenerName)
