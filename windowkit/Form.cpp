@@ -5,6 +5,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
@@ -73,4 +75,29 @@ void Form::showEvent(QShowEvent* event)
         }
     }
     QWidget::showEvent(event);
+}
+
+void Form::setDefaultButton(QPushButton* button)
+{
+    if (m_defaultButton)
+        m_defaultButton->setDefault(false);
+    m_defaultButton = button;
+    button->setDefault(true);
+}
+
+void Form::keyPressEvent(QKeyEvent* event)
+{
+    // Text boxes and lists pass these keys on to their window.
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    QPushButton* button = nullptr;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter))
+        button = m_defaultButton;
+    else if (plain && event->key() == Qt::Key_Escape)
+        button = m_cancelButton;
+    if (button && button->isEnabled() && button->isVisible()) {
+        event->accept();
+        button->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

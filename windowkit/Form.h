@@ -3,6 +3,8 @@
 #include <QWidget>
 
 class QCloseEvent;
+class QKeyEvent;
+class QPushButton;
 class QShowEvent;
 
 // The base of every window. A window is created and loaded by Forms (windowkit/Forms.h), shown
@@ -39,7 +41,15 @@ protected:
     // Every window opens centred on the screen.
     void showEvent(QShowEvent* event) override;
 
+    // As in a dialog: Enter clicks the default button (shown as such) unless a focused button
+    // takes it, and Escape clicks the cancel button; neither while the button is disabled.
+    void setDefaultButton(QPushButton* button);
+    void setCancelButton(QPushButton* button) { m_cancelButton = button; }
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    QPushButton* m_defaultButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
     bool m_unloaded = false;
     bool m_placed = false;
 };

@@ -8,7 +8,6 @@
 #include "windowkit/ListBox.h"
 #include "windowkit/Look.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
@@ -54,6 +53,8 @@ frmRestore::frmRestore()
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Command1 = Controls::button(this, "Command1", QStringLiteral("Restore"), Look::sansSerif(12, true), true);
     Command2 = Controls::button(this, "Command2", QStringLiteral("Cancel"), Look::sansSerif(12, true), true);
+    setDefaultButton(Command1);
+    setCancelButton(Command2);
 
     placeTwips(Label1, 240, 120, 6120, 300);
     placeTwips(List1, 240, 480, 6120, 2760);
@@ -149,19 +150,3 @@ void frmRestore::Command2_Click()
     unload();
 }
 
-void frmRestore::keyPressEvent(QKeyEvent* event)
-{
-    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
-        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && Command1->isEnabled()) {
-            event->accept();
-            Command1->click();
-            return;
-        }
-        if (event->key() == Qt::Key_Escape) {
-            event->accept();
-            Command2->click();
-            return;
-        }
-    }
-    Form::keyPressEvent(event);
-}

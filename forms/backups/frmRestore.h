@@ -4,7 +4,6 @@
 #include "windowkit/Form.h"
 
 class ListBox;
-class QKeyEvent;
 class QLabel;
 class QPushButton;
 
@@ -32,7 +31,6 @@ public:
 protected:
     void Form_Load() override;
     // Enter restores the selected backup, Escape cancels.
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QList<backups::Backup> m_backups; // in the list's order

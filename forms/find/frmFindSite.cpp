@@ -17,7 +17,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <numeric>
 
 namespace {
 
@@ -85,11 +84,12 @@ frmFindSite::frmFindSite()
     lblCount->setAccessibleDescription(QStringLiteral("Number of matches"));
     cmdOpen = Controls::button(this, QStringLiteral("cmdOpen"), QStringLiteral("Open Link"),
                                Look::sansSerif(10, true), true);
-    cmdOpen->setDefault(true);
+    setDefaultButton(cmdOpen);
     cmdShow = Controls::button(this, QStringLiteral("cmdShow"), QStringLiteral("Show in List"),
                                Look::sansSerif(10, true), true);
     cmdClose = Controls::button(this, QStringLiteral("cmdClose"), QStringLiteral("Close"),
                                 Look::sansSerif(10, true), true);
+    setCancelButton(cmdClose);
     cmdOpen->setEnabled(false);
     cmdShow->setEnabled(false);
 
@@ -420,20 +420,3 @@ bool frmFindSite::eventFilter(QObject* watched, QEvent* event)
     return Form::eventFilter(watched, event);
 }
 
-void frmFindSite::keyPressEvent(QKeyEvent* event)
-{
-    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (plain && event->key() == Qt::Key_Escape) {
-        event->accept();
-        unload();
-        return;
-    }
-    // The box and the list pass Enter on to the window; a focused button has taken it already.
-    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
-        event->accept();
-        if (cmdOpen->isEnabled())
-            cmdOpen->click();
-        return;
-    }
-    Form::keyPressEvent(event);
-}

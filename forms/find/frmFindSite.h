@@ -57,7 +57,6 @@ protected:
     void Form_Load() override;
     void Form_Unload() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 

@@ -248,7 +248,6 @@ QTreeWidgetItem* frmCheckLinks::groupFor(Verdict verdict)
     for (size_t v = 0; v < size_t(verdict); ++v)
         index += m_groups[v] != nullptr;
     group = new QTreeWidgetItem;
-    group->setData(0, Qt::UserRole + 1, int(verdict));
     QFont bold = tvwProblems->font();
     bold.setBold(true);
     group->setFont(0, bold);
@@ -281,11 +280,11 @@ const Result* frmCheckLinks::currentProblem() const
 
 void frmCheckLinks::removeCurrentRow()
 {
-    QTreeWidgetItem* item = tvwProblems->currentItem();
-    if (!item || !item->parent())
+    const Result* problem = currentProblem();
+    if (!problem)
         return;
-    const auto verdict = Verdict(item->parent()->data(0, Qt::UserRole + 1).toInt());
-    delete item;
+    const Verdict verdict = problem->verdict;
+    delete tvwProblems->currentItem();
     nameGroup(verdict);
     tvwProblems_CurrentChanged();
 }

@@ -3,7 +3,6 @@
 #include "windowkit/Controls.h"
 #include "windowkit/Look.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,14 +21,6 @@ ProtectForm::ProtectForm(const QString& caption, Frame frame, int widthTwips, in
         setClientSizeTwips(widthTwips, heightTwips);
     else
         resize(twips(widthTwips), twips(heightTwips));
-}
-
-void ProtectForm::setDefaultButton(QPushButton* button)
-{
-    if (m_defaultButton)
-        m_defaultButton->setDefault(false);
-    m_defaultButton = button;
-    button->setDefault(true);
 }
 
 QPushButton* ProtectForm::makeButton(const QString& name, const QString& caption)
@@ -58,15 +49,3 @@ QLineEdit* ProtectForm::makeTextBox(const QString& name, const QString& accessib
     return box;
 }
 
-void ProtectForm::keyPressEvent(QKeyEvent* event)
-{
-    // Text boxes pass Enter on to their window; a focused button has already taken it.
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && m_defaultButton &&
-        m_defaultButton->isEnabled() && m_defaultButton->isVisible()) {
-        event->accept();
-        m_defaultButton->click();
-        return;
-    }
-    Form::keyPressEvent(event);
-}

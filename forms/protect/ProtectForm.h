@@ -2,7 +2,6 @@
 
 #include "windowkit/Form.h"
 
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -20,16 +19,9 @@ public:
     ProtectForm(const QString& caption, Frame frame, int widthTwips, int heightTwips);
 
 protected:
-    // Marks the button as the window's default: Enter in a text box or on the window presses it.
-    void setDefaultButton(QPushButton* button);
     // A push button of this window: focused, it answers Enter itself, as desktop buttons do.
     QPushButton* makeButton(const QString& name, const QString& caption);
     QLabel* makeLabel(const QString& name, const QString& caption);
     // A one-line text box taking at most maxLength characters, masked with "*" when asked.
     QLineEdit* makeTextBox(const QString& name, const QString& accessibleName, int maxLength, bool masked);
-
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    QPushButton* m_defaultButton = nullptr;
 };
