@@ -60,8 +60,13 @@ bool copyLinksFile(const QString& from, const QString& folder);
 // Resident memory in kilobytes that a fresh child process of this benchmark reports when run with
 // mode, kind and folder (its rss_kb= line; its problem= lines join `problems`).
 long childRss(const QString& mode, const QString& kind, const QString& folder, QStringList& problems);
-// The last lines of a table: the problems found and the verdict. Returns the exit code.
-int endTable(QTextStream& out, const QStringList& problems, bool allMet);
+// "1.23x", the program's figure over the floor's; "n/a" unless both were measured.
+QString ratio(double program, double floor);
+// "text  met" or "text  MISSED" (nothing for no text); a missed goal clears allMet.
+QString goal(const QString& text, bool met, bool& allMet);
+// The last lines of a table: the problems found and the verdict ("Every <what> goal met.").
+// Returns the exit code.
+int endTable(QTextStream& out, const QStringList& problems, bool allMet, const char* what = nullptr);
 
 // A field of /proc/self/status in kilobytes ("VmRSS", "VmHWM"); -1 when it cannot be read.
 long statusKb(const char* field);

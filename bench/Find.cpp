@@ -22,7 +22,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -156,9 +155,7 @@ std::vector<double> floorKeys(const QStringList& folded, int& found)
 
 QString goal(double value, double ceiling, const QString& text, bool& allMet)
 {
-    const bool met = value >= 0 && value <= ceiling;
-    allMet = allMet && met;
-    return text + (met ? QStringLiteral("  met") : QStringLiteral("  MISSED"));
+    return bench::goal(text, value >= 0 && value <= ceiling, allMet);
 }
 
 } // namespace
@@ -192,13 +189,7 @@ int runFindTable(const QList<int>& sizes, int runs)
         pristine.addLinks(links);
         QTemporaryDir work(QDir::tempPath() + QStringLiteral("/tessary-bench-XXXXXX"));
         const QString folder = work.filePath(QStringLiteral("program"));
-        const auto freshCopy = [&] {
-            QDir().mkpath(folder);
-            const QString to = folder + QStringLiteral("/links.mdb");
-            QFile::remove(to);
-            return QFile::copy(pristine.path(), to) &&
-                   QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
-        };
+        const auto freshCopy = [&] { return copyLinksFile(pristine.path(), folder); };
 
         QStringList folded;
         folded.reserve(links.size());
@@ -250,9 +241,6 @@ int runFindTable(const QList<int>& sizes, int runs)
         const bool million = n == 1000000;
         const double km = median(keyMedian), kw = median(keyWorst), fm = median(floorMedian),
                      fw = median(floorWorst);
-        const auto ratio = [](double a, double b) {
-            return a >= 0 && b > 0 ? QString::number(a / b, 'f', 2) + QLatin1Char('x') : QStringLiteral("n/a");
-        };
         rows << QStringLiteral("| %1 | open the window (all links listed, painted) | %2 |  |  | %3 |")
                     .arg(links_, ms(median(open)),
                          hundred ? goal(median(open), 100, QStringLiteral("<= 100 ms"), allMet) : QString());
@@ -270,12 +258,8 @@ int runFindTable(const QList<int>& sizes, int runs)
                     .arg(links_, ms(worst(block)),
                          million ? goal(worst(block), 100, QStringLiteral("<= 100 ms"), allMet) : QString());
         const double mw = median(with), mo = median(without);
-        QString memGoal;
-        if (hundred) {
-            const bool met = mw > 0 && mo > 0 && mw / mo <= 1.2;
-            allMet = allMet && met;
-            memGoal = met ? QStringLiteral("<= 1.2x  met") : QStringLiteral("<= 1.2x  MISSED");
-        }
+        const QString memGoal =
+            hundred ? bench::goal(QStringLiteral("<= 1.2x"), mw > 0 && mo > 0 && mw / mo <= 1.2, allMet) : QString();
         rows << QStringLiteral(
                     "| %1 | resident memory, window open after the script (floor: without it) | %2 MB | "
                     "%3 MB | %4 | %5 |")
@@ -287,13 +271,7 @@ int runFindTable(const QList<int>& sizes, int runs)
     out << "| links | measure | program | floor | program/floor | goal |\n|---:|---|---:|---:|---:|---|\n";
     for (const QString& row : std::as_const(rows))
         out << row << "\n";
-    for (const QString& problem : std::as_const(problems))
-        out << "\nPROBLEM: " << problem << "\n";
-    out << "\n"
-        << (problems.isEmpty() ? (allMet ? "Every find goal met." : "Some find goals missed.") : "Problems found.")
-        << "\n";
-    out.flush();
-    return problems.isEmpty() ? 0 : 1;
+    return endTable(out, problems, allMet, "find");
 }
 
 } // namespace bench

@@ -264,17 +264,14 @@ int runLinkCheckTable()
         problems << QStringLiteral("the window ended at \"%1\"").arg(value(figures, QStringLiteral("progress")));
 
     bool allMet = true;
-    const auto goal = [&allMet](bool met, const QString& text) {
-        allMet = allMet && met;
-        return text + (met ? QStringLiteral("  met") : QStringLiteral("  MISSED"));
-    };
+    const auto goal = [&allMet](bool met, const QString& text) { return bench::goal(text, met, allMet); };
     const QLocale english(QLocale::English);
     out << "\nLink check: " << english.toString(Hosts * LinksPerHost) << " links on " << english.toString(Hosts)
         << " local hosts, every answer after " << AnswerMs << " ms, through the main window's command\n\n";
     out << "| links | measure | program | floor | program/floor | goal |\n|---:|---|---:|---:|---:|---|\n";
     const QString n = english.toString(Hosts * LinksPerHost);
     out << "| " << n << " | whole check | " << seconds(checkMs) << " | " << seconds(floorMs) << " | "
-        << (floorMs > 0 ? QString::number(checkMs / floorMs, 'f', 2) + QLatin1Char('x') : QStringLiteral("n/a"))
+        << ratio(checkMs, floorMs)
         << " | " << goal(checkMs > 0 && checkMs <= 180000, QStringLiteral("<= 3 min")) << " |\n";
     out << "| " << n << " | the command: links read, question, window, first requests | "
         << QString::number(commandMs, 'f', 1) << " ms |  |  | "
@@ -284,7 +281,7 @@ int runLinkCheckTable()
         << goal(gapMs > 0 && gapMs <= 50, QStringLiteral("<= 50 ms")) << " |\n";
     out << "| " << n << " | resident memory, peak while checking | " << megabytes(peakKb) << " | "
         << megabytes(beforeKb) << " (before) | "
-        << (beforeKb > 0 ? QString::number(peakKb / beforeKb, 'f', 2) + QLatin1Char('x') : QStringLiteral("n/a"))
+        << ratio(peakKb, beforeKb)
         << " | " << goal(beforeKb > 0 && peakKb <= 1.3 * beforeKb, QStringLiteral("<= 1.3x")) << " |\n";
     out << "| " << n << " | requests; most connections at once to one host, in all | "
         << english.toString(requests) << "; " << busiest << ", " << atOnce << " |  |  | "

@@ -127,14 +127,32 @@ long childRss(const QString& mode, const QString& kind, const QString& folder, Q
     return kb;
 }
 
-int endTable(QTextStream& out, const QStringList& problems, bool allMet)
+int endTable(QTextStream& out, const QStringList& problems, bool allMet, const char* what)
 {
     for (const QString& problem : problems)
         out << "\nPROBLEM: " << problem << "\n";
+    const QString goals = what ? QStringLiteral("%1 goal").arg(QLatin1String(what)) : QStringLiteral("goal");
     out << "\n"
-        << (problems.isEmpty() ? (allMet ? "Every goal met." : "Some goals missed.") : "Problems found.") << "\n";
+        << (problems.isEmpty() ? (allMet ? QStringLiteral("Every %1 met.") : QStringLiteral("Some %1s missed.")).arg(goals)
+                               : QStringLiteral("Problems found."))
+        << "\n";
     out.flush();
     return problems.isEmpty() ? 0 : 1;
+}
+
+QString ratio(double program, double floor)
+{
+    if (program < 0 || floor <= 0)
+        return QStringLiteral("n/a");
+    return QString::number(program / floor, 'f', 2) + QLatin1Char('x');
+}
+
+QString goal(const QString& text, bool met, bool& allMet)
+{
+    allMet = allMet && met;
+    if (text.isEmpty())
+        return {};
+    return text + (met ? QStringLiteral("  met") : QStringLiteral("  MISSED"));
 }
 
 long residentKb()
@@ -156,13 +174,6 @@ struct Row {
     Times floor;
     double programMb, floorMb;
 };
-
-QString ratio(double program, double floor)
-{
-    if (program < 0 || floor <= 0)
-        return QStringLiteral("n/a");
-    return QString::number(program / floor, 'f', 2) + QLatin1Char('x');
-}
 
 // The goals at 100,000 links: a ratio to the floor, or a ceiling in milliseconds.
 struct Goal {
@@ -195,8 +206,7 @@ QString verdict(int measure, double program, double floor, bool& allMet)
         met = program <= goal.maxMs;
         text = QStringLiteral("< %1 ms").arg(goal.maxMs);
     }
-    allMet = allMet && met;
-    return text + (met ? QStringLiteral("  met") : QStringLiteral("  MISSED"));
+    return bench::goal(text, met, allMet);
 }
 
 int runTable(const QList<int>& sizes, int runs)
@@ -265,15 +275,10 @@ int runTable(const QList<int>& sizes, int runs)
                   << " |\n";
         }
         const double memRatio = row.floorMb > 0 ? row.programMb / row.floorMb : -1;
-        QString memGoal;
-        if (row.links == 100000) {
-            const bool met = memRatio > 0 && memRatio <= 1.5;
-            allMet = allMet && met;
-            memGoal = met ? QStringLiteral("<= 1.5x  met") : QStringLiteral("<= 1.5x  MISSED");
-        }
+        const QString memGoal =
+            row.links == 100000 ? goal(QStringLiteral("<= 1.5x"), memRatio > 0 && memRatio <= 1.5, allMet) : QString();
         out() << "| " << links << " | resident memory after start-up | " << QString::number(row.programMb, 'f', 1)
-              << " MB | " << QString::number(row.floorMb, 'f', 1) << " MB | "
-              << (memRatio > 0 ? QString::number(memRatio, 'f', 2) + QLatin1Char('x') : QStringLiteral("n/a"))
+              << " MB | " << QString::number(row.floorMb, 'f', 1) << " MB | " << ratio(row.programMb, row.floorMb)
               << " | " << memGoal << " |\n";
     }
 
