@@ -23,6 +23,7 @@
 #include "windowkit/Lifecycle.h"
 #include "windowkit/ListBox.h"
 #include "windowkit/Look.h"
+#include "windowkit/StaleLink.h"
 
 #include "TessaryVersion.h"
 
@@ -367,9 +368,7 @@ void frmMain::showDetails(const QString& name, const QString& url)
 
 void frmMain::linkNoLongerThere()
 {
-    platform::MsgBox(QStringLiteral("This site link was deleted or changed meanwhile, so nothing was done. "
-                                    "The list now shows the links as they are."),
-                     platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
+    StaleLink::sayNothingDone();
     m_current.reset();
     rebuildList();
     showDetails(QString(), QString());

@@ -1,10 +1,10 @@
 #include "forms/edit/frmEditThisSite.h"
 
 #include "forms/edit/LinkWindow.h"
-#include "platform/MessageBox.h"
 #include "windowkit/Controls.h"
 #include "windowkit/Lifecycle.h"
 #include "windowkit/Look.h"
+#include "windowkit/StaleLink.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -68,9 +68,7 @@ void frmEditThisSite::Command2_Click()
     // Exactly the record that was picked, whatever its name and however many others share it,
     // and only while it still holds the link this window was opened on.
     if (!LinksStore::change(m_opened, txtname->text(), txtURL->text())) {
-        platform::MsgBox(QStringLiteral("This site link was deleted or changed meanwhile, so your changes were "
-                                        "not saved. The list now shows the links as they are."),
-                         platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
+        StaleLink::sayNotSaved();
         LinksStore::reload();
     }
     unload();

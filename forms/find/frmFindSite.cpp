@@ -2,12 +2,12 @@
 
 #include "data/LinksDb.h"
 #include "forms/find/MatchList.h"
-#include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 #include "windowkit/Controls.h"
 #include "windowkit/Lifecycle.h"
 #include "windowkit/ListBox.h"
 #include "windowkit/Look.h"
+#include "windowkit/StaleLink.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -362,9 +362,7 @@ std::optional<Link> frmFindSite::selectedAsInFile()
     reread(shown->id);
     finishPending();
     if (selectedLink() != shown) {
-        platform::MsgBox(QStringLiteral("This site link was deleted or changed meanwhile, so nothing was done. "
-                                        "The list now shows the links as they are."),
-                         platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
+        StaleLink::sayNothingDone();
         return std::nullopt;
     }
     return shown;

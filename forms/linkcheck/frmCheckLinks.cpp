@@ -6,6 +6,7 @@
 #include "windowkit/Forms.h"
 #include "windowkit/Lifecycle.h"
 #include "windowkit/Look.h"
+#include "windowkit/StaleLink.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -318,9 +319,7 @@ void frmCheckLinks::cmdUseNewAddress_Click()
         return;
     // Only while the record still holds the link as it was checked, as in the edit window.
     if (!LinksStore::change(problem->link, problem->link.name, problem->offered.toString())) {
-        platform::MsgBox(QStringLiteral("This site link was deleted or changed meanwhile, so your changes were "
-                                        "not saved. The list now shows the links as they are."),
-                         platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
+        StaleLink::sayNotSaved();
         LinksStore::reload();
     }
     removeCurrentRow();
@@ -336,9 +335,7 @@ void frmCheckLinks::cmdDelete_Click()
         return;
     // Only the link that was checked, never one that took over its identity meanwhile.
     if (!LinksStore::remove(problem->link)) {
-        platform::MsgBox(QStringLiteral("This site link was deleted or changed meanwhile, so nothing was done. "
-                                        "The list now shows the links as they are."),
-                         platform::MsgStyle::Exclamation, QStringLiteral("Warning"));
+        StaleLink::sayNothingDone();
         LinksStore::reload();
     }
     removeCurrentRow();
