@@ -68,6 +68,18 @@ bool keyStillFits()
     return settings.protection == SettingsStore::Protection::Protected && settings.password == keyState().hash;
 }
 
+// A stored text opened with `key` (nullptr: none), as it is when not sealed; a sealed one that does
+// not open means the file at `path` is damaged.
+QString openedWith(const vault::Key* key, const QString& stored, QByteArrayView context, const QString& path)
+{
+    if (!vault::looksSealed(stored))
+        return stored;
+    std::optional<QString> plain = key ? vault::open(*key, stored, context) : std::nullopt;
+    if (!plain)
+        notAuthentic(path);
+    return std::move(*plain);
+}
+
 // Stored texts as the user sees them, for one command.
 class Reader {
 public:
@@ -541,12 +553,7 @@ void LinksStore::resealIn(const Database& db, const std::shared_ptr<const vault:
 {
     const QString path = db.path();
     const auto open = [&from, &path](const QString& stored, QByteArrayView context) {
-        if (!vault::looksSealed(stored))
-            return stored;
-        std::optional<QString> plain = from ? vault::open(*from, stored, context) : std::nullopt;
-        if (!plain)
-            notAuthentic(path);
-        return *plain;
+        return openedWith(from.get(), stored, context, path);
     };
     // A text stays as it is when it is stored the way the new key wants it already.
     const auto storedFor = [&](const QString& stored, QByteArrayView context) -> std::optional<QString> {
@@ -608,10 +615,7 @@ void LinksStore::checkOpensIn(const Database& db, const std::shared_ptr<const va
     if (!key)
         return;
     for (const Link& link : links) {
-        for (const auto& [text, context] :
-             {std::pair{&link.name, NameContext}, std::pair{&link.url, AddressContext}}) {
-            if (vault::looksSealed(*text) && !vault::open(*key, *text, context))
-                notAuthentic(db.path());
-        }
+        openedWith(key.get(), link.name, NameContext, db.path());
+        openedWith(key.get(), link.url, AddressContext, db.path());
     }
 }
