@@ -252,12 +252,23 @@ std::vector<int> ListBox::listOrder(const QStringList& texts)
     return order;
 }
 
-ListBox::ListBox(bool sorted, QWidget* parent) : QListView(parent), m_model(new ListBoxModel(sorted, this))
+ChoiceView::ChoiceView(QWidget* parent) : QListView(parent)
 {
-    setModel(m_model);
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+QItemSelectionModel::SelectionFlags ChoiceView::selectionCommand(const QModelIndex& index, const QEvent* event) const
+{
+    if (selectionModel()->hasSelection() && (!index.isValid() || selectionModel()->isSelected(index)))
+        return QItemSelectionModel::NoUpdate;
+    return QListView::selectionCommand(index, event);
+}
+
+ListBox::ListBox(bool sorted, QWidget* parent) : ChoiceView(parent), m_model(new ListBoxModel(sorted, this))
+{
+    setModel(m_model);
     setMouseTracking(true);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected, const QItemSelection&) {
@@ -380,15 +391,6 @@ void ListBox::keyPressEvent(QKeyEvent* event)
         return;
     }
     QListView::keyPressEvent(event);
-}
-
-QItemSelectionModel::SelectionFlags ListBox::selectionCommand(const QModelIndex& index, const QEvent* event) const
-{
-    // Input moves the selection but never takes it away: neither Ctrl+click on the selected entry
-    // nor a click on the blank area below the entries leaves the list without a selection.
-    if (selectionModel()->hasSelection() && (!index.isValid() || selectionModel()->isSelected(index)))
-        return QItemSelectionModel::NoUpdate;
-    return QListView::selectionCommand(index, event);
 }
 
 void ListBox::paintEvent(QPaintEvent* event)

@@ -8,12 +8,24 @@
 
 class ListBoxModel;
 
+// A list of which one entry is chosen at a time, none edited. Input moves the choice but never takes
+// it away: neither Ctrl+click on the chosen entry nor a click on the blank area below the entries
+// leaves the list without one.
+class ChoiceView : public QListView {
+public:
+    explicit ChoiceView(QWidget* parent = nullptr);
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
+};
+
 // A list box with the classic shape: Clear, AddItem, ListIndex, Text, List(i), ItemData(i).
 // Each entry carries the identity of the record it was listed from (ItemData).
 // A sorted list box orders its entries alphabetically without regard to letter case; entries with
 // equal text stand together. The sort is deferred: AddItem only collects, and the entries are
 // sorted once before the list is next read or painted, so a refill of many names costs one sort.
-class ListBox : public QListView {
+class ListBox : public ChoiceView {
     Q_OBJECT
 
 public:
@@ -64,8 +76,6 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
-                                                         const QEvent* event = nullptr) const override;
 
 private:
     void ensureSorted() const;

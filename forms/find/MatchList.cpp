@@ -137,19 +137,8 @@ QSize MatchDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIn
     return {1, QFontMetrics(bold).height() + 4};
 }
 
-MatchView::MatchView(QWidget* parent) : QListView(parent)
+MatchView::MatchView(QWidget* parent) : ChoiceView(parent)
 {
-    setUniformItemSizes(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setItemDelegate(new MatchDelegate(this));
-}
-
-QItemSelectionModel::SelectionFlags MatchView::selectionCommand(const QModelIndex& index,
-                                                                const QEvent* event) const
-{
-    if (selectionModel()->hasSelection() && (!index.isValid() || selectionModel()->isSelected(index)))
-        return QItemSelectionModel::NoUpdate;
-    return QListView::selectionCommand(index, event);
 }

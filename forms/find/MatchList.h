@@ -1,9 +1,9 @@
 #pragma once
 
 #include "search/Find.h"
+#include "windowkit/ListBox.h"
 
 #include <QAbstractListModel>
-#include <QListView>
 #include <QStyledItemDelegate>
 #include <memory>
 #include <vector>
@@ -43,13 +43,9 @@ public:
 
 // The list of matches. As in the program's other lists, input moves the selection but never
 // takes it away.
-class MatchView : public QListView {
+class MatchView : public ChoiceView {
 public:
     explicit MatchView(QWidget* parent);
-
-protected:
-    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
-                                                         const QEvent* event = nullptr) const override;
 };
 
 // A text made safe to draw on one line: at most `limit` characters, control characters and line
