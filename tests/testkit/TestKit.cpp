@@ -599,7 +599,7 @@ QString FullDisk::fill(const QString& file)
     m_mounted = mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, "size=64k") == 0;
     if (!m_mounted)
         return QStringLiteral("cannot mount a tmpfs: %1").arg(qt_error_string());
-    if (!QFile::copy(file, m_dir.filePath(LinksDb::fileName())))
+    if (!file.isEmpty() && !QFile::copy(file, m_dir.filePath(LinksDb::fileName())))
         return QStringLiteral("cannot copy links.mdb onto the tmpfs");
     QFile filler(m_dir.filePath(QStringLiteral("filler")));
     if (!filler.open(QIODevice::WriteOnly))
@@ -609,7 +609,8 @@ QString FullDisk::fill(const QString& file)
     }
     if (QStorageInfo(m_dir.path()).bytesAvailable() != 0)
         return QStringLiteral("the tmpfs did not fill up");
-    LinksDb::setFolder(m_dir.path());
+    if (!file.isEmpty())
+        LinksDb::setFolder(m_dir.path());
     return {};
 }
 

@@ -72,15 +72,15 @@ private:
 // sqlcipher shell of another process dumps them with the database password; empty when it failed.
 QByteArray dumpFile(const QString& path);
 
-// A copy of links.mdb on a small file system with no byte left, in this process's own mount
-// namespace (the machine's mounts are never touched). While it lives the program's LinksDb points
-// at it.
+// A small file system with no byte left, in this process's own mount namespace (the machine's
+// mounts are never touched). Filled with a file, it holds a copy of it and, while it lives, the
+// program's LinksDb points at that copy.
 class FullDisk {
 public:
     FullDisk();
     ~FullDisk();
     // Empty when it worked, else why not (no mount namespace without root: skip the test).
-    QString fill(const QString& file);
+    QString fill(const QString& file = {});
     QString folder() const;
 
 private:
