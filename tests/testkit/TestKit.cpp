@@ -157,6 +157,13 @@ QByteArray TempLinksDb::dumpFromAnotherProcess() const
     return dumpFile(path());
 }
 
+QList<Link> withoutIds(QList<Link> links)
+{
+    for (Link& link : links)
+        link.id = -1;
+    return links;
+}
+
 QByteArray dumpFile(const QString& path)
 {
     QProcess shell;

@@ -68,6 +68,9 @@ private:
     QTemporaryDir m_dir;
 };
 
+// The links with every identity dropped, to compare with links as they were written.
+QList<Link> withoutIds(QList<Link> links);
+
 // Every table and every field of the links database at path (links.mdb or a backup of it), as the
 // sqlcipher shell of another process dumps them with the database password; empty when it failed.
 QByteArray dumpFile(const QString& path);

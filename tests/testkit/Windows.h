@@ -53,6 +53,11 @@ public:
     QPointer<frmMain> main;
 };
 
+// Options, Program Protection, then "Yes" and the credentials, or "No".
+void setProtection(frmMain* main, bool on, const QString& user = {}, const QString& password = {});
+// The start-up of a protected program up to the log-in, then the credentials typed and Ok.
+void logInThroughWindows(const QString& user, const QString& password);
+
 // Every entry of a list box, in the order shown.
 QStringList entries(const ListBox* list);
 // The first entry with exactly this text, -1 when there is none.
