@@ -20,7 +20,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -302,15 +301,10 @@ void tst_locked::aSecondCopyLogsInOnItsOwn()
     testkit::setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw"));
 
     // Another copy, in a process of its own, logs in and adds a link, sealed with its own key.
-    QTemporaryDir scripts;
-    const QString script = scripts.filePath(QStringLiteral("second.txt"));
-    QFile file(script);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("login\tann\tpw\nadd\tQx7vTokenBravo\thttps://qz9TokenBravoUrl.example/\nreport\nexit\n");
-    file.close();
     testkit::RuntimeDir runtime;
     testkit::Harness second(s.file.folder(), runtime.path());
-    second.setEnv(QStringLiteral("TESSARY_HARNESS_SCRIPT"), script);
+    QVERIFY(second.setScript(
+        {"login\tann\tpw", "add\tQx7vTokenBravo\thttps://qz9TokenBravoUrl.example/", "report", "exit"}));
     second.start();
     QCOMPARE(second.waitForLine(QStringLiteral("COUNT")), QStringLiteral("COUNT\t2\t2"));
     QVERIFY(second.waitForExit());
