@@ -104,12 +104,12 @@ void tst_locked::onNewCredentialsAndOffGiveEveryLinkBackExactly()
     const QList<Link> links = hostileLinks();
     QVERIFY(s.open(links));
     const QList<QByteArray> secrets = secretsOf(links);
-    QVERIFY(!foundIn(s.file.dumpFromAnotherProcess(), secrets).isEmpty()); // the check can fail
+    QVERIFY(!foundIn(testkit::dumpFile(s.file.path()), secrets).isEmpty()); // the check can fail
 
     testkit::setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw one"));
     QVERIFY(allSealed(s.file.links()));
     QCOMPARE(s.file.links().size(), links.size());
-    QCOMPARE(foundIn(s.file.dumpFromAnotherProcess(), secrets), QByteArray());
+    QCOMPARE(foundIn(testkit::dumpFile(s.file.path()), secrets), QByteArray());
     QCOMPARE(testkit::withoutIds(LinksStore::all()), links);
     QCOMPARE(testkit::entries(s.main->List1).size(), links.size());
 
@@ -119,7 +119,7 @@ void tst_locked::onNewCredentialsAndOffGiveEveryLinkBackExactly()
     QVERIFY(allSealed(sealedWithTwo));
     for (qsizetype i = 0; i < links.size(); ++i)
         QVERIFY(sealedWithTwo[i].name != sealedWithOne[i].name);
-    QCOMPARE(foundIn(s.file.dumpFromAnotherProcess(), secrets), QByteArray());
+    QCOMPARE(foundIn(testkit::dumpFile(s.file.path()), secrets), QByteArray());
     QCOMPARE(testkit::withoutIds(LinksStore::all()), links);
 
     testkit::setProtection(s.main, false);
@@ -233,7 +233,7 @@ void tst_locked::everyCommandWorksWhileProtectedAndNothingLeaks()
     QCOMPARE(testkit::withoutIds(LinksStore::all()), links);
     QCOMPARE(s.main->lblTotalContacts->text(), QString::number(links.size()));
 
-    QCOMPARE(foundIn(s.file.dumpFromAnotherProcess(), secretsOf(links)), QByteArray());
+    QCOMPARE(foundIn(testkit::dumpFile(s.file.path()), secretsOf(links)), QByteArray());
     QVERIFY(s.boxes.texts().filter(QStringLiteral("Run-time error")).isEmpty());
 
     // Export, then delete all, then import the export back: the same links, sealed again.
@@ -246,7 +246,7 @@ void tst_locked::everyCommandWorksWhileProtectedAndNothingLeaks()
     testkit::triggerAction(s.main->mnuImportBookmarks, "mnuImportBookmarks");
     QCOMPARE(s.file.linkCount(), links.size());
     QVERIFY(allSealed(s.file.links()));
-    QCOMPARE(foundIn(s.file.dumpFromAnotherProcess(), secretsOf(links)), QByteArray());
+    QCOMPARE(foundIn(testkit::dumpFile(s.file.path()), secretsOf(links)), QByteArray());
 }
 
 void tst_locked::aDamagedNameIsNeverShown()
@@ -289,7 +289,7 @@ void tst_locked::anOlderProtectedFileIsSealedAtItsFirstLogIn()
     QVERIFY(main);
     QCOMPARE(main->lblTotalContacts->text(), QString::number(links.size()));
     QVERIFY(allSealed(s.file.links()));
-    QCOMPARE(foundIn(s.file.dumpFromAnotherProcess(), secretsOf(links)), QByteArray());
+    QCOMPARE(foundIn(testkit::dumpFile(s.file.path()), secretsOf(links)), QByteArray());
     QCOMPARE(testkit::withoutIds(LinksStore::all()), links);
 }
 

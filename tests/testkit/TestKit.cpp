@@ -21,6 +21,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <optional>
 
 #include <sched.h>
 #include <sys/mount.h>
@@ -70,6 +71,22 @@ QString templateFile()
     }
     path = target;
     return path;
+}
+
+// Runs SQL in the sqlcipher shell of another process, keyed as the program keys the file and
+// waiting for a lock as another copy would (a backup may be reading the file); what it printed,
+// nothing when it failed.
+std::optional<QByteArray> runInShell(const QString& path, const QByteArray& sql)
+{
+    QProcess shell;
+    shell.start(QStringLiteral("sqlcipher"), {path});
+    if (!shell.waitForStarted())
+        return std::nullopt;
+    shell.write(".timeout 5000\nPRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n" + sql + '\n');
+    shell.closeWriteChannel();
+    if (!shell.waitForFinished() || shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty())
+        return std::nullopt;
+    return shell.readAllStandardOutput();
 }
 
 } // namespace
@@ -142,19 +159,7 @@ WriteLockHolder::~WriteLockHolder()
 
 bool TempLinksDb::writeFromAnotherProcess(const QByteArray& sql) const
 {
-    QProcess shell;
-    shell.start(QStringLiteral("sqlcipher"), {path()});
-    if (!shell.waitForStarted())
-        return false;
-    // Another copy waits for a lock the way the program does (a backup may be reading the file).
-    shell.write(".timeout 5000\nPRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n" + sql + '\n');
-    shell.closeWriteChannel();
-    return shell.waitForFinished() && shell.exitCode() == 0 && shell.readAllStandardError().isEmpty();
-}
-
-QByteArray TempLinksDb::dumpFromAnotherProcess() const
-{
-    return dumpFile(path());
+    return runInShell(path(), sql).has_value();
 }
 
 QList<Link> withoutIds(QList<Link> links)
@@ -166,15 +171,7 @@ QList<Link> withoutIds(QList<Link> links)
 
 QByteArray dumpFile(const QString& path)
 {
-    QProcess shell;
-    shell.start(QStringLiteral("sqlcipher"), {path});
-    if (!shell.waitForStarted())
-        return {};
-    shell.write(".timeout 5000\nPRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n.dump\n");
-    shell.closeWriteChannel();
-    if (!shell.waitForFinished() || shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty())
-        return {};
-    return shell.readAllStandardOutput();
+    return runInShell(path, ".dump").value_or(QByteArray());
 }
 
 QList<Link> TempLinksDb::links() const

@@ -50,9 +50,6 @@ public:
     // Runs SQL on the file from another process (the sqlcipher shell), as another copy would;
     // false when it failed.
     bool writeFromAnotherProcess(const QByteArray& sql) const;
-    // Every table and every field as the sqlcipher shell of another process dumps them with the
-    // file's password (SQL text); empty when it failed.
-    QByteArray dumpFromAnotherProcess() const;
     // Every link in stored order, as stored (sealed texts stay sealed).
     QList<Link> links() const;
     int linkCount() const;
