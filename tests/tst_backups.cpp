@@ -78,19 +78,9 @@ struct Stored {
 
 Stored storedIn(const QString& path)
 {
-    Stored stored;
-    const Database db = Database::open(path, LinksDb::connect());
-    Recordset rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
-    const int count = rs.recordCount();
-    if (count > 0) {
-        QList<QStringList> texts;
-        QList<qint64> ids;
-        rs.moveFirst();
-        rs.readTexts({QStringLiteral("SiteName"), QStringLiteral("URL")}, count, texts, ids);
-        for (qsizetype i = 0; i < ids.size(); ++i)
-            stored.links.append(Link{texts[0][i], texts[1][i], ids[i]});
-    }
-    Recordset other = db.openRecordset(QStringLiteral("Other"), RecordsetType::Table);
+    Stored stored{testkit::linksIn(path), {}};
+    Recordset other =
+        Database::open(path, LinksDb::connect()).openRecordset(QStringLiteral("Other"), RecordsetType::Table);
     for (const char* field : {"FirstRun", "PasswordProtected", "Username", "Password"})
         stored.other << other.value(QLatin1String(field));
     return stored;

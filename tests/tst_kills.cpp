@@ -28,22 +28,6 @@ QString urlFor(const QString& name)
 
 constexpr int kBulk = 2000;
 
-// The links of a file (a backup), as stored.
-QList<testkit::Link> linksIn(const Database& file)
-{
-    QList<testkit::Link> links;
-    Recordset rs = file.openRecordset(QStringLiteral("links"), RecordsetType::Table);
-    if (const int count = rs.recordCount(); count > 0) {
-        QList<QStringList> texts;
-        QList<qint64> ids;
-        rs.moveFirst();
-        rs.readTexts({QStringLiteral("SiteName"), QStringLiteral("URL")}, count, texts, ids);
-        for (int i = 0; i < count; ++i)
-            links.append({texts[0][i], texts[1][i]});
-    }
-    return links;
-}
-
 // Every backup in the list opens with the password, passes the integrity check and holds one of
 // the states `whole` accepts; returns how many there are.
 int checkBackups(const std::function<bool(const QList<testkit::Link>&)>& whole)
@@ -55,7 +39,7 @@ int checkBackups(const std::function<bool(const QList<testkit::Link>&)>& whole)
             QTest::qFail(qPrintable(QStringLiteral("%1 is damaged").arg(backup.path)), __FILE__, __LINE__);
             return -1;
         }
-        const QList<testkit::Link> links = linksIn(file);
+        const QList<testkit::Link> links = testkit::withoutIds(testkit::linksIn(backup.path));
         if (!whole(links)) {
             QTest::qFail(qPrintable(QStringLiteral("%1 holds a part of the links").arg(backup.path)), __FILE__,
                          __LINE__);
@@ -294,7 +278,7 @@ private Q_SLOTS:
                 const QString user = other.value(QStringLiteral("Username")).toString();
                 if (state != QLatin1String("plain"))
                     QVERIFY2(sealed && hash == liveHash, qPrintable(backup.path));
-                const QList<testkit::Link> inside = linksIn(file);
+                const QList<testkit::Link> inside = testkit::withoutIds(testkit::linksIn(backup.path));
                 if (!sealed) {
                     QCOMPARE(inside, links);
                     continue;

@@ -162,6 +162,23 @@ bool TempLinksDb::writeFromAnotherProcess(const QByteArray& sql) const
     return runInShell(path(), sql).has_value();
 }
 
+QList<Link> linksIn(const QString& path)
+{
+    return reported("linksIn", [&path] {
+        QList<Link> links;
+        Recordset rs = Database::open(path, LinksDb::connect()).openRecordset(kLinks, RecordsetType::Table);
+        if (const int count = rs.recordCount(); count > 0) {
+            QList<QStringList> texts;
+            QList<qint64> ids;
+            rs.moveFirst();
+            rs.readTexts({QStringLiteral("SiteName"), QStringLiteral("URL")}, count, texts, ids);
+            for (qsizetype i = 0; i < ids.size(); ++i)
+                links.append(Link{texts[0][i], texts[1][i], ids[i]});
+        }
+        return links;
+    });
+}
+
 QList<Link> withoutIds(QList<Link> links)
 {
     for (Link& link : links)

@@ -65,6 +65,9 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Every link of the links database at path (links.mdb or a backup of it) in stored order, with its
+// identity, as stored (sealed texts stay sealed).
+QList<Link> linksIn(const QString& path);
 // The links with every identity dropped, to compare with links as they were written.
 QList<Link> withoutIds(QList<Link> links);
 
