@@ -135,8 +135,7 @@ void tst_checklinks::useNewAddressAndDeleteChangeExactlyOneLink()
     QList<Link> expected = s.file.links();
 
     // Keyboard only: from the first problem (gone) down past the "moved" group to its link.
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form));
+    QVERIFY(testkit::activate(form));
     form->tvwProblems->setFocus();
     QVERIFY(form->currentProblem());
     QCOMPARE(form->currentProblem()->link.name, QStringLiteral("Gone"));

@@ -69,6 +69,12 @@ bool Session::open(const QList<Link>& links)
     return !main.isNull();
 }
 
+bool activate(QWidget* window)
+{
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+
 void setProtection(frmMain* main, bool on, const QString& user, const QString& password)
 {
     triggerAction(main->mnuOptions, "mnuOptions");
