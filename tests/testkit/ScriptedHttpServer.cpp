@@ -202,16 +202,6 @@ QString ScriptedHttpServer::base() const
     return QStringLiteral("http://%1:%2").arg(d->address.toString()).arg(port());
 }
 
-QList<SeenRequest> ScriptedHttpServer::requestsTo(const QString& path) const
-{
-    QList<SeenRequest> found;
-    for (const SeenRequest& request : requests) {
-        if (request.path == path)
-            found.append(request);
-    }
-    return found;
-}
-
 int ScriptedHttpServer::openConnections() const
 {
     return d->open;

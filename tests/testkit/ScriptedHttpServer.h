@@ -74,8 +74,6 @@ public:
     QString base() const;
 
     QList<SeenRequest> requests;
-    // Requests to one path, in order.
-    QList<SeenRequest> requestsTo(const QString& path) const;
     // Connections carrying a request now (from its arrival to the whole answer sent, or the
     // client hanging up), and the most there ever were at once.
     int openConnections() const;
