@@ -335,9 +335,6 @@ void tst_findsite::hostileTextsKeepTheLayout()
         QVERIFY(line.width() <= find->lstMatches->viewport()->width());
         QCOMPARE(line.height(), lineHeight);
     }
-    // Painted whole, every line at its place.
-    QVERIFY(!find->grab().isNull());
-    QCOMPARE(find->size(), size);
 
     type(find, "tail");
     QCOMPARE(shown(find), QStringList{longName});
@@ -348,7 +345,6 @@ void tst_findsite::hostileTextsKeepTheLayout()
     QCOMPARE(shown(find), QStringList{longName});
     type(find, QString(1000, QLatin1Char('z')));
     QCOMPARE(find->lblCount->text(), QStringLiteral("0 of 4 links"));
-    QVERIFY(!find->grab().isNull());
     QCOMPARE(find->size(), size);
     QVERIFY(s.boxes.boxes.isEmpty());
 }
