@@ -8,17 +8,17 @@
 
 namespace testkit {
 
-namespace {
-
 QByteArray reasonPhrase(int status)
 {
     static const QHash<int, QByteArray> phrases{
         {200, "OK"},
+        {204, "No Content"},
         {301, "Moved Permanently"},
         {302, "Found"},
         {303, "See Other"},
         {307, "Temporary Redirect"},
         {308, "Permanent Redirect"},
+        {400, "Bad Request"},
         {401, "Unauthorized"},
         {403, "Forbidden"},
         {404, "Not Found"},
@@ -31,8 +31,6 @@ QByteArray reasonPhrase(int status)
     };
     return phrases.value(status, "Status");
 }
-
-} // namespace
 
 struct ScriptedHttpServer::Impl {
     ScriptedHttpServer* owner = nullptr;

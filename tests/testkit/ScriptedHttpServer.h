@@ -11,6 +11,9 @@
 
 namespace testkit {
 
+// The reason phrase of an HTTP status line ("Not Found" for 404), "Status" for one not listed.
+QByteArray reasonPhrase(int status);
+
 // A request as the scripted server saw it.
 struct SeenRequest {
     QByteArray method;

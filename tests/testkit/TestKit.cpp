@@ -2,6 +2,7 @@
 
 #include "data/LinksDb.h"
 #include "data/Protection.h"
+#include "testkit/ScriptedHttpServer.h"
 #include "windowkit/Lifecycle.h"
 
 #include <QAction>
@@ -360,36 +361,6 @@ FakeInstanceGuard::~FakeInstanceGuard()
 
 // ---------------------------------------------------------------------------------------------
 // LocalHttpServer
-
-namespace {
-
-QByteArray reasonPhrase(int status)
-{
-    switch (status) {
-    case 200:
-        return "OK";
-    case 204:
-        return "No Content";
-    case 301:
-        return "Moved Permanently";
-    case 302:
-        return "Found";
-    case 400:
-        return "Bad Request";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 500:
-        return "Internal Server Error";
-    case 503:
-        return "Service Unavailable";
-    default:
-        return "Status";
-    }
-}
-
-} // namespace
 
 struct LocalHttpServer::Impl {
     struct Answer {
