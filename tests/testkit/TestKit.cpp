@@ -11,13 +11,10 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
-#include <QHash>
 #include <QHostAddress>
 #include <QProcess>
-#include <QSet>
 #include <QStorageInfo>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -362,156 +359,40 @@ FakeInstanceGuard::~FakeInstanceGuard()
 // ---------------------------------------------------------------------------------------------
 // LocalHttpServer
 
-struct LocalHttpServer::Impl {
-    struct Answer {
-        int status;
-        QByteArray body;
-        QByteArray contentType;
-    };
-
-    struct Stream {
-        qint64 total;
-        int pieceBytes;
-        int intervalMs;
-    };
-
-    QTcpServer server;
-    QHash<QString, Answer> answers;
-    QSet<QString> silentPaths;
-    QHash<QString, Stream> streams;
-    QStringList* requested = nullptr;
-    QStringList* hungUp = nullptr;
-
-    void accept()
-    {
-        while (QTcpSocket* socket = server.nextPendingConnection()) {
-            // Sockets belong to the server, so a silent one stays open until the server goes.
-            socket->setParent(&server);
-            QObject::connect(socket, &QTcpSocket::readyRead, &server, [this, socket] { read(socket); });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        }
-    }
-
-    void read(QTcpSocket* socket)
-    {
-        QByteArray buffer = socket->property("request").toByteArray() + socket->readAll();
-        if (socket->property("handled").toBool())
-            return;
-        if (!buffer.contains("\r\n\r\n")) {
-            socket->setProperty("request", buffer); // headers not complete yet
-            return;
-        }
-        socket->setProperty("handled", true);
-        const QList<QByteArray> requestLine = buffer.left(buffer.indexOf("\r\n")).split(' ');
-        if (requestLine.size() != 3) {
-            respond(socket, 400, "<html><body><h1>400 Bad Request</h1></body></html>", "text/html");
-            return;
-        }
-        const QString target = QString::fromUtf8(requestLine.at(1));
-        requested->append(target);
-        const QString path = target.section(QLatin1Char('?'), 0, 0);
-        if (silentPaths.contains(path))
-            return;
-        if (const auto stream = streams.constFind(path); stream != streams.constEnd()) {
-            startStream(socket, path, *stream);
-            return;
-        }
-        const auto it = answers.constFind(path);
-        if (it == answers.constEnd()) {
-            respond(socket, 404, "<html><body><h1>404 Not Found</h1><p>Nothing is served here.</p></body></html>",
-                    "text/html");
-            return;
-        }
-        respond(socket, it->status, it->body, it->contentType);
-    }
-
-    void startStream(QTcpSocket* socket, const QString& path, const Stream& stream)
-    {
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n");
-        auto sent = std::make_shared<qint64>(0);
-        // Only what the client takes is queued, so a flood costs the server no memory either.
-        auto pump = [socket, stream, sent] {
-            if (socket->state() != QAbstractSocket::ConnectedState)
-                return;
-            while (*sent < stream.total && socket->bytesToWrite() < 64 * 1024) {
-                const qint64 piece = qMin<qint64>(stream.pieceBytes, stream.total - *sent);
-                socket->write(QByteArray(piece, '1'));
-                *sent += piece;
-                if (stream.intervalMs > 0)
-                    return;
-            }
-            if (*sent == stream.total && socket->bytesToWrite() == 0)
-                socket->disconnectFromHost();
-        };
-        QObject::connect(socket, &QTcpSocket::disconnected, &server, [this, path, stream, sent] {
-            if (*sent < stream.total)
-                hungUp->append(path);
-        });
-        if (stream.intervalMs > 0) {
-            auto* timer = new QTimer(socket);
-            QObject::connect(timer, &QTimer::timeout, socket, pump);
-            timer->start(stream.intervalMs);
-        } else {
-            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, pump);
-            pump();
-        }
-    }
-
-    static void respond(QTcpSocket* socket, int status, const QByteArray& body, const QByteArray& contentType)
-    {
-        QByteArray reply = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
-        reply += "Content-Type: " + contentType + "\r\n";
-        reply += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
-        reply += "Connection: close\r\n\r\n";
-        reply += body;
-        socket->write(reply);
-        socket->disconnectFromHost(); // after the pending bytes are written
-    }
-};
-
-LocalHttpServer::LocalHttpServer() : d(std::make_unique<Impl>())
+LocalHttpServer::LocalHttpServer()
 {
-    d->requested = &requestedPaths;
-    d->hungUp = &hungUp;
-    QObject::connect(&d->server, &QTcpServer::newConnection, &d->server, [this] { d->accept(); });
-    if (!d->server.listen(QHostAddress::LocalHost, 0))
-        qFatal("LocalHttpServer: cannot listen on 127.0.0.1: %s", qPrintable(d->server.errorString()));
-}
-
-LocalHttpServer::~LocalHttpServer()
-{
-    d->server.close();
+    if (!isListening())
+        qFatal("LocalHttpServer: cannot listen on 127.0.0.1");
 }
 
 void LocalHttpServer::serve(const QString& path, int status, const QByteArray& body, const QByteArray& contentType)
 {
-    d->silentPaths.remove(path);
-    d->streams.remove(path);
-    d->answers.insert(path, {status, body, contentType});
+    Reply reply(status, {}, body);
+    reply.contentType = contentType;
+    sequence(path, {reply});
 }
 
 void LocalHttpServer::silent(const QString& path)
 {
-    d->answers.remove(path);
-    d->streams.remove(path);
-    d->silentPaths.insert(path);
+    sequence(path, {Reply::silence()});
 }
 
 void LocalHttpServer::stream(const QString& path, qint64 total, int pieceBytes, int intervalMs)
 {
-    d->answers.remove(path);
-    d->silentPaths.remove(path);
-    d->streams.insert(path, {total, pieceBytes, intervalMs});
-}
-
-quint16 LocalHttpServer::port() const
-{
-    return d->server.serverPort();
+    sequence(path, {Reply::stream(total, pieceBytes, intervalMs)});
 }
 
 QString LocalHttpServer::host() const
 {
     return QStringLiteral("127.0.0.1:%1").arg(port());
+}
+
+QStringList LocalHttpServer::requestedPaths() const
+{
+    QStringList targets;
+    for (const SeenRequest& request : requests)
+        targets.append(request.target);
+    return targets;
 }
 
 quint16 refusedPort()

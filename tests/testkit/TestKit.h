@@ -11,6 +11,7 @@
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 #include "platform/SingleInstance.h"
+#include "testkit/ScriptedHttpServer.h"
 
 #include <QByteArray>
 #include <QList>
@@ -161,28 +162,20 @@ public:
     bool running = false;
 };
 
-// A real HTTP/1.1 server on 127.0.0.1 (an ephemeral port) answering GET requests from a table.
-// A path not in the table answers 404 with an HTML page. A path marked silent is accepted and
-// never answered. It serves from the test's own event loop (the program's synchronous GET spins
-// a local loop, which serves it).
-class LocalHttpServer {
+// A ScriptedHttpServer on 127.0.0.1 (an ephemeral port) answering from a table: one fixed answer
+// per path, silence, or a stream. A path not in the table answers 404 with an HTML page. It serves
+// from the test's own event loop (the program's synchronous GET spins a local loop, which serves it).
+class LocalHttpServer : public ScriptedHttpServer {
 public:
     LocalHttpServer();
-    ~LocalHttpServer();
     void serve(const QString& path, int status, const QByteArray& body,
                const QByteArray& contentType = "text/plain");
     void silent(const QString& path);
     // Answers 200 with no length and a body of total digits "111...", pieceBytes at a time every
     // intervalMs (0: as fast as the client takes them), then closes: a flood or a drip.
     void stream(const QString& path, qint64 total, int pieceBytes, int intervalMs);
-    quint16 port() const;
-    QString host() const; // "127.0.0.1:<port>"
-    QStringList requestedPaths;
-    QStringList hungUp; // streamed paths whose client went away before the whole body was sent
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> d;
+    QString host() const;               // "127.0.0.1:<port>"
+    QStringList requestedPaths() const; // as sent, with the query
 };
 
 // A port on 127.0.0.1 where nothing listens (connections are refused).
