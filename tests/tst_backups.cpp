@@ -12,10 +12,6 @@
 #include "data/LinksStore.h"
 #include "data/Protection.h"
 #include "forms/backups/frmRestore.h"
-#include "forms/protect/frmLogIn.h"
-#include "forms/protect/frmOptions.h"
-#include "forms/protect/frmPassword.h"
-#include "forms/protect/frmPasswordProtected.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
 #include "vault/Vault.h"
@@ -28,8 +24,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -84,19 +78,9 @@ struct Stored {
 
 Stored storedIn(const QString& path)
 {
-    Stored stored;
-    const Database db = Database::open(path, LinksDb::connect());
-    Recordset rs = db.openRecordset(QStringLiteral("links"), RecordsetType::Table);
-    const int count = rs.recordCount();
-    if (count > 0) {
-        QList<QStringList> texts;
-        QList<qint64> ids;
-        rs.moveFirst();
-        rs.readTexts({QStringLiteral("SiteName"), QStringLiteral("URL")}, count, texts, ids);
-        for (qsizetype i = 0; i < ids.size(); ++i)
-            stored.links.append(Link{texts[0][i], texts[1][i], ids[i]});
-    }
-    Recordset other = db.openRecordset(QStringLiteral("Other"), RecordsetType::Table);
+    Stored stored{testkit::linksIn(path), {}};
+    Recordset other =
+        Database::open(path, LinksDb::connect()).openRecordset(QStringLiteral("Other"), RecordsetType::Table);
     for (const char* field : {"FirstRun", "PasswordProtected", "Username", "Password"})
         stored.other << other.value(QLatin1String(field));
     return stored;
@@ -111,13 +95,6 @@ QList<Link> openedIn(const QString& path, const QString& user, const QString& pa
     for (const Link& link : stored.links)
         links.append(Link{vault::open(*key, link.name, "links.SiteName").value_or(QStringLiteral("<sealed>")),
                           vault::open(*key, link.url, "links.URL").value_or(QStringLiteral("<sealed>")), link.id});
-    return links;
-}
-
-QList<Link> withoutIds(QList<Link> links)
-{
-    for (Link& link : links)
-        link.id = -1;
     return links;
 }
 
@@ -158,26 +135,6 @@ bool openSettled(testkit::Session& s, const QList<Link>& links = {})
     const bool open = s.open(links);
     backups::finishDaily(true);
     return open;
-}
-
-// Options, Program Protection, then "Yes" and the credentials, or "No".
-void setProtection(frmMain* main, bool on, const QString& user = {}, const QString& password = {})
-{
-    testkit::triggerAction(main->mnuOptions, "mnuOptions");
-    QTest::mouseClick(Forms::find<frmOptions>()->Command1, Qt::LeftButton);
-    frmPassword* choice = Forms::find<frmPassword>();
-    QVERIFY(choice);
-    if (!on) {
-        QTest::mouseClick(choice->Command2, Qt::LeftButton);
-        return;
-    }
-    QTest::mouseClick(choice->Command1, Qt::LeftButton);
-    frmPasswordProtected* credentials = Forms::find<frmPasswordProtected>();
-    QVERIFY(credentials);
-    QTest::keyClicks(credentials->txtus, user);
-    QTest::keyClicks(credentials->txtp, password);
-    QTest::keyClicks(credentials->txtp2, password);
-    QTest::mouseClick(credentials->Command2, Qt::LeftButton);
 }
 
 // Restore From Backup..., the backup at path chosen, Restore (confirmed by the recorder's Yes).
@@ -275,9 +232,9 @@ void tst_backups::eachTriggerMakesOneBackupOfTheFileAsItWas()
         file.close();
         testkit::triggerAction(s.main->mnuImportBookmarks, "mnuImportBookmarks");
     } else if (command == QLatin1String("protect")) {
-        setProtection(s.main, true, QStringLiteral("bob"), QStringLiteral("pw two"));
+        testkit::setProtection(s.main, true, QStringLiteral("bob"), QStringLiteral("pw two"));
     } else if (command == QLatin1String("unprotect")) {
-        setProtection(s.main, false);
+        testkit::setProtection(s.main, false);
     } else {
         restoreThroughWindow(s.main, chosen);
     }
@@ -604,29 +561,29 @@ void tst_backups::backupsAreNeverWeakerThanTheFile()
         QCOMPARE(all.size(), count);
         for (const backups::Backup& backup : all) {
             QCOMPARE(secretIn(backup.path), QByteArray());
-            QCOMPARE(withoutIds(openedIn(backup.path, user, password)), links);
+            QCOMPARE(testkit::withoutIds(openedIn(backup.path, user, password)), links);
         }
     };
-    setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw one"));
+    testkit::setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw one"));
     expect(2, QStringLiteral("ann"), QStringLiteral("pw one"));
     for (const backups::Backup& backup : backups::scan())
         QCOMPARE(storedIn(backup.path).other.value(3), s.file.other(QStringLiteral("Password")));
 
     // Off: the older backups stay sealed, and so does the one made before.
-    setProtection(s.main, false);
+    testkit::setProtection(s.main, false);
     expect(3, QStringLiteral("ann"), QStringLiteral("pw one"));
 
     // On again with the same credentials: every backup converted, none lost.
-    setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw one"));
+    testkit::setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw one"));
     expect(4, QStringLiteral("ann"), QStringLiteral("pw one"));
     // New credentials while on: every backup follows.
-    setProtection(s.main, true, QStringLiteral("bob"), QStringLiteral("pw two"));
+    testkit::setProtection(s.main, true, QStringLiteral("bob"), QStringLiteral("pw two"));
     expect(5, QStringLiteral("bob"), QStringLiteral("pw two"));
 
     // Off, then on with other credentials: the backups sealed for bob cannot be converted and
     // go; the one made before, plain, is sealed for carol.
-    setProtection(s.main, false);
-    setProtection(s.main, true, QStringLiteral("carol"), QStringLiteral("pw three"));
+    testkit::setProtection(s.main, false);
+    testkit::setProtection(s.main, true, QStringLiteral("carol"), QStringLiteral("pw three"));
     expect(1, QStringLiteral("carol"), QStringLiteral("pw three"));
     QCOMPARE(backups::scan().constFirst().reason, QStringLiteral("protect"));
     QCOMPARE(leftovers(), QStringList());
@@ -688,7 +645,7 @@ void tst_backups::aPlainBackupRestoredWhileProtectedIsSealedFirst()
     QTemporaryDir aside;
     const QString plain = aside.filePath(QStringLiteral("plain.mdb"));
     QVERIFY(QFile::copy(backups::scan().constFirst().path, plain));
-    setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw one"));
+    testkit::setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw one"));
     const QString back = QDir(backups::folder()).filePath(QStringLiteral("links-2020-01-01-000000-daily.mdb"));
     QVERIFY(QFile::copy(plain, back));
     LinksStore::add(QStringLiteral("Bk4zTokenF later"), QStringLiteral("http://Bk4zUrlF.example/"));
@@ -697,8 +654,8 @@ void tst_backups::aPlainBackupRestoredWhileProtectedIsSealedFirst()
     restoreThroughWindow(s.main, back);
     QVERIFY(!kit::hasEnded());
     QCOMPARE(storedIn(s.file.path()).other, settings);
-    QCOMPARE(withoutIds(openedIn(s.file.path(), QStringLiteral("ann"), QStringLiteral("pw one"))), links);
-    QCOMPARE(withoutIds(LinksStore::all()), links);
+    QCOMPARE(testkit::withoutIds(openedIn(s.file.path(), QStringLiteral("ann"), QStringLiteral("pw one"))), links);
+    QCOMPARE(testkit::withoutIds(LinksStore::all()), links);
     QCOMPARE(testkit::entries(s.main->List1).size(), links.size());
     QCOMPARE(secretIn(s.file.path()), QByteArray());
     QCOMPARE(leftovers(), QStringList());
@@ -710,8 +667,8 @@ void tst_backups::aSealedBackupRestoredWhileUnprotectedAsksForItsLogIn()
     s.file.setOther(1, QStringLiteral("No"));
     const QList<Link> links = hostileLinks();
     QVERIFY(openSettled(s, links));
-    setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw one"));
-    setProtection(s.main, false);
+    testkit::setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw one"));
+    testkit::setProtection(s.main, false);
     const QString sealed = backups::scan().constFirst().path; // before protection went off
     QCOMPARE(backups::scan().constFirst().reason, QStringLiteral("unprotect"));
     QVERIFY(LinksStore::remove(LinksStore::all().constFirst()));
@@ -727,17 +684,12 @@ void tst_backups::aSealedBackupRestoredWhileUnprotectedAsksForItsLogIn()
 
     // The next start asks for those credentials and shows every link.
     testkit::resetApplication();
-    QVERIFY(app::start());
-    frmLogIn* login = Forms::find<frmLogIn>();
-    QVERIFY(login);
-    QTest::keyClicks(login->txtus, QStringLiteral("ann"));
-    QTest::keyClicks(login->txtp, QStringLiteral("pw one"));
-    QTest::mouseClick(login->Command2, Qt::LeftButton);
+    testkit::logInThroughWindows(QStringLiteral("ann"), QStringLiteral("pw one"));
     frmMain* main = Forms::find<frmMain>();
     QVERIFY(main);
     backups::finishDaily(true);
     QCOMPARE(testkit::entries(main->List1).size(), links.size());
-    QCOMPARE(withoutIds(LinksStore::all()), links);
+    QCOMPARE(testkit::withoutIds(LinksStore::all()), links);
 }
 
 QTEST_MAIN(tst_backups)

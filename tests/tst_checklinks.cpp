@@ -28,17 +28,13 @@ const QString Question = QStringLiteral(
     "Checking your links contacts 1 site over the network to ask about 4 links. 1 link that is not a web "
     "address is only listed. Nothing is changed without asking you first.\r\rCheck the links now?");
 
-// A site with a page of each kind the window lists differently.
-void serveSite(ScriptedHttpServer& site)
+// Serves a page of each kind the window lists differently; the links to them.
+QList<Link> siteLinks(ScriptedHttpServer& site)
 {
     site.on("/ok", [](const testkit::SeenRequest&, int) { return Reply{}; });
     site.on("/new", [](const testkit::SeenRequest&, int) { return Reply{}; });
     site.sequence("/old", {Reply::redirect(301, "/new")});
     site.sequence("/gone", {Reply{404}});
-}
-
-QList<Link> siteLinks(const ScriptedHttpServer& site)
-{
     return {{"Fine", site.base() + "/ok"},
             {"Moved", site.base() + "/old"},
             {"Gone", site.base() + "/gone"},
@@ -72,6 +68,14 @@ frmCheckLinks* checkFromMenu(testkit::Session& s)
     return form;
 }
 
+// Selects the problem row of the link with this name.
+void selectProblem(frmCheckLinks* form, const QString& name)
+{
+    QTreeWidgetItem* row = form->tvwProblems->findItems(name, Qt::MatchExactly | Qt::MatchRecursive).value(0);
+    QVERIFY2(row, qPrintable(name));
+    form->tvwProblems->setCurrentItem(row);
+}
+
 } // namespace
 
 class tst_checklinks : public QObject {
@@ -90,7 +94,6 @@ void tst_checklinks::asksFirstThenListsTheProblemsGrouped()
 {
     testkit::Session s;
     ScriptedHttpServer site;
-    serveSite(site);
     QVERIFY(s.open(siteLinks(site)));
     const QList<Link> before = s.file.links();
 
@@ -126,15 +129,13 @@ void tst_checklinks::useNewAddressAndDeleteChangeExactlyOneLink()
 {
     testkit::Session s;
     ScriptedHttpServer site;
-    serveSite(site);
     QVERIFY(s.open(siteLinks(site)));
     frmCheckLinks* form = checkFromMenu(s);
     QVERIFY(form);
     QList<Link> expected = s.file.links();
 
     // Keyboard only: from the first problem (gone) down past the "moved" group to its link.
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form));
+    QVERIFY(testkit::activate(form));
     form->tvwProblems->setFocus();
     QVERIFY(form->currentProblem());
     QCOMPARE(form->currentProblem()->link.name, QStringLiteral("Gone"));
@@ -151,10 +152,7 @@ void tst_checklinks::useNewAddressAndDeleteChangeExactlyOneLink()
     QVERIFY(!rowsOf(form->tvwProblems).join('\n').contains(QLatin1String("Moved")));
 
     // Delete asks exactly as "Delete Selected Site Link" does; No leaves the link.
-    QTreeWidgetItem* gone =
-        form->tvwProblems->findItems(QStringLiteral("Gone"), Qt::MatchExactly | Qt::MatchRecursive).value(0);
-    QVERIFY(gone);
-    form->tvwProblems->setCurrentItem(gone);
+    selectProblem(form, QStringLiteral("Gone"));
     s.boxes.boxes.clear();
     s.boxes.answerNext(platform::MsgAnswer::No);
     QTest::keyClick(form, Qt::Key_D, Qt::AltModifier);
@@ -181,7 +179,6 @@ void tst_checklinks::aLinkChangedMeanwhileIsLeftAlone()
 {
     testkit::Session s;
     ScriptedHttpServer site;
-    serveSite(site);
     QVERIFY(s.open(siteLinks(site)));
     frmCheckLinks* form = checkFromMenu(s);
     QVERIFY(form);
@@ -191,10 +188,7 @@ void tst_checklinks::aLinkChangedMeanwhileIsLeftAlone()
     QVERIFY(LinksStore::change(*moved, moved->name, QStringLiteral("http://edited.example/")));
     const QList<Link> expected = s.file.links();
 
-    QTreeWidgetItem* row =
-        form->tvwProblems->findItems(QStringLiteral("Moved"), Qt::MatchExactly | Qt::MatchRecursive).value(0);
-    QVERIFY(row);
-    form->tvwProblems->setCurrentItem(row);
+    selectProblem(form, QStringLiteral("Moved"));
     s.boxes.boxes.clear();
     QTest::mouseClick(form->cmdUseNewAddress, Qt::LeftButton);
     QCOMPARE(s.boxes.texts(),
@@ -206,9 +200,7 @@ void tst_checklinks::aLinkChangedMeanwhileIsLeftAlone()
     const auto gone = LinksStore::read(3);
     QVERIFY(gone && LinksStore::remove(*gone));
     const QList<Link> left = s.file.links();
-    row = form->tvwProblems->findItems(QStringLiteral("Gone"), Qt::MatchExactly | Qt::MatchRecursive).value(0);
-    QVERIFY(row);
-    form->tvwProblems->setCurrentItem(row);
+    selectProblem(form, QStringLiteral("Gone"));
     s.boxes.boxes.clear();
     QTest::mouseClick(form->cmdDelete, Qt::LeftButton);
     QCOMPARE(s.boxes.texts(), (QStringList{"Are you sure you want to delete this site link ?",

@@ -133,8 +133,6 @@ private Q_SLOTS:
 
     void dropOrPasteFillsNewSiteAndStoresNothing_data();
     void dropOrPasteFillsNewSiteAndStoresNothing();
-    void nothingUsableDoesNothing_data();
-    void nothingUsableDoesNothing();
     void dropOnOpenNewSiteKeepsWhatTheUserTyped_data();
     void dropOnOpenNewSiteKeepsWhatTheUserTyped();
     void okStoresTheDroppedLinkUnderTheUsualRules();
@@ -212,67 +210,55 @@ void tst_linkdrop::firstLink_data()
     QTest::addColumn<bool>("found");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("url");
+    // No address: no link found.
+    const auto row = [](const char* row, const Formats& formats, const QString& name = {},
+                        const QString& url = {}) {
+        QTest::newRow(row) << formats << !url.isEmpty() << name << url;
+    };
     const QString a = "https://a.example/";
-    QTest::newRow("firefox") << firefox(a + "\nPage A") << true << "Page A" << a;
-    QTest::newRow("firefox, byte-order mark")
-        << Formats{{"text/x-moz-url", "\xFF\xFE" + utf16(a + "\nPage A")}} << true << "Page A" << a;
-    QTest::newRow("firefox, big-endian")
-        << Formats{{"text/x-moz-url", utf16(a + "\nPage A", QStringEncoder::Utf16BE)}} << true << "Page A" << a;
-    QTest::newRow("moz-url in UTF-8, ended by NUL")
-        << Formats{{"text/x-moz-url", (a + "\r\nPage Ä").toUtf8() + '\0'}} << true << "Page Ä" << a;
-    QTest::newRow("firefox, several tabs")
-        << firefox(a + "\nPage A\nhttps://b.example/\nPage B") << true << "Page A" << a;
-    QTest::newRow("firefox, a bookmarklet first")
-        << Formats{{"text/x-moz-url", utf16("javascript:void(0)\nTool\n" + a + "\nPage A")}} << true << "Page A"
-        << a;
-    QTest::newRow("firefox, no title") << firefox(a) << true << "" << a;
-    QTest::newRow("chromium") << chromium("https://a.example/", "Page <b>A</b> &amp; co") << true << "Page A & co"
-                              << a;
-    QTest::newRow("uri-list comments and several")
-        << Formats{{"text/uri-list", "# dragged\r\n\r\nhttps://a.example/\r\nhttps://b.example/\r\n"}} << true
-        << "" << a;
-    QTest::newRow("anchor without address list")
-        << Formats{{"text/html",
-                    "<p>see <a href='javascript:x()'>run</a> and <a href=' https://a.example '>A</a>"}}
-        << true << "A"
-        << "https://a.example";
-    QTest::newRow("anchor title for the same address without its slash")
-        << Formats{{"text/uri-list", "https://a.example/"}, {"text/html", "<a href='https://a.example'>A</a>"}}
-        << true << "A" << a;
-    QTest::newRow("anchor for another address gives no title")
-        << Formats{{"text/uri-list", "https://a.example/"}, {"text/html", "<a href='https://b.example/'>B</a>"}}
-        << true << "" << a;
-    QTest::newRow("plain text") << plain("  https://a.example/  \n") << true << "" << a;
-    QTest::newRow("plain text, several lines")
-        << plain("https://a.example/\nhttps://b.example/") << true << "" << a;
-    QTest::newRow("plain text, a bare host") << plain("www.a.example/x") << true << ""
-                                             << "www.a.example/x";
-    QTest::newRow("plain sentence") << plain("lunch at https://a.example/ today") << false << ""
-                                    << "";
-    QTest::newRow("bookmarklet everywhere") << Formats{{"text/uri-list", "javascript:alert(1)"},
-                                                       {"text/html", "<a href='javascript:alert(1)'>Run</a>"},
-                                                       {"text/plain", "javascript:alert(1)"}}
-                                            << false << ""
-                                            << "";
-    QTest::newRow("selected text with no link")
-        << Formats{{"text/html", "<b>just</b> words"}, {"text/plain", "just words"}} << false << ""
-        << "";
+    row("firefox", firefox(a + "\nPage A"), "Page A", a);
+    row("firefox, byte-order mark", Formats{{"text/x-moz-url", "\xFF\xFE" + utf16(a + "\nPage A")}}, "Page A", a);
+    row("firefox, big-endian", Formats{{"text/x-moz-url", utf16(a + "\nPage A", QStringEncoder::Utf16BE)}},
+        "Page A", a);
+    row("moz-url in UTF-8, ended by NUL", Formats{{"text/x-moz-url", (a + "\r\nPage Ä").toUtf8() + '\0'}},
+        "Page Ä", a);
+    row("firefox, several tabs", firefox(a + "\nPage A\nhttps://b.example/\nPage B"), "Page A", a);
+    row("firefox, a bookmarklet first",
+        Formats{{"text/x-moz-url", utf16("javascript:void(0)\nTool\n" + a + "\nPage A")}}, "Page A", a);
+    row("firefox, no title", firefox(a), "", a);
+    row("chromium", chromium("https://a.example/", "Page <b>A</b> &amp; co"), "Page A & co", a);
+    row("uri-list comments and several",
+        Formats{{"text/uri-list", "# dragged\r\n\r\nhttps://a.example/\r\nhttps://b.example/\r\n"}}, "", a);
+    row("anchor without address list",
+        Formats{{"text/html", "<p>see <a href='javascript:x()'>run</a> and <a href=' https://a.example '>A</a>"}},
+        "A", "https://a.example");
+    row("anchor title for the same address without its slash",
+        Formats{{"text/uri-list", "https://a.example/"}, {"text/html", "<a href='https://a.example'>A</a>"}}, "A",
+        a);
+    row("anchor for another address gives no title",
+        Formats{{"text/uri-list", "https://a.example/"}, {"text/html", "<a href='https://b.example/'>B</a>"}}, "",
+        a);
+    row("plain text", plain("  https://a.example/  \n"), "", a);
+    row("plain text, several lines", plain("https://a.example/\nhttps://b.example/"), "", a);
+    row("plain text, a bare host", plain("www.a.example/x"), "", "www.a.example/x");
+    row("plain sentence", plain("lunch at https://a.example/ today"));
+    row("bookmarklet everywhere", Formats{{"text/uri-list", "javascript:alert(1)"},
+                                          {"text/html", "<a href='javascript:alert(1)'>Run</a>"},
+                                          {"text/plain", "javascript:alert(1)"}});
+    row("selected text with no link", Formats{{"text/html", "<b>just</b> words"}, {"text/plain", "just words"}});
     // A document dragged past the window is not read, even when it begins with a link.
-    QTest::newRow("a long document") << plain("https://a.example/\n" + QByteArray(LinkDrop::MaxFormatBytes, 'x'))
-                                     << false << ""
-                                     << "";
-    QTest::newRow("a long page, its address listed")
-        << Formats{{"text/uri-list", "https://a.example/"},
-                   {"text/html", "<a href='https://a.example/'>A</a>" + QByteArray(LinkDrop::MaxFormatBytes, 'x')}}
-        << true << "" << a;
+    row("a long document", plain("https://a.example/\n" + QByteArray(LinkDrop::MaxFormatBytes, 'x')));
+    row("a long page, its address listed",
+        Formats{{"text/uri-list", "https://a.example/"},
+                {"text/html", "<a href='https://a.example/'>A</a>" + QByteArray(LinkDrop::MaxFormatBytes, 'x')}},
+        "", a);
     // A page nested deeper than any parser should go is not parsed: the address still comes
     // from the list, the title from nowhere.
-    QTest::newRow("a page nested too deeply")
-        << Formats{{"text/uri-list", "https://a.example/"},
-                   {"text/html", QByteArray("<b>").repeated(300000) + "<a href='https://a.example/'>A</a>"}}
-        << true << "" << a;
-    QTest::newRow("nothing") << Formats{} << false << ""
-                             << "";
+    row("a page nested too deeply",
+        Formats{{"text/uri-list", "https://a.example/"},
+                {"text/html", QByteArray("<b>").repeated(300000) + "<a href='https://a.example/'>A</a>"}},
+        "", a);
+    row("nothing", Formats{});
 }
 
 void tst_linkdrop::firstLink()
@@ -322,6 +308,11 @@ void tst_linkdrop::dropOrPasteFillsNewSiteAndStoresNothing_data()
     addRoutes("title with line breaks and controls",
               firefox(QString("https://a.example/\n\tNews\r\r of\x01 the\x1b day \x7f")), "News of the day",
               "https://a.example/");
+    // Nothing usable: the drag is refused, the paste ignored, and no window opens.
+    addRoutes("words", plain("lunch at noon"));
+    addRoutes("bookmarklet", chromium("javascript:alert(1)", "Run me"));
+    addRoutes("inline data", Formats{{"text/uri-list", "data:text/html,<b>hi</b>"}});
+    addRoutes("a picture", Formats{{"image/png", QByteArray("\x89PNG\r\n\x1a\n", 8)}});
 }
 
 void tst_linkdrop::dropOrPasteFillsNewSiteAndStoresNothing()
@@ -334,43 +325,23 @@ void tst_linkdrop::dropOrPasteFillsNewSiteAndStoresNothing()
     QVERIFY(s.open(Stored));
 
     const Delivery delivery = deliver(s.main, route, formats);
-    if (route != Route::Paste) {
-        QVERIFY(delivery.entered);
-        QVERIFY(delivery.dropped);
+    if (url.isEmpty()) {
+        QVERIFY(!delivery.entered);
+        QVERIFY(!delivery.dropped);
+        QVERIFY(!Forms::find<frmNewSite>());
+    } else {
+        if (route != Route::Paste) {
+            QVERIFY(delivery.entered);
+            QVERIFY(delivery.dropped);
+        }
+        frmNewSite* form = Forms::find<frmNewSite>();
+        QVERIFY(form);
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->txtname->text(), name);
+        QCOMPARE(form->txtURL->text(), url);
     }
-    frmNewSite* form = Forms::find<frmNewSite>();
-    QVERIFY(form);
-    QVERIFY(form->isVisible());
-    QCOMPARE(form->txtname->text(), name);
-    QCOMPARE(form->txtURL->text(), url);
     QCOMPARE(s.file.links(), Stored);
     QVERIFY(s.boxes.boxes.isEmpty());
-}
-
-void tst_linkdrop::nothingUsableDoesNothing_data()
-{
-    QTest::addColumn<Route>("route");
-    QTest::addColumn<Formats>("formats");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("url");
-    addRoutes("words", plain("lunch at noon"));
-    addRoutes("bookmarklet", chromium("javascript:alert(1)", "Run me"));
-    addRoutes("inline data", Formats{{"text/uri-list", "data:text/html,<b>hi</b>"}});
-    addRoutes("a picture", Formats{{"image/png", QByteArray("\x89PNG\r\n\x1a\n", 8)}});
-}
-
-void tst_linkdrop::nothingUsableDoesNothing()
-{
-    QFETCH(Route, route);
-    QFETCH(Formats, formats);
-    testkit::Session s;
-    QVERIFY(s.open(Stored));
-    const Delivery delivery = deliver(s.main, route, formats);
-    QVERIFY(!delivery.entered);
-    QVERIFY(!delivery.dropped);
-    QVERIFY(!Forms::find<frmNewSite>());
-    QVERIFY(s.boxes.boxes.isEmpty());
-    QCOMPARE(s.file.links(), Stored);
 }
 
 void tst_linkdrop::dropOnOpenNewSiteKeepsWhatTheUserTyped_data()
@@ -383,34 +354,17 @@ void tst_linkdrop::dropOnOpenNewSiteKeepsWhatTheUserTyped_data()
     const Formats none;
     const Formats pageA = firefox("https://a.example/\nPage A");
     // What the second drop brings: "Page B" at https://b.example/.
-    QTest::newRow("untouched") << none << ""
-                               << ""
-                               << "Page B"
-                               << "https://b.example/";
-    QTest::newRow("name typed") << none << "Mine"
-                                << ""
-                                << "Mine"
-                                << "https://b.example/";
-    QTest::newRow("address typed") << none << ""
-                                   << "mine.example"
-                                   << "Page B"
-                                   << "mine.example";
-    QTest::newRow("both typed") << none << "Mine"
-                                << "mine.example"
-                                << "Mine"
-                                << "mine.example";
-    QTest::newRow("name typed, then erased") << none << "x\b"
-                                             << ""
-                                             << "Page B"
-                                             << "https://b.example/";
-    QTest::newRow("an earlier drop") << pageA << ""
-                                     << ""
-                                     << "Page B"
-                                     << "https://b.example/";
-    QTest::newRow("an earlier drop, its name edited") << pageA << " (work)"
-                                                      << ""
-                                                      << "Page A (work)"
-                                                      << "https://b.example/";
+    const auto row = [](const char* row, const Formats& earlier, const char* typedName, const char* typedUrl,
+                        const char* name, const char* url) {
+        QTest::newRow(row) << earlier << QString(typedName) << QString(typedUrl) << QString(name) << QString(url);
+    };
+    row("untouched", none, "", "", "Page B", "https://b.example/");
+    row("name typed", none, "Mine", "", "Mine", "https://b.example/");
+    row("address typed", none, "", "mine.example", "Page B", "mine.example");
+    row("both typed", none, "Mine", "mine.example", "Mine", "mine.example");
+    row("name typed, then erased", none, "x\b", "", "Page B", "https://b.example/");
+    row("an earlier drop", pageA, "", "", "Page B", "https://b.example/");
+    row("an earlier drop, its name edited", pageA, " (work)", "", "Page A (work)", "https://b.example/");
 }
 
 void tst_linkdrop::dropOnOpenNewSiteKeepsWhatTheUserTyped()

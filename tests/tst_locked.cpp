@@ -10,10 +10,6 @@
 #include "forms/edit/frmEditThisSite.h"
 #include "forms/edit/frmNewSite.h"
 #include "forms/find/frmFindSite.h"
-#include "forms/protect/frmLogIn.h"
-#include "forms/protect/frmOptions.h"
-#include "forms/protect/frmPassword.h"
-#include "forms/protect/frmPasswordProtected.h"
 #include "testkit/Harness.h"
 #include "testkit/TestKit.h"
 #include "testkit/Windows.h"
@@ -24,7 +20,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -78,51 +73,11 @@ QByteArray foundIn(const QByteArray& dump, const QList<QByteArray>& secrets)
     return {};
 }
 
-// Options, Program Protection, then "Yes" and the credentials, or "No".
-void setProtection(frmMain* main, bool on, const QString& user = {}, const QString& password = {})
-{
-    testkit::triggerAction(main->mnuOptions, "mnuOptions");
-    frmOptions* options = Forms::find<frmOptions>();
-    QVERIFY(options);
-    QTest::mouseClick(options->Command1, Qt::LeftButton);
-    frmPassword* choice = Forms::find<frmPassword>();
-    QVERIFY(choice);
-    if (!on) {
-        QTest::mouseClick(choice->Command2, Qt::LeftButton);
-        return;
-    }
-    QTest::mouseClick(choice->Command1, Qt::LeftButton);
-    frmPasswordProtected* credentials = Forms::find<frmPasswordProtected>();
-    QVERIFY(credentials);
-    QTest::keyClicks(credentials->txtus, user);
-    QTest::keyClicks(credentials->txtp, password);
-    QTest::keyClicks(credentials->txtp2, password);
-    QTest::mouseClick(credentials->Command2, Qt::LeftButton);
-}
-
-// The start-up of a protected program up to the log-in, then the credentials typed and Ok.
-void logInThroughWindows(const QString& user, const QString& password)
-{
-    QVERIFY(app::start());
-    frmLogIn* login = Forms::find<frmLogIn>();
-    QVERIFY(login);
-    QTest::keyClicks(login->txtus, user);
-    QTest::keyClicks(login->txtp, password);
-    QTest::mouseClick(login->Command2, Qt::LeftButton);
-}
-
 bool allSealed(const QList<Link>& stored)
 {
     return std::all_of(stored.cbegin(), stored.cend(), [](const Link& link) {
         return vault::looksSealed(link.name) && vault::looksSealed(link.url);
     });
-}
-
-QList<Link> withoutIds(QList<Link> links)
-{
-    for (Link& link : links)
-        link.id = -1;
-    return links;
 }
 
 } // namespace
@@ -149,25 +104,25 @@ void tst_locked::onNewCredentialsAndOffGiveEveryLinkBackExactly()
     const QList<Link> links = hostileLinks();
     QVERIFY(s.open(links));
     const QList<QByteArray> secrets = secretsOf(links);
-    QVERIFY(!foundIn(s.file.dumpFromAnotherProcess(), secrets).isEmpty()); // the check can fail
+    QVERIFY(!foundIn(testkit::dumpFile(s.file.path()), secrets).isEmpty()); // the check can fail
 
-    setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw one"));
+    testkit::setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw one"));
     QVERIFY(allSealed(s.file.links()));
     QCOMPARE(s.file.links().size(), links.size());
-    QCOMPARE(foundIn(s.file.dumpFromAnotherProcess(), secrets), QByteArray());
-    QCOMPARE(withoutIds(LinksStore::all()), links);
+    QCOMPARE(foundIn(testkit::dumpFile(s.file.path()), secrets), QByteArray());
+    QCOMPARE(testkit::withoutIds(LinksStore::all()), links);
     QCOMPARE(testkit::entries(s.main->List1).size(), links.size());
 
     const QList<Link> sealedWithOne = s.file.links();
-    setProtection(s.main, true, QStringLiteral("bob"), QStringLiteral("pw two"));
+    testkit::setProtection(s.main, true, QStringLiteral("bob"), QStringLiteral("pw two"));
     const QList<Link> sealedWithTwo = s.file.links();
     QVERIFY(allSealed(sealedWithTwo));
     for (qsizetype i = 0; i < links.size(); ++i)
         QVERIFY(sealedWithTwo[i].name != sealedWithOne[i].name);
-    QCOMPARE(foundIn(s.file.dumpFromAnotherProcess(), secrets), QByteArray());
-    QCOMPARE(withoutIds(LinksStore::all()), links);
+    QCOMPARE(foundIn(testkit::dumpFile(s.file.path()), secrets), QByteArray());
+    QCOMPARE(testkit::withoutIds(LinksStore::all()), links);
 
-    setProtection(s.main, false);
+    testkit::setProtection(s.main, false);
     QCOMPARE(s.file.other("PasswordProtected").toString(), QStringLiteral("No"));
     QCOMPARE(s.file.links(), links);
     QVERIFY(s.boxes.texts().filter(QStringLiteral("Run-time error")).isEmpty());
@@ -178,7 +133,7 @@ void tst_locked::wrongCredentialsOpenNothing()
     testkit::Session s;
     s.file.setOther(1, QStringLiteral("No"));
     QVERIFY(s.open(hostileLinks()));
-    setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("secret"));
+    testkit::setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("secret"));
     const QList<Link> stored = s.file.links();
     const QString hash = s.file.other("Password").toString();
     testkit::resetApplication();
@@ -203,7 +158,7 @@ void tst_locked::everyCommandWorksWhileProtectedAndNothingLeaks()
     QVERIFY(s.open(links));
     // The letter chooser's matches and order before protection, to compare with after.
     const LinkNames letterQBefore = LinksStore::namesStartingWith(QStringLiteral("Q"));
-    setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw"));
+    testkit::setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw"));
     QVERIFY(LinksStore::key());
     QCOMPARE(LinksStore::namesStartingWith(QStringLiteral("Q")).names, letterQBefore.names);
     QCOMPARE(LinksStore::namesStartingWith(QStringLiteral("q")).ids, letterQBefore.ids);
@@ -221,7 +176,7 @@ void tst_locked::everyCommandWorksWhileProtectedAndNothingLeaks()
     QTest::mouseClick(add->Command2, Qt::LeftButton);
     QVERIFY(!Forms::find<frmNewSite>());
     links << Link{"Qx7vTokenIndia new", "https://qz9TokenIndiaUrl.example/"};
-    QCOMPARE(withoutIds(LinksStore::all()), links);
+    QCOMPARE(testkit::withoutIds(LinksStore::all()), links);
 
     // Selecting shows the opened link; Open Link hands over the opened address.
     const int golf = testkit::indexOf(s.main->List1, QStringLiteral("Qx7vTokenGolf apple"));
@@ -252,7 +207,7 @@ void tst_locked::everyCommandWorksWhileProtectedAndNothingLeaks()
     edit->txtname->setText(QStringLiteral("Qx7vTokenJuliet renamed"));
     QTest::mouseClick(edit->Command2, Qt::LeftButton);
     links[7].name = QStringLiteral("Qx7vTokenJuliet renamed");
-    QCOMPARE(withoutIds(LinksStore::all()), links);
+    QCOMPARE(testkit::withoutIds(LinksStore::all()), links);
 
     // A window whose link another copy changed meanwhile writes nothing.
     testkit::triggerAction(s.main->mnuEditSite, "mnuEditSite");
@@ -269,16 +224,16 @@ void tst_locked::everyCommandWorksWhileProtectedAndNothingLeaks()
     edit->txtname->setText(QStringLiteral("must not be stored"));
     QTest::mouseClick(edit->Command2, Qt::LeftButton);
     QVERIFY(s.boxes.texts().last().startsWith(QStringLiteral("This site link was deleted or changed meanwhile")));
-    QCOMPARE(withoutIds(LinksStore::all()), links);
+    QCOMPARE(testkit::withoutIds(LinksStore::all()), links);
 
     // Delete the selected link.
     testkit::clickEntry(s.main->List1, testkit::indexOf(s.main->List1, QStringLiteral("Qx7vTokenGolf apple")));
     testkit::triggerAction(s.main->mnuDeleteSelectedContact, "mnuDeleteSelectedContact");
     links.removeAt(6);
-    QCOMPARE(withoutIds(LinksStore::all()), links);
+    QCOMPARE(testkit::withoutIds(LinksStore::all()), links);
     QCOMPARE(s.main->lblTotalContacts->text(), QString::number(links.size()));
 
-    QCOMPARE(foundIn(s.file.dumpFromAnotherProcess(), secretsOf(links)), QByteArray());
+    QCOMPARE(foundIn(testkit::dumpFile(s.file.path()), secretsOf(links)), QByteArray());
     QVERIFY(s.boxes.texts().filter(QStringLiteral("Run-time error")).isEmpty());
 
     // Export, then delete all, then import the export back: the same links, sealed again.
@@ -291,7 +246,7 @@ void tst_locked::everyCommandWorksWhileProtectedAndNothingLeaks()
     testkit::triggerAction(s.main->mnuImportBookmarks, "mnuImportBookmarks");
     QCOMPARE(s.file.linkCount(), links.size());
     QVERIFY(allSealed(s.file.links()));
-    QCOMPARE(foundIn(s.file.dumpFromAnotherProcess(), secretsOf(links)), QByteArray());
+    QCOMPARE(foundIn(testkit::dumpFile(s.file.path()), secretsOf(links)), QByteArray());
 }
 
 void tst_locked::aDamagedNameIsNeverShown()
@@ -299,7 +254,7 @@ void tst_locked::aDamagedNameIsNeverShown()
     testkit::Session s;
     s.file.setOther(1, QStringLiteral("No"));
     QVERIFY(s.open(hostileLinks()));
-    setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw"));
+    testkit::setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw"));
     testkit::resetApplication();
 
     // One character of one sealed name changed: its ciphertext no longer authenticates.
@@ -309,7 +264,7 @@ void tst_locked::aDamagedNameIsNeverShown()
     s.file.open().execute(QStringLiteral("UPDATE links SET SiteName = ?1 WHERE SiteName = ?2"), {flipped, name});
     const QByteArray before = s.file.bytes();
 
-    logInThroughWindows(QStringLiteral("ann"), QStringLiteral("pw"));
+    testkit::logInThroughWindows(QStringLiteral("ann"), QStringLiteral("pw"));
     testkit::settle();
     QVERIFY(kit::hasEnded());
     QCOMPARE(kit::exitCode(), 1);
@@ -329,13 +284,13 @@ void tst_locked::anOlderProtectedFileIsSealedAtItsFirstLogIn()
     const QList<Link> links = hostileLinks();
     s.file.addLinks(links);
 
-    logInThroughWindows(QStringLiteral("ann"), QStringLiteral("pw"));
+    testkit::logInThroughWindows(QStringLiteral("ann"), QStringLiteral("pw"));
     frmMain* main = Forms::find<frmMain>();
     QVERIFY(main);
     QCOMPARE(main->lblTotalContacts->text(), QString::number(links.size()));
     QVERIFY(allSealed(s.file.links()));
-    QCOMPARE(foundIn(s.file.dumpFromAnotherProcess(), secretsOf(links)), QByteArray());
-    QCOMPARE(withoutIds(LinksStore::all()), links);
+    QCOMPARE(foundIn(testkit::dumpFile(s.file.path()), secretsOf(links)), QByteArray());
+    QCOMPARE(testkit::withoutIds(LinksStore::all()), links);
 }
 
 void tst_locked::aSecondCopyLogsInOnItsOwn()
@@ -343,24 +298,19 @@ void tst_locked::aSecondCopyLogsInOnItsOwn()
     testkit::Session s;
     s.file.setOther(1, QStringLiteral("No"));
     QVERIFY(s.open({{"Qx7vTokenAlpha", "https://qz9TokenAlphaUrl.example/"}}));
-    setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw"));
+    testkit::setProtection(s.main, true, QStringLiteral("ann"), QStringLiteral("pw"));
 
     // Another copy, in a process of its own, logs in and adds a link, sealed with its own key.
-    QTemporaryDir scripts;
-    const QString script = scripts.filePath(QStringLiteral("second.txt"));
-    QFile file(script);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("login\tann\tpw\nadd\tQx7vTokenBravo\thttps://qz9TokenBravoUrl.example/\nreport\nexit\n");
-    file.close();
     testkit::RuntimeDir runtime;
     testkit::Harness second(s.file.folder(), runtime.path());
-    second.setEnv(QStringLiteral("TESSARY_HARNESS_SCRIPT"), script);
+    QVERIFY(second.setScript(
+        {"login\tann\tpw", "add\tQx7vTokenBravo\thttps://qz9TokenBravoUrl.example/", "report", "exit"}));
     second.start();
     QCOMPARE(second.waitForLine(QStringLiteral("COUNT")), QStringLiteral("COUNT\t2\t2"));
     QVERIFY(second.waitForExit());
 
     QVERIFY(allSealed(s.file.links()));
-    QCOMPARE(withoutIds(LinksStore::all()),
+    QCOMPARE(testkit::withoutIds(LinksStore::all()),
              (QList<Link>{{"Qx7vTokenAlpha", "https://qz9TokenAlphaUrl.example/"},
                           {"Qx7vTokenBravo", "https://qz9TokenBravoUrl.example/"}}));
 }

@@ -138,8 +138,6 @@ private Q_SLOTS:
         QCOMPARE(s.main->lblSiteName->textFormat(), Qt::PlainText);
     }
 
-    // A web address goes straight through; "None" is no web or mail address, so the desktop gets it
-    // only after a Yes to the question (Enter says No).
     // Whoever shows the links hears of each change once: a second announcement would rebuild the
     // list twice, a missing one leave it stale.
     void everyCommandAnnouncesItsChangeOnce_data()
@@ -196,6 +194,8 @@ private Q_SLOTS:
         QVERIFY(!kit::hasEnded());
     }
 
+    // A web address goes straight through; "None" is no web or mail address, so the desktop gets it
+    // only after a Yes to the question (Enter says No).
     void openLinkHandsTheShownAddressOver()
     {
         testkit::Session s;

@@ -134,7 +134,7 @@ void tst_online::updateCheck_replies()
         s.boxes.answerNext(platform::MsgAnswer::No);
     s.checkForUpdates();
 
-    QCOMPARE(s.server.requestedPaths, QStringList({VersionPath}));
+    QCOMPARE(s.server.requestedPaths(), QStringList({VersionPath}));
     QCOMPARE(s.boxes.texts(), QStringList({message}));
     const testkit::ScriptedMessageBox::Box& box = s.boxes.boxes.first();
     if (message == NewerVersion) {
@@ -176,7 +176,7 @@ void tst_online::updateCheck_unreachableServer()
     QCOMPARE(waiting, Qt::WaitCursor);
     QVERIFY(!busyAtBox);
     QVERIFY(!QGuiApplication::overrideCursor());
-    QCOMPARE(s.server.requestedPaths, QStringList({VersionPath}));
+    QCOMPARE(s.server.requestedPaths(), QStringList({VersionPath}));
     QCOMPARE(s.boxes.texts(), QStringList({ConnectError, ConnectError}));
     QCOMPARE(s.boxes.boxes.last().title, QStringLiteral("Orvane Tessary"));
     QVERIFY(s.opener->opened.isEmpty());
@@ -317,7 +317,7 @@ void tst_online::supportCommands_handExactAddressesToOpener()
 
     QCOMPARE(s.opener->opened, QStringList({QStringLiteral("http://forum.tessary.example.com"), MailTo}));
     QVERIFY(s.boxes.boxes.isEmpty());
-    QVERIFY(s.server.requestedPaths.isEmpty());
+    QVERIFY(s.server.requestedPaths().isEmpty());
     QVERIFY(!kit::hasEnded());
     QVERIFY(s.main->isVisible());
     QCOMPARE(s.main->lblSiteName->text(), shownName);

@@ -334,7 +334,7 @@ void tst_platform::httpGet_returnsBodyOfSuccess()
     reply = httpGet(QUrl(QStringLiteral("http://%1/utf8").arg(server.host())), 5000);
     QVERIFY(reply.ok);
     QCOMPARE(reply.body, QStringLiteral("Caf\u00e9"));
-    QCOMPARE(server.requestedPaths, QStringList({"/version/tessaryupdate.txt", "/utf8"}));
+    QCOMPARE(server.requestedPaths(), QStringList({"/version/tessaryupdate.txt", "/utf8"}));
 }
 
 void tst_platform::httpGet_failures_data()
@@ -379,7 +379,7 @@ void tst_platform::httpGet_failures()
     if (served == -3 || served == 200)
         QCOMPARE(reply.error, QStringLiteral("The reply is longer than %1 bytes.").arg(MaxReplyBytes));
     if (served != -2)
-        QCOMPARE(server.requestedPaths, QStringList({path}));
+        QCOMPARE(server.requestedPaths(), QStringList({path}));
 }
 
 void tst_platform::singleInstance_liveHolderBlocksKilledHolderIsTakenOver()

@@ -40,12 +40,6 @@ bool hashVerifies(const QString& stored, const QString& password)
            crypto_pwhash_str_verify(hash.constData(), bytes.constData(), bytes.size()) == 0;
 }
 
-bool activate(QWidget* window)
-{
-    window->activateWindow();
-    return QTest::qWaitForWindowActive(window);
-}
-
 // One record of table Other as four comparable values.
 QVariantList otherRecord(const testkit::TempLinksDb& db)
 {
@@ -151,7 +145,7 @@ void tst_protect::windowDesign()
     QCOMPARE(defaults.size(), 1);
     QCOMPARE(defaults.at(0)->text(), defaultButton);
 
-    QVERIFY(activate(form));
+    QVERIFY(testkit::activate(form));
     for (int step = 0; step < tabOrder.size(); ++step) {
         QWidget* focus = QApplication::focusWidget();
         QVERIFY(focus);
@@ -196,7 +190,7 @@ void tst_protect::choiceYes_writesNothing()
     frmPassword* choice = Forms::show<frmPassword>();
 
     // Enter on the window answers "Yes".
-    QVERIFY(activate(choice));
+    QVERIFY(testkit::activate(choice));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     frmPasswordProtected* credentials = Forms::find<frmPasswordProtected>();
     QVERIFY(credentials && credentials->isVisible());
@@ -310,7 +304,7 @@ void tst_protect::credentials_enterInAnyBoxPressesOk()
 
     testkit::Session s;
     frmPasswordProtected* form = Forms::show<frmPasswordProtected>();
-    QVERIFY(activate(form));
+    QVERIFY(testkit::activate(form));
     QTest::keyClicks(form->txtus, QStringLiteral("ann"));
     QTest::keyClicks(form->txtp, QStringLiteral("pw"));
     QTest::keyClicks(form->txtp2, QStringLiteral("pw"));
@@ -413,7 +407,7 @@ void tst_protect::logIn()
     testkit::Session s;
     s.file.setOther(1, QStringLiteral("Yes"), storedUser, storedPassword);
     frmLogIn* form = Forms::show<frmLogIn>();
-    QVERIFY(activate(form));
+    QVERIFY(testkit::activate(form));
     QTest::keyClicks(QApplication::focusWidget(), typedUser);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QTest::keyClicks(QApplication::focusWidget(), typedPassword);
@@ -505,7 +499,7 @@ void tst_protect::logIn_enterInEitherBoxPressesOk()
     testkit::Session s;
     s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), vault::hashPassword("pw"));
     frmLogIn* form = Forms::show<frmLogIn>();
-    QVERIFY(activate(form));
+    QVERIFY(testkit::activate(form));
     QTest::keyClicks(form->txtus, QStringLiteral("ann"));
     QTest::keyClicks(form->txtp, QStringLiteral("bad"));
     auto* target = form->findChild<QLineEdit*>(box);
@@ -556,7 +550,7 @@ void tst_protect::options_okWritesNothing()
     QCOMPARE(options->Command1->text(), QStringLiteral("Program Protection"));
 
     // The focus starts on Ok, so Enter presses it.
-    QVERIFY(activate(options));
+    QVERIFY(testkit::activate(options));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QVERIFY(!Forms::find<frmOptions>());
     settle();

@@ -81,7 +81,7 @@ void tst_testkit::httpServer_answersWholeRequestsAndCloses()
     QVERIFY(missing.contains("Content-Type: text/html"));
     QVERIFY(missing.contains("<html>"));
 
-    QCOMPARE(server.requestedPaths, QStringList({"/v.txt?x=1", "/nothing"}));
+    QCOMPARE(server.requestedPaths(), QStringList({"/v.txt?x=1", "/nothing"}));
 }
 
 void tst_testkit::resetApplication_removesWindowsAndLetsLoopsRunAgain()

@@ -9,14 +9,6 @@
 
 namespace {
 
-QString writeScript(const QString& path, const QStringList& lines)
-{
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Text))
-        file.write(lines.join(QLatin1Char('\n')).toUtf8());
-    return path;
-}
-
 QStringList adds(const QString& prefix, int count)
 {
     QStringList lines;
@@ -46,22 +38,17 @@ private Q_SLOTS:
 
         // Both wait at their main windows for the go-ahead, then write at the same time.
         testkit::Harness first(db.folder(), sessionA.path());
-        first.setEnv(QStringLiteral("TESSARY_HARNESS_SCRIPT"),
-                     writeScript(work.filePath(QStringLiteral("a.txt")),
-                                 QStringList{"waitfile\t" + go} + adds(QStringLiteral("a"), 40) +
-                                     QStringList{"report", "waitfile\t" + goAgain, "add\tlast\thttp://last",
-                                                 "report", "exit"}));
+        QVERIFY(first.setScript(
+            QStringList{"waitfile\t" + go} + adds(QStringLiteral("a"), 40) +
+            QStringList{"report", "waitfile\t" + goAgain, "add\tlast\thttp://last", "report", "exit"}));
         first.start();
         QVERIFY(!first.waitForLine(QStringLiteral("WINDOWS")).isEmpty());
 
         // The second copy runs its start-up, writing FirstRun, while the first holds its main
         // window's connection and cursor.
         testkit::Harness second(db.folder(), sessionB.path());
-        second.setEnv(
-            QStringLiteral("TESSARY_HARNESS_SCRIPT"),
-            writeScript(work.filePath(QStringLiteral("b.txt")),
-                        QStringList{"waitfile\t" + go} + adds(QStringLiteral("b"), 40) +
-                            QStringList{"edit\tstart0\tstart0 renamed\thttp://renamed", "report", "exit"}));
+        QVERIFY(second.setScript(QStringList{"waitfile\t" + go} + adds(QStringLiteral("b"), 40) +
+                                 QStringList{"edit\tstart0\tstart0 renamed\thttp://renamed", "report", "exit"}));
         second.start();
         QVERIFY(!second.waitForLine(QStringLiteral("WINDOWS")).isEmpty());
         QVERIFY(QFile(go).open(QIODevice::WriteOnly));

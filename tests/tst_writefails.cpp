@@ -24,61 +24,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
-#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 #include <optional>
 
-#include <sched.h>
-#include <sys/mount.h>
-
 using testkit::WriteLockHolder;
 
 namespace {
-
-// A copy of links.mdb on a small file system with no byte left. It lives in this process's own
-// mount namespace, so the machine's mounts are never touched.
-class FullDisk {
-public:
-    ~FullDisk()
-    {
-        if (m_mounted)
-            umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
-    }
-    QString path() const { return m_dir.path(); }
-
-    // Empty when it worked, else why not. With a file, the program's links.mdb is a copy of it there.
-    QString fill(const QString& file = {})
-    {
-        static const bool ownNamespace =
-            unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-        if (!ownNamespace)
-            return QStringLiteral("no mount namespace of its own (needs root): %1").arg(qt_error_string());
-        m_mounted = mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, "size=64k") == 0;
-        if (!m_mounted)
-            return QStringLiteral("cannot mount a tmpfs: %1").arg(qt_error_string());
-        if (!file.isEmpty() && !QFile::copy(file, m_dir.filePath(LinksDb::fileName())))
-            return QStringLiteral("cannot copy links.mdb onto the tmpfs");
-        QFile filler(m_dir.filePath(QStringLiteral("filler")));
-        if (!filler.open(QIODevice::WriteOnly))
-            return filler.errorString();
-        const QByteArray page(4096, 'x');
-        while (filler.write(page) == page.size() && filler.flush()) {
-        }
-        if (QStorageInfo(m_dir.path()).bytesAvailable() != 0)
-            return QStringLiteral("the tmpfs did not fill up");
-        if (!file.isEmpty())
-            LinksDb::setFolder(m_dir.path());
-        return {};
-    }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted = false;
-};
 
 // Opens the windows of one write command and fills them in; returns the user's last step, the
 // one that writes.
@@ -171,7 +125,7 @@ void tst_writefails::failedWriteIsToldAndChangesNothing()
     QFETCH(bool, diskFull);
 
     // Declared first so the session closes its windows before the disk goes.
-    FullDisk disk;
+    testkit::FullDisk disk;
     testkit::Session s;
     s.file.addLinks({{"alpha", "http://alpha.example"}, {"beta", "http://beta.example"}});
     s.file.setOther(1, QStringLiteral("Yes"), QStringLiteral("ann"), QStringLiteral("pw"));
@@ -213,13 +167,13 @@ void tst_writefails::failedWriteIsToldAndChangesNothing()
 // no data folder behind (an empty one would later read as a lost file) and nothing half-built.
 void tst_writefails::firstStartOnAFullDisk_leavesNoDataFolder()
 {
-    FullDisk disk;
+    testkit::FullDisk disk;
     const QString problem = disk.fill();
     if (!problem.isEmpty())
         QSKIP(qPrintable(problem));
     QTemporaryDir programFolder; // no links.mdb beside the program
     QVERIFY(programFolder.isValid());
-    const QString folder = disk.path() + QStringLiteral("/share/tessary");
+    const QString folder = disk.folder() + QStringLiteral("/share/tessary");
 
     const LinksLocation::Choice choice = LinksLocation::choose(programFolder.path(), folder);
     QVERIFY(choice.folder.isEmpty());
@@ -228,7 +182,7 @@ void tst_writefails::firstStartOnAFullDisk_leavesNoDataFolder()
                                          .arg(folder)),
              qPrintable(choice.error));
     QVERIFY(!QFileInfo::exists(folder));
-    QDir share(disk.path() + QStringLiteral("/share"));
+    QDir share(disk.folder() + QStringLiteral("/share"));
     QCOMPARE(share.exists() ? share.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                             : QStringList(),
              QStringList());

@@ -31,6 +31,17 @@ void Harness::setEnv(const QString& name, const QString& value)
     m_env.insert(name, value);
 }
 
+bool Harness::setScript(const QStringList& lines)
+{
+    const QString path = m_scriptDir.filePath(QStringLiteral("script.txt"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text) ||
+        file.write(lines.join(QLatin1Char('\n')).toUtf8()) < 0)
+        return false;
+    m_env.insert(QStringLiteral("TESSARY_HARNESS_SCRIPT"), path);
+    return true;
+}
+
 void Harness::start()
 {
     m_process.setProcessEnvironment(m_env);

@@ -27,6 +27,9 @@ public:
 
     void setAnswers(const QList<int>& answers);
     void setEnv(const QString& name, const QString& value);
+    // The user's actions, one line each (tests/harness/Script.h), run once the start-up settled;
+    // false when their file could not be written.
+    bool setScript(const QStringList& lines);
     void start();
 
     // Waits for a line starting with prefix (a new one after those already taken); empty on time-out.
@@ -46,6 +49,7 @@ private:
     void readAvailable();
     QProcess m_process;
     QProcessEnvironment m_env;
+    QTemporaryDir m_scriptDir;
     QStringList m_lines;
     QString m_partial;
     QString m_stderr;

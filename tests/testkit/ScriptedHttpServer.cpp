@@ -8,17 +8,17 @@
 
 namespace testkit {
 
-namespace {
-
 QByteArray reasonPhrase(int status)
 {
     static const QHash<int, QByteArray> phrases{
         {200, "OK"},
+        {204, "No Content"},
         {301, "Moved Permanently"},
         {302, "Found"},
         {303, "See Other"},
         {307, "Temporary Redirect"},
         {308, "Permanent Redirect"},
+        {400, "Bad Request"},
         {401, "Unauthorized"},
         {403, "Forbidden"},
         {404, "Not Found"},
@@ -31,8 +31,6 @@ QByteArray reasonPhrase(int status)
     };
     return phrases.value(status, "Status");
 }
-
-} // namespace
 
 struct ScriptedHttpServer::Impl {
     ScriptedHttpServer* owner = nullptr;
@@ -103,7 +101,8 @@ struct ScriptedHttpServer::Impl {
         const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
         SeenRequest request;
         request.method = requestLine.value(0);
-        request.path = QString::fromUtf8(requestLine.value(1)).section(QLatin1Char('?'), 0, 0);
+        request.target = QString::fromUtf8(requestLine.value(1));
+        request.path = request.target.section(QLatin1Char('?'), 0, 0);
         request.atMs = clock.elapsed();
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const QByteArray line = lines[i].trimmed();
@@ -117,6 +116,10 @@ struct ScriptedHttpServer::Impl {
         const Reply reply = script ? script(request, nth) : Reply{404, {}, "<html><body>Not Found</body></html>"};
         if (reply.never)
             return;
+        if (reply.streamBytes >= 0) {
+            startStream(socket, request.path, reply);
+            return;
+        }
         const bool head = request.method == "HEAD";
         if (reply.delayMs > 0) {
             QPointer<QTcpSocket> guard(socket);
@@ -129,6 +132,39 @@ struct ScriptedHttpServer::Impl {
         respond(socket, reply, head);
     }
 
+    void startStream(QTcpSocket* socket, const QString& path, const Reply& stream)
+    {
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n");
+        auto sent = std::make_shared<qint64>(0);
+        // Only what the client takes is queued, so a flood costs the server no memory either.
+        auto pump = [socket, stream, sent] {
+            if (socket->state() != QAbstractSocket::ConnectedState)
+                return;
+            while (*sent < stream.streamBytes && socket->bytesToWrite() < 64 * 1024) {
+                const qint64 piece = qMin<qint64>(stream.pieceBytes, stream.streamBytes - *sent);
+                socket->write(QByteArray(piece, '1'));
+                *sent += piece;
+                if (stream.intervalMs > 0)
+                    return;
+            }
+            if (*sent == stream.streamBytes && socket->bytesToWrite() == 0)
+                socket->disconnectFromHost();
+        };
+        QObject::connect(socket, &QTcpSocket::disconnected, &server,
+                         [this, path, total = stream.streamBytes, sent] {
+                             if (*sent < total)
+                                 owner->hungUp.append(path);
+                         });
+        if (stream.intervalMs > 0) {
+            auto* timer = new QTimer(socket);
+            QObject::connect(timer, &QTimer::timeout, socket, pump);
+            timer->start(stream.intervalMs);
+        } else {
+            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, pump);
+            pump();
+        }
+    }
+
     void respond(QTcpSocket* socket, const Reply& reply, bool head)
     {
         if (socket->state() != QAbstractSocket::ConnectedState) {
@@ -139,7 +175,7 @@ struct ScriptedHttpServer::Impl {
             "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
         for (const auto& [name, value] : reply.headers)
             out += name + ": " + value + "\r\n";
-        out += "Content-Type: text/html\r\n";
+        out += "Content-Type: " + reply.contentType + "\r\n";
         out += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
         out += "Connection: close\r\n\r\n";
         if (!head)
@@ -200,16 +236,6 @@ quint16 ScriptedHttpServer::port() const
 QString ScriptedHttpServer::base() const
 {
     return QStringLiteral("http://%1:%2").arg(d->address.toString()).arg(port());
-}
-
-QList<SeenRequest> ScriptedHttpServer::requestsTo(const QString& path) const
-{
-    QList<SeenRequest> found;
-    for (const SeenRequest& request : requests) {
-        if (request.path == path)
-            found.append(request);
-    }
-    return found;
 }
 
 int ScriptedHttpServer::openConnections() const

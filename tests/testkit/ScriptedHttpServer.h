@@ -5,15 +5,20 @@
 #include <QHostAddress>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <utility>
 
 namespace testkit {
 
+// The reason phrase of an HTTP status line ("Not Found" for 404), "Status" for one not listed.
+QByteArray reasonPhrase(int status);
+
 // A request as the scripted server saw it.
 struct SeenRequest {
     QByteArray method;
+    QString target;                        // as sent, with the query
     QString path;                          // without the query
     QHash<QByteArray, QByteArray> headers; // names in lower case
     qint64 atMs = 0;                       // since the server started
@@ -28,14 +33,28 @@ struct Reply {
     int status;
     QList<std::pair<QByteArray, QByteArray>> headers;
     QByteArray body;
+    QByteArray contentType = "text/html";
     int delayMs = 0;    // the answer waits this long
     bool never = false; // the connection is taken and never answered
+    // A stream: a body of streamBytes digits "111..." with no length, pieceBytes at a time every
+    // intervalMs (0: as fast as the client takes them), then the close; a flood or a drip.
+    qint64 streamBytes = -1;
+    int pieceBytes = 0;
+    int intervalMs = 0;
 
     static Reply redirect(int status, const QByteArray& location) { return {status, {{"Location", location}}}; }
     static Reply silence()
     {
         Reply reply(0);
         reply.never = true;
+        return reply;
+    }
+    static Reply stream(qint64 total, int pieceBytes, int intervalMs)
+    {
+        Reply reply;
+        reply.streamBytes = total;
+        reply.pieceBytes = pieceBytes;
+        reply.intervalMs = intervalMs;
         return reply;
     }
 };
@@ -48,7 +67,7 @@ struct ConnectionGauge {
 
 // A real HTTP/1.1 server on one loopback address (any of 127/8 on Linux, so one machine has many
 // hosts) that answers HEAD and GET per path from a script: status sequences, headers such as
-// Location and Retry-After, delays, silence. It hangs up after every answer, so each request is
+// Location and Retry-After, delays, silence, streams. It hangs up after every answer, so each request is
 // one connection, and it counts the connections open at once. A path without a script answers 404.
 // It serves from the event loop of the thread that made it.
 class ScriptedHttpServer {
@@ -74,8 +93,7 @@ public:
     QString base() const;
 
     QList<SeenRequest> requests;
-    // Requests to one path, in order.
-    QList<SeenRequest> requestsTo(const QString& path) const;
+    QStringList hungUp; // streamed paths whose client went away before the whole body was sent
     // Connections carrying a request now (from its arrival to the whole answer sent, or the
     // client hanging up), and the most there ever were at once.
     int openConnections() const;

@@ -2,6 +2,7 @@
 
 #include "data/LinksDb.h"
 #include "data/Protection.h"
+#include "testkit/ScriptedHttpServer.h"
 #include "windowkit/Lifecycle.h"
 
 #include <QAction>
@@ -10,17 +11,15 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
-#include <QHash>
 #include <QHostAddress>
 #include <QProcess>
-#include <QSet>
 #include <QStorageInfo>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <optional>
 
 #include <sched.h>
 #include <sys/mount.h>
@@ -70,6 +69,22 @@ QString templateFile()
     }
     path = target;
     return path;
+}
+
+// Runs SQL in the sqlcipher shell of another process, keyed as the program keys the file and
+// waiting for a lock as another copy would (a backup may be reading the file); what it printed,
+// nothing when it failed.
+std::optional<QByteArray> runInShell(const QString& path, const QByteArray& sql)
+{
+    QProcess shell;
+    shell.start(QStringLiteral("sqlcipher"), {path});
+    if (!shell.waitForStarted())
+        return std::nullopt;
+    shell.write(".timeout 5000\nPRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n" + sql + '\n');
+    shell.closeWriteChannel();
+    if (!shell.waitForFinished() || shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty())
+        return std::nullopt;
+    return shell.readAllStandardOutput();
 }
 
 } // namespace
@@ -142,32 +157,36 @@ WriteLockHolder::~WriteLockHolder()
 
 bool TempLinksDb::writeFromAnotherProcess(const QByteArray& sql) const
 {
-    QProcess shell;
-    shell.start(QStringLiteral("sqlcipher"), {path()});
-    if (!shell.waitForStarted())
-        return false;
-    // Another copy waits for a lock the way the program does (a backup may be reading the file).
-    shell.write(".timeout 5000\nPRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n" + sql + '\n');
-    shell.closeWriteChannel();
-    return shell.waitForFinished() && shell.exitCode() == 0 && shell.readAllStandardError().isEmpty();
+    return runInShell(path(), sql).has_value();
 }
 
-QByteArray TempLinksDb::dumpFromAnotherProcess() const
+QList<Link> linksIn(const QString& path)
 {
-    return dumpFile(path());
+    return reported("linksIn", [&path] {
+        QList<Link> links;
+        Recordset rs = Database::open(path, LinksDb::connect()).openRecordset(kLinks, RecordsetType::Table);
+        if (const int count = rs.recordCount(); count > 0) {
+            QList<QStringList> texts;
+            QList<qint64> ids;
+            rs.moveFirst();
+            rs.readTexts({QStringLiteral("SiteName"), QStringLiteral("URL")}, count, texts, ids);
+            for (qsizetype i = 0; i < ids.size(); ++i)
+                links.append(Link{texts[0][i], texts[1][i], ids[i]});
+        }
+        return links;
+    });
+}
+
+QList<Link> withoutIds(QList<Link> links)
+{
+    for (Link& link : links)
+        link.id = -1;
+    return links;
 }
 
 QByteArray dumpFile(const QString& path)
 {
-    QProcess shell;
-    shell.start(QStringLiteral("sqlcipher"), {path});
-    if (!shell.waitForStarted())
-        return {};
-    shell.write(".timeout 5000\nPRAGMA key = 'vunok';\nPRAGMA cipher_compatibility = 3;\n.dump\n");
-    shell.closeWriteChannel();
-    if (!shell.waitForFinished() || shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty())
-        return {};
-    return shell.readAllStandardOutput();
+    return runInShell(path, ".dump").value_or(QByteArray());
 }
 
 QList<Link> TempLinksDb::links() const
@@ -340,186 +359,40 @@ FakeInstanceGuard::~FakeInstanceGuard()
 // ---------------------------------------------------------------------------------------------
 // LocalHttpServer
 
-namespace {
-
-QByteArray reasonPhrase(int status)
+LocalHttpServer::LocalHttpServer()
 {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 204:
-        return "No Content";
-    case 301:
-        return "Moved Permanently";
-    case 302:
-        return "Found";
-    case 400:
-        return "Bad Request";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 500:
-        return "Internal Server Error";
-    case 503:
-        return "Service Unavailable";
-    default:
-        return "Status";
-    }
-}
-
-} // namespace
-
-struct LocalHttpServer::Impl {
-    struct Answer {
-        int status;
-        QByteArray body;
-        QByteArray contentType;
-    };
-
-    struct Stream {
-        qint64 total;
-        int pieceBytes;
-        int intervalMs;
-    };
-
-    QTcpServer server;
-    QHash<QString, Answer> answers;
-    QSet<QString> silentPaths;
-    QHash<QString, Stream> streams;
-    QStringList* requested = nullptr;
-    QStringList* hungUp = nullptr;
-
-    void accept()
-    {
-        while (QTcpSocket* socket = server.nextPendingConnection()) {
-            // Sockets belong to the server, so a silent one stays open until the server goes.
-            socket->setParent(&server);
-            QObject::connect(socket, &QTcpSocket::readyRead, &server, [this, socket] { read(socket); });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        }
-    }
-
-    void read(QTcpSocket* socket)
-    {
-        QByteArray buffer = socket->property("request").toByteArray() + socket->readAll();
-        if (socket->property("handled").toBool())
-            return;
-        if (!buffer.contains("\r\n\r\n")) {
-            socket->setProperty("request", buffer); // headers not complete yet
-            return;
-        }
-        socket->setProperty("handled", true);
-        const QList<QByteArray> requestLine = buffer.left(buffer.indexOf("\r\n")).split(' ');
-        if (requestLine.size() != 3) {
-            respond(socket, 400, "<html><body><h1>400 Bad Request</h1></body></html>", "text/html");
-            return;
-        }
-        const QString target = QString::fromUtf8(requestLine.at(1));
-        requested->append(target);
-        const QString path = target.section(QLatin1Char('?'), 0, 0);
-        if (silentPaths.contains(path))
-            return;
-        if (const auto stream = streams.constFind(path); stream != streams.constEnd()) {
-            startStream(socket, path, *stream);
-            return;
-        }
-        const auto it = answers.constFind(path);
-        if (it == answers.constEnd()) {
-            respond(socket, 404, "<html><body><h1>404 Not Found</h1><p>Nothing is served here.</p></body></html>",
-                    "text/html");
-            return;
-        }
-        respond(socket, it->status, it->body, it->contentType);
-    }
-
-    void startStream(QTcpSocket* socket, const QString& path, const Stream& stream)
-    {
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n");
-        auto sent = std::make_shared<qint64>(0);
-        // Only what the client takes is queued, so a flood costs the server no memory either.
-        auto pump = [socket, stream, sent] {
-            if (socket->state() != QAbstractSocket::ConnectedState)
-                return;
-            while (*sent < stream.total && socket->bytesToWrite() < 64 * 1024) {
-                const qint64 piece = qMin<qint64>(stream.pieceBytes, stream.total - *sent);
-                socket->write(QByteArray(piece, '1'));
-                *sent += piece;
-                if (stream.intervalMs > 0)
-                    return;
-            }
-            if (*sent == stream.total && socket->bytesToWrite() == 0)
-                socket->disconnectFromHost();
-        };
-        QObject::connect(socket, &QTcpSocket::disconnected, &server, [this, path, stream, sent] {
-            if (*sent < stream.total)
-                hungUp->append(path);
-        });
-        if (stream.intervalMs > 0) {
-            auto* timer = new QTimer(socket);
-            QObject::connect(timer, &QTimer::timeout, socket, pump);
-            timer->start(stream.intervalMs);
-        } else {
-            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, pump);
-            pump();
-        }
-    }
-
-    static void respond(QTcpSocket* socket, int status, const QByteArray& body, const QByteArray& contentType)
-    {
-        QByteArray reply = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
-        reply += "Content-Type: " + contentType + "\r\n";
-        reply += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
-        reply += "Connection: close\r\n\r\n";
-        reply += body;
-        socket->write(reply);
-        socket->disconnectFromHost(); // after the pending bytes are written
-    }
-};
-
-LocalHttpServer::LocalHttpServer() : d(std::make_unique<Impl>())
-{
-    d->requested = &requestedPaths;
-    d->hungUp = &hungUp;
-    QObject::connect(&d->server, &QTcpServer::newConnection, &d->server, [this] { d->accept(); });
-    if (!d->server.listen(QHostAddress::LocalHost, 0))
-        qFatal("LocalHttpServer: cannot listen on 127.0.0.1: %s", qPrintable(d->server.errorString()));
-}
-
-LocalHttpServer::~LocalHttpServer()
-{
-    d->server.close();
+    if (!isListening())
+        qFatal("LocalHttpServer: cannot listen on 127.0.0.1");
 }
 
 void LocalHttpServer::serve(const QString& path, int status, const QByteArray& body, const QByteArray& contentType)
 {
-    d->silentPaths.remove(path);
-    d->streams.remove(path);
-    d->answers.insert(path, {status, body, contentType});
+    Reply reply(status, {}, body);
+    reply.contentType = contentType;
+    sequence(path, {reply});
 }
 
 void LocalHttpServer::silent(const QString& path)
 {
-    d->answers.remove(path);
-    d->streams.remove(path);
-    d->silentPaths.insert(path);
+    sequence(path, {Reply::silence()});
 }
 
 void LocalHttpServer::stream(const QString& path, qint64 total, int pieceBytes, int intervalMs)
 {
-    d->answers.remove(path);
-    d->silentPaths.remove(path);
-    d->streams.insert(path, {total, pieceBytes, intervalMs});
-}
-
-quint16 LocalHttpServer::port() const
-{
-    return d->server.serverPort();
+    sequence(path, {Reply::stream(total, pieceBytes, intervalMs)});
 }
 
 QString LocalHttpServer::host() const
 {
     return QStringLiteral("127.0.0.1:%1").arg(port());
+}
+
+QStringList LocalHttpServer::requestedPaths() const
+{
+    QStringList targets;
+    for (const SeenRequest& request : requests)
+        targets.append(request.target);
+    return targets;
 }
 
 quint16 refusedPort()
@@ -599,7 +472,7 @@ QString FullDisk::fill(const QString& file)
     m_mounted = mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, "size=64k") == 0;
     if (!m_mounted)
         return QStringLiteral("cannot mount a tmpfs: %1").arg(qt_error_string());
-    if (!QFile::copy(file, m_dir.filePath(LinksDb::fileName())))
+    if (!file.isEmpty() && !QFile::copy(file, m_dir.filePath(LinksDb::fileName())))
         return QStringLiteral("cannot copy links.mdb onto the tmpfs");
     QFile filler(m_dir.filePath(QStringLiteral("filler")));
     if (!filler.open(QIODevice::WriteOnly))
@@ -609,7 +482,8 @@ QString FullDisk::fill(const QString& file)
     }
     if (QStorageInfo(m_dir.path()).bytesAvailable() != 0)
         return QStringLiteral("the tmpfs did not fill up");
-    LinksDb::setFolder(m_dir.path());
+    if (!file.isEmpty())
+        LinksDb::setFolder(m_dir.path());
     return {};
 }
 

@@ -11,6 +11,7 @@
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 #include "platform/SingleInstance.h"
+#include "testkit/ScriptedHttpServer.h"
 
 #include <QByteArray>
 #include <QList>
@@ -50,9 +51,6 @@ public:
     // Runs SQL on the file from another process (the sqlcipher shell), as another copy would;
     // false when it failed.
     bool writeFromAnotherProcess(const QByteArray& sql) const;
-    // Every table and every field as the sqlcipher shell of another process dumps them with the
-    // file's password (SQL text); empty when it failed.
-    QByteArray dumpFromAnotherProcess() const;
     // Every link in stored order, as stored (sealed texts stay sealed).
     QList<Link> links() const;
     int linkCount() const;
@@ -68,19 +66,25 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Every link of the links database at path (links.mdb or a backup of it) in stored order, with its
+// identity, as stored (sealed texts stay sealed).
+QList<Link> linksIn(const QString& path);
+// The links with every identity dropped, to compare with links as they were written.
+QList<Link> withoutIds(QList<Link> links);
+
 // Every table and every field of the links database at path (links.mdb or a backup of it), as the
 // sqlcipher shell of another process dumps them with the database password; empty when it failed.
 QByteArray dumpFile(const QString& path);
 
-// A copy of links.mdb on a small file system with no byte left, in this process's own mount
-// namespace (the machine's mounts are never touched). While it lives the program's LinksDb points
-// at it.
+// A small file system with no byte left, in this process's own mount namespace (the machine's
+// mounts are never touched). Filled with a file, it holds a copy of it and, while it lives, the
+// program's LinksDb points at that copy.
 class FullDisk {
 public:
     FullDisk();
     ~FullDisk();
     // Empty when it worked, else why not (no mount namespace without root: skip the test).
-    QString fill(const QString& file);
+    QString fill(const QString& file = {});
     QString folder() const;
 
 private:
@@ -158,28 +162,20 @@ public:
     bool running = false;
 };
 
-// A real HTTP/1.1 server on 127.0.0.1 (an ephemeral port) answering GET requests from a table.
-// A path not in the table answers 404 with an HTML page. A path marked silent is accepted and
-// never answered. It serves from the test's own event loop (the program's synchronous GET spins
-// a local loop, which serves it).
-class LocalHttpServer {
+// A ScriptedHttpServer on 127.0.0.1 (an ephemeral port) answering from a table: one fixed answer
+// per path, silence, or a stream. A path not in the table answers 404 with an HTML page. It serves
+// from the test's own event loop (the program's synchronous GET spins a local loop, which serves it).
+class LocalHttpServer : public ScriptedHttpServer {
 public:
     LocalHttpServer();
-    ~LocalHttpServer();
     void serve(const QString& path, int status, const QByteArray& body,
                const QByteArray& contentType = "text/plain");
     void silent(const QString& path);
     // Answers 200 with no length and a body of total digits "111...", pieceBytes at a time every
     // intervalMs (0: as fast as the client takes them), then closes: a flood or a drip.
     void stream(const QString& path, qint64 total, int pieceBytes, int intervalMs);
-    quint16 port() const;
-    QString host() const; // "127.0.0.1:<port>"
-    QStringList requestedPaths;
-    QStringList hungUp; // streamed paths whose client went away before the whole body was sent
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> d;
+    QString host() const;               // "127.0.0.1:<port>"
+    QStringList requestedPaths() const; // as sent, with the query
 };
 
 // A port on 127.0.0.1 where nothing listens (connections are refused).

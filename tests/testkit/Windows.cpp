@@ -1,5 +1,6 @@
 #include "testkit/Windows.h"
 
+#include "app/Startup.h"
 #include "app/frmMain.h"
 #include "forms/about/frmAbout.h"
 #include "forms/edit/frmEditSites.h"
@@ -16,6 +17,8 @@
 
 #include <QHash>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 namespace testkit {
@@ -64,6 +67,43 @@ bool Session::open(const QList<Link>& links)
     if (main && !QTest::qWaitForWindowActive(main))
         main = nullptr;
     return !main.isNull();
+}
+
+bool activate(QWidget* window)
+{
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+
+void setProtection(frmMain* main, bool on, const QString& user, const QString& password)
+{
+    triggerAction(main->mnuOptions, "mnuOptions");
+    frmOptions* options = Forms::find<frmOptions>();
+    QVERIFY(options);
+    QTest::mouseClick(options->Command1, Qt::LeftButton);
+    frmPassword* choice = Forms::find<frmPassword>();
+    QVERIFY(choice);
+    if (!on) {
+        QTest::mouseClick(choice->Command2, Qt::LeftButton);
+        return;
+    }
+    QTest::mouseClick(choice->Command1, Qt::LeftButton);
+    frmPasswordProtected* credentials = Forms::find<frmPasswordProtected>();
+    QVERIFY(credentials);
+    QTest::keyClicks(credentials->txtus, user);
+    QTest::keyClicks(credentials->txtp, password);
+    QTest::keyClicks(credentials->txtp2, password);
+    QTest::mouseClick(credentials->Command2, Qt::LeftButton);
+}
+
+void logInThroughWindows(const QString& user, const QString& password)
+{
+    QVERIFY(app::start());
+    frmLogIn* login = Forms::find<frmLogIn>();
+    QVERIFY(login);
+    QTest::keyClicks(login->txtus, user);
+    QTest::keyClicks(login->txtp, password);
+    QTest::mouseClick(login->Command2, Qt::LeftButton);
 }
 
 QStringList entries(const ListBox* list)

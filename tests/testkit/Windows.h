@@ -13,6 +13,7 @@
 #include <optional>
 
 class ListBox;
+class QWidget;
 class frmMain;
 
 namespace testkit {
@@ -52,6 +53,14 @@ public:
     std::optional<RecordingOpener> opener{std::in_place}; // reset() it to reach the real opener
     QPointer<frmMain> main;
 };
+
+// Brings the window to the front and waits until it is active; false when it did not become so.
+bool activate(QWidget* window);
+
+// Options, Program Protection, then "Yes" and the credentials, or "No".
+void setProtection(frmMain* main, bool on, const QString& user = {}, const QString& password = {});
+// The start-up of a protected program up to the log-in, then the credentials typed and Ok.
+void logInThroughWindows(const QString& user, const QString& password);
 
 // Every entry of a list box, in the order shown.
 QStringList entries(const ListBox* list);
