@@ -115,6 +115,14 @@ void tst_linkcheck::judgesEveryBehaviour()
     s->on("/p", [](const SeenRequest& r, int) { return Reply{r.method == "HEAD" ? 405 : 200}; });
     add("HEAD 405 then GET 200", s->base() + "/p", Verdict::Fine, "HTTP 200", s, "HEAD GET");
 
+    // A megabyte in 320 ms, well within the time-out: only the first 64 KiB of it are read.
+    s = host();
+    s->on("/p", [](const SeenRequest& r, int) {
+        return r.method == "HEAD" ? Reply{405} : Reply::stream(1024 * 1024, 16 * 1024, 5);
+    });
+    add("HEAD 405 then GET of a long page", s->base() + "/p", Verdict::Fine, "HTTP 200", s, "HEAD GET");
+    const ScriptedHttpServer* longPage = s;
+
     s = host();
     s->on("/p", [](const SeenRequest& r, int) { return Reply{r.method == "HEAD" ? 404 : 200}; });
     add("HEAD 404 but GET 200", s->base() + "/p", Verdict::Fine, "HTTP 200", s, "HEAD GET");
@@ -227,6 +235,7 @@ void tst_linkcheck::judgesEveryBehaviour()
             wrong << QStringLiteral("%1: the server saw %2").arg(row.name, methods(row.server->requests));
     }
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("\n"))));
+    QCOMPARE(longPage->hungUp, QStringList{QStringLiteral("/p")});
 
     // No request before the wait asked for ended.
     QCOMPARE(waited->requests.size(), 2);
